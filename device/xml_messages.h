@@ -1,0 +1,100 @@
+#pragma once
+// Discovery envelope, command bodies and the parsers of incoming camera documents.
+//
+// Everything here is pure: no sockets, no globals beyond the diagnostic log. Builders
+// print fixed templates; parsers take untrusted text and never overflow a field (texts
+// are cut to their field size minus one).
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "device/records.h"
+
+namespace tinyxml2 {
+class XMLElement;
+}
+
+namespace camfleet {
+
+inline constexpr const char kRootNorvek[] = "XML_NORVEK";        // root of camera answers
+inline constexpr const char kRootKestravin[] = "XML_KESTRAVIN";  // root of tool requests
+inline constexpr std::size_t kEnvelopeBufferSize = 10240;  // outgoing discovery datagram
+inline constexpr std::size_t kBodyBufferSize = 1024;       // one command body
+inline constexpr std::size_t kDatagramBufferSize = 5120;   // one incoming datagram
+
+// Discovery message codes.
+enum DiscoveryCode : int {
+    kMsgSearch = 1,
+    kMsgSetNetwork = 2,  // also the FH_CONFIG block
+    kMsgAnswer = 3,
+    kMsgRestore = 5,
+    kMsgReboot = 7,
+    kMsgMode = 9,
+};
+
+// ---- Envelope -------------------------------------------------------------------------
+
+// Prints the discovery envelope with `root`, `code`, `flag` and `body` (nullptr: the
+// empty-body template). Returns the text; at most kEnvelopeBufferSize - 1 characters.
+std::string PrintDiscoveryEnvelope(const char* root, int code, int flag, const char* body);
+
+// Header of an incoming discovery message.
+struct MessageHeader {
+    std::string root;     // kRootNorvek or kRootKestravin
+    std::string msgType;  // Msg_type
+    std::string msgCode;  // Msg_code as text
+    std::string msgFlag;  // Msg_flag as text
+};
+
+// Which root an incoming text carries: kRootNorvek when it holds both tags of XML_NORVEK
+// (tried first), else kRootKestravin when it holds both of its tags, else nullptr.
+const char* FindMessageRoot(std::string_view text);
+
+// Parses the header. 0 = ok; -1 no acceptable root (logs "Invalid message, XML root not
+// found:\n%s\n"); -3 no Msg_type; -4 no Msg_code; -5 no Msg_flag.
+int ParseMessageHeader(std::string_view text, MessageHeader* header);
+
+// ---- Command bodies (each at most kBodyBufferSize - 1 characters) ----------------------
+
+std::string PrintSerialElement(const char* serial);         // multi-line form
+std::string PrintSerialElementOneLine(const char* serial);  // one-line form
+std::string PrintNetworkBody(const char* serial, const NetworkBlock& net);
+// Seven consecutive 32-byte fields: DEVICETYPE, EXTNUMBER, MAINNUMBER, EXTNAME,
+// ADDRESSBOXIP, NOTES, MANAGECENTER.
+std::string PrintFhConfigBody(const char* serial, const char (&fields)[7][32]);
+std::string PrintStreamAccessBody(const StreamAccessRecord& access);
+
+// ---- Body parsers: 0 when the element was found, else -1 (target left as it was,
+// except the stream-access defaults which are always set first). `body` is the
+// MESSAGE_BODY element or any element under which the documents are looked for.
+int ParseLanConfig(const tinyxml2::XMLElement* body, NetworkBlock* net);
+void SetStreamAccessDefaults(StreamAccessRecord* access);
+// Full read of every StreamAccess attribute (SDK documents, code 600).
+int ParseStreamAccess(const tinyxml2::XMLElement* parent, StreamAccessRecord* access);
+// Discovery-answer read: only Auth, VideoPort, RTPOverRTSP, PTZPort, WEBPort.
+int ParseStreamAccessBrief(const tinyxml2::XMLElement* parent, StreamAccessRecord* access);
+int ParseAccount(const tinyxml2::XMLElement* parent, AccountRecord* account);
+
+// ---- SDK answers ------------------------------------------------------------------------
+
+// Reads attribute `name` of a RESPONSE_PARAM document into out (cut to outSize - 1).
+// 0 = copied; -2 the root has another name; -1 the text holds no element.
+int ParseResponseParam(std::string_view text, const char* name, char* out, std::size_t outSize);
+
+// ---- Text helpers ------------------------------------------------------------------------
+
+// Copies src into a fixed field of `size` bytes, cut to size - 1, zero-terminated.
+void CopyField(char* dst, std::size_t size, std::string_view src);
+template <std::size_t N>
+void CopyField(char (&dst)[N], std::string_view src) {
+    CopyField(dst, N, src);
+}
+
+std::string EscapeAttribute(std::string_view text);  // " & ' < > as entities
+std::string HexEncode(std::string_view bytes);       // "%02x" per byte
+// Two characters per byte, high digit first; a non-hex character counts as 0; an odd
+// last character pairs with a terminating zero.
+std::string HexDecode(std::string_view hex);
+
+}  // namespace camfleet
