@@ -233,9 +233,12 @@ bool CSaveParam::Save() const {
         return false;
     }
     QSaveFile file(settingsFilePath);
-    // QSaveFile writes a temporary file beside the target and renames it over the target
-    // only when every byte reached the disk; on any failure the temporary file is removed.
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+    // QSaveFile writes a temporary file beside the target and renames it over the target in
+    // commit; destroying it uncommitted removes the temporary file. The explicit flush matters:
+    // commit (Qt 6.4) does not notice a failure of the final buffer flush and would rename a
+    // file cut short (full disk) over the good one.
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.flush() ||
+        !file.commit()) {
         LogMessage("save settings %s failed: %s\n", qPrintable(settingsFilePath),
                    qPrintable(file.errorString()));
         return false;

@@ -84,6 +84,8 @@ public:
     int32_t qrShown = 1;
     OverlaySettings overlay;
 
+    bool operator==(const CSaveParam&) const = default;
+
     // "qv_cfg.xml" in CommonDocumentsFolder().
     static QString DefaultSettingsFilePath();
 
