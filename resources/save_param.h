@@ -65,7 +65,8 @@ public:
     // previous file as it was. Returns false on failure and logs it; the fields are unchanged.
     bool Save() const;
 
-    // Fields in file order; texts are paths or plain text, stored in the file as UTF-8.
+    // Fields in file order. Texts are paths or single-line text, stored in the file as UTF-8;
+    // a carriage return in a text reads back as a line feed (XML line-end handling).
     QString settingsFilePath = DefaultSettingsFilePath();
     QString upgradeDirectory = CommonDocumentsFolder();
     QString upgradeFile = CommonDocumentsFolder();
