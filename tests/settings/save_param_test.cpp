@@ -50,6 +50,12 @@ TEST_F(SettingsTest, EveryFieldSurvivesSaveAndLoadInANewObject) {
     read.defaultUser = "second";
     ASSERT_TRUE(read.Save());
     EXPECT_EQ(CSaveParam().defaultUser, "second");
+
+    // A missing folder is created (a fresh machine may lack its documents folder).
+    read.settingsFilePath = Folder() + "/new/deeper/qv_cfg.xml";
+    ASSERT_TRUE(read.Save());
+    EXPECT_TRUE(read.Load());
+    EXPECT_EQ(read.defaultUser, "second");
 }
 
 TEST_F(SettingsTest, TextsSurviveAsUtf8WithXmlSpecialCharacters) {

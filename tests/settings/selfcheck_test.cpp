@@ -15,7 +15,8 @@ TEST_F(SettingsTest, SelfCheckReportsTheSettingsFileAndItsAccount) {
         return QString::fromUtf8(cli.readAllStandardOutput());
     };
     const QString first = run();
-    EXPECT_TRUE(first.contains("settings file: " + FilePath() + " (not found")) << first.toStdString();
+    EXPECT_TRUE(first.contains("settings file: " + FilePath() + " (not found"))
+        << first.toStdString();
     EXPECT_TRUE(first.contains("default user: admin\n")) << first.toStdString();
     EXPECT_TRUE(first.contains("upgrade directory: " + Folder() + "\n")) << first.toStdString();
     EXPECT_FALSE(QFile::exists(FilePath()));
