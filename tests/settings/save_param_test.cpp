@@ -11,7 +11,7 @@
 namespace camfleet {
 namespace {
 
-// Every field moved away from its default, each to a value of its own.
+// Every field moved away from its default; the values within one element differ from each other.
 CSaveParam Changed(const QString& folder) {
     CSaveParam p;
     p.upgradeDirectory = folder + "/firmware";
@@ -29,7 +29,7 @@ CSaveParam Changed(const QString& folder) {
     p.defaultPassword = "s3cret";
     p.firstAssignAddress = "192.168.1.50";
     p.qrShown = 0;
-    p.overlay = {0, 50, 11, 12, "YYYY-MM-DD", 1, 13, 14, 2, "Gate 3", 4, 0, 32, 1};
+    p.overlay = {0, 50, 11, 12, "YYYY-MM-DD", 1, 13, 14, 2, "Gate 3", 4, 3, 32, 1};
     return p;
 }
 
@@ -83,29 +83,27 @@ TEST_F(SettingsTest, TextsSurviveAsUtf8WithXmlSpecialCharacters) {
 }
 
 TEST_F(SettingsTest, WrittenFileHasTheElementsAndAttributesInOrder) {
-    qputenv("CAMFLEET_DOCUMENTS_DIR", "/camfleet-docs");
-    CSaveParam p;
+    CSaveParam p = Changed("/docs");
     p.settingsFilePath = FilePath();
-    p.videoWindow = {5, 6, 105, 206};
     ASSERT_TRUE(p.Save());
     EXPECT_EQ(ReadFile(FilePath()).toStdString(),
               R"(<?xml version="1.0" encoding="UTF-8"?>
 <root>
-    <UpgradePath name="/camfleet-docs"/>
-    <UpgradeFileName name="/camfleet-docs"/>
-    <UploadCfgFileName name="/camfleet-docs"/>
-    <Mp3FilePath name="/camfleet-docs"/>
-    <AppFilePath name="/camfleet-docs"/>
-    <FullSwitchStream value="1"/>
-    <OpenAudio value="0"/>
-    <VideoWindow row="0" col="0" left="5" top="6" width="100" height="200"/>
-    <PlayMode mode="0"/>
-    <QR show="1"/>
-    <DefaultUser username="admin" password="730418"/>
-    <DefaultFromIP ip="0.0.0.0"/>
-    <Overlay Enable="1" Transparency="0" time24or12="0" Week="1" Fontsize="0" Style="3">
-        <TimeOverlay PosX="1" PosY="1" Format="" PosType="0"/>
-        <TitleOverlay PosX="0" PosY="0" PosType="0" TitleUtf8="Camera"/>
+    <UpgradePath name="/docs/firmware"/>
+    <UpgradeFileName name="/docs/firmware/fw_1.bin"/>
+    <UploadCfgFileName name="/docs/cfg/upload.xml"/>
+    <Mp3FilePath name="/docs/audio/bell.mp3"/>
+    <AppFilePath name="/docs/app/update.bin"/>
+    <FullSwitchStream value="0"/>
+    <OpenAudio value="1"/>
+    <VideoWindow row="4" col="5" left="-10" top="20" width="1920" height="1080"/>
+    <PlayMode mode="2"/>
+    <QR show="0"/>
+    <DefaultUser username="operator" password="s3cret"/>
+    <DefaultFromIP ip="192.168.1.50"/>
+    <Overlay Enable="0" Transparency="50" time24or12="1" Week="3" Fontsize="32" Style="4">
+        <TimeOverlay PosX="11" PosY="12" Format="YYYY-MM-DD" PosType="1"/>
+        <TitleOverlay PosX="13" PosY="14" PosType="2" TitleUtf8="Gate 3"/>
     </Overlay>
 </root>
 )");
