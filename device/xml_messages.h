@@ -105,10 +105,19 @@ int ParseResponseParam(std::string_view text, const char* name, char* out, std::
 
 // ---- Text helpers ------------------------------------------------------------------------
 
-// Copies src into a fixed field of `size` bytes, cut to size - 1, zero-terminated.
+// Copies src into a fixed field of `size` bytes, cut to size - 1, zero-terminated. Bytes
+// are copied as they are (a multi-byte character may be cut). A null C string copies as
+// empty; a null dst or a size of 0 writes nothing.
 void CopyField(char* dst, std::size_t size, std::string_view src);
+inline void CopyField(char* dst, std::size_t size, const char* src) {
+    CopyField(dst, size, src ? std::string_view(src) : std::string_view());
+}
 template <std::size_t N>
 void CopyField(char (&dst)[N], std::string_view src) {
+    CopyField(dst, N, src);
+}
+template <std::size_t N>
+void CopyField(char (&dst)[N], const char* src) {
     CopyField(dst, N, src);
 }
 
@@ -121,7 +130,11 @@ inline int TextToInt(const char* text) {
     return text ? TextToInt(std::string_view(text)) : 0;
 }
 
-std::string EscapeAttribute(std::string_view text);  // " & ' < > as entities
+// " & ' < > as "&quot;" "&amp;" "&apos;" "&lt;" "&gt;"; a null text gives an empty text.
+std::string EscapeAttribute(std::string_view text);
+inline std::string EscapeAttribute(const char* text) {
+    return text ? EscapeAttribute(std::string_view(text)) : std::string();
+}
 std::string HexEncode(std::string_view bytes);       // "%02x" per byte
 // Two characters per byte, high digit first; a non-hex character counts as 0; an odd
 // last character pairs with a terminating zero.

@@ -4,10 +4,23 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "device/text_convert.h"
 #include "device/xml_messages.h"
+
+namespace {
+
+// Every text field must keep its terminating zero whatever the input was.
+template <std::size_t N>
+void CheckTerminated(const char (&field)[N]) {
+    if (std::memchr(field, '\0', N) == nullptr) {
+        __builtin_trap();
+    }
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace camfleet;
@@ -26,6 +39,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ParseStreamAccess(body, &access);
     AccountRecord account{};
     ParseAccount(body, &account);
+
+    for (const auto* f : {&net.ipAddress, &net.netmask, &net.gateway, &net.dns1, &net.dns2}) {
+        CheckTerminated(*f);
+    }
+    CheckTerminated(net.macAddress);
+    CheckTerminated(access.rtmpServer);
+    CheckTerminated(access.rtmpAppName);
+    CheckTerminated(access.rtmpStreamId);
+    CheckTerminated(account.username);
+    CheckTerminated(account.password);
+    CheckTerminated(account.group);
+    CheckTerminated(account.status);
 
     // Whatever was read must print back into bodies without trouble.
     PrintNetworkBody(header.msgFlag.c_str(), net);
