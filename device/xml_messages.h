@@ -1,7 +1,8 @@
 #pragma once
 // Discovery envelope, command bodies and the parsers of incoming camera documents.
 //
-// Everything here is pure: no sockets, no globals beyond the diagnostic log. Builders
+// Everything here is pure and may be called from any thread: no sockets, no globals
+// beyond the diagnostic log. Builders
 // print fixed templates; parsers take untrusted text and never overflow a field (texts
 // are cut to their field size minus one).
 
@@ -88,7 +89,7 @@ void SetStreamAccessDefaults(StreamAccessRecord* access);
 // set first. The unsigned fields (dh_port, multicast ports and addresses) are read over
 // the whole unsigned range, so a value printed by PrintStreamAccessBody reads back equal.
 int ParseStreamAccess(const tinyxml2::XMLElement* parent, StreamAccessRecord* access);
-// Same for a whole SDK document whose root is MediaStreamConfig.
+// Same for a whole SDK document: its root is MediaStreamConfig or holds it as a child.
 int ParseStreamAccessDocument(std::string_view text, StreamAccessRecord* access);
 // Discovery-answer read: only Auth, VideoPort, RTPOverRTSP, PTZPort, WEBPort. These five
 // get their defaults first; every other field is left untouched.
@@ -135,7 +136,7 @@ std::string EscapeAttribute(std::string_view text);
 inline std::string EscapeAttribute(const char* text) {
     return text ? EscapeAttribute(std::string_view(text)) : std::string();
 }
-std::string HexEncode(std::string_view bytes);       // "%02x" per byte
+std::string HexEncode(std::string_view bytes);  // "%02x" per byte
 // Two characters per byte, high digit first; a non-hex character counts as 0; an odd
 // last character pairs with a terminating zero.
 std::string HexDecode(std::string_view hex);

@@ -211,6 +211,11 @@ TEST(StreamAccessParse, DocumentWithoutMulticastPortLeavesItZero) {
     EXPECT_EQ(a.multicast0Enable, 1);
     EXPECT_EQ(a.multicast0Port, 0);
     EXPECT_EQ(ParseStreamAccessDocument("<Other/>", &a), -1);
+    ASSERT_EQ(ParseStreamAccessDocument("<Answer><MediaStreamConfig><StreamAccess "
+                                        "WEBPort=\"81\"/></MediaStreamConfig></Answer>",
+                                        &a),
+              0);
+    EXPECT_EQ(a.webPort, 81);
     EXPECT_EQ(ParseStreamAccessDocument("<MediaStreamConfig><Stream", &a), -1);
 }
 
