@@ -40,11 +40,14 @@ constexpr char kDefaultMonitor[] = "127.0.0.1";
 #if defined(_WIN32)
 constexpr char kConfigPath[] = "c:\\uc_dbg.cfg";
 constexpr char kSeparator[] = "\\";
-constexpr char kAppendMode[] = "a";
 #else
 constexpr char kConfigPath[] = "/etc/camfleet/uc_dbg.cfg";
 constexpr char kSeparator[] = "/";
+#endif
+#if defined(__linux__)
 constexpr char kAppendMode[] = "ae";  // close-on-exec: started programs do not inherit it
+#else
+constexpr char kAppendMode[] = "a";
 #endif
 // The configuration holds three short options; anything beyond this is not read.
 constexpr std::streamsize kConfigReadMax = 64 * 1024;
