@@ -26,6 +26,7 @@ int SelfCheck(const QStringList& args) {
     std::printf("settings file: %s (%s)\n", qPrintable(settings.settingsFilePath), state);
     std::printf("default user: %s\n", qPrintable(settings.defaultUser));
     std::printf("upgrade directory: %s\n", qPrintable(settings.upgradeDirectory));
+    std::printf("debug configuration file: %s\n", LogConfigPath().c_str());
     std::printf("program directory: %s\n", ProgramDirectory().c_str());
     return 0;
 }

@@ -14,11 +14,16 @@ TEST_F(SettingsTest, SelfCheckReportsTheSettingsFileAndItsAccount) {
         EXPECT_EQ(cli.exitCode(), 0);
         return QString::fromUtf8(cli.readAllStandardOutput());
     };
+    const QString debugConfig = Folder() + "/uc_dbg.cfg";
+    qputenv("CAMFLEET_DEBUG_CFG", debugConfig.toUtf8());
     const QString first = run();
+    qunsetenv("CAMFLEET_DEBUG_CFG");
     EXPECT_TRUE(first.contains("settings file: " + FilePath() + " (not found"))
         << first.toStdString();
     EXPECT_TRUE(first.contains("default user: admin\n")) << first.toStdString();
     EXPECT_TRUE(first.contains("upgrade directory: " + Folder() + "\n")) << first.toStdString();
+    EXPECT_TRUE(first.contains("debug configuration file: " + debugConfig + "\n"))
+        << first.toStdString();
     EXPECT_FALSE(QFile::exists(FilePath()));
 
     CSaveParam p;
