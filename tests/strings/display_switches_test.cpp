@@ -1,6 +1,7 @@
 #include "resources/display_switches.h"
 
 #include <gtest/gtest.h>
+#include <tinyxml2.h>
 
 #include <set>
 
@@ -90,6 +91,27 @@ TEST(DisplaySwitches, StatesListEveryEntryInTableOrder) {
         EXPECT_EQ(states[i].second, expected) << DisplaySwitches[i].name;
     }
     EXPECT_EQ(DisplaySwitches.back().display, 0) << "the shared table keeps its defaults";
+}
+
+TEST(DisplaySwitches, ShippedFileNamesEveryEntryWithItsDefault) {
+    const std::string path = CAMFLEET_SOURCE_DIR "/resources/data/display.xml";
+    tinyxml2::XMLDocument doc;
+    ASSERT_EQ(doc.LoadFile(path.c_str()), tinyxml2::XML_SUCCESS) << doc.ErrorStr();
+    ASSERT_NE(doc.RootElement(), nullptr);
+    std::set<std::string> named;
+    for (const auto* item = doc.RootElement()->FirstChildElement(); item;
+         item = item->NextSiblingElement()) {
+        EXPECT_TRUE(named.insert(item->Name()).second) << item->Name() << " named twice";
+    }
+    CLoadDisplayCfg shipped;
+    ASSERT_TRUE(shipped.Load(path));
+    for (std::size_t i = 0; i < kDisplaySwitchCount; ++i) {
+        EXPECT_EQ(named.erase(DisplaySwitches[i].name), 1u) << DisplaySwitches[i].name;
+        EXPECT_EQ(shipped.Switches()[i].display, DisplaySwitches[i].display)
+            << DisplaySwitches[i].name;
+    }
+    for (const std::string& unknown : named)
+        ADD_FAILURE() << "not a display switch: " << unknown;
 }
 
 }  // namespace

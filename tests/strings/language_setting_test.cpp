@@ -183,6 +183,8 @@ TEST(LanguageSetting, RegistryNameFromFile) {
             dir.Write("registry.xml", c.content);
         EXPECT_EQ(ReadRegistryName(dir.File("registry.xml")), c.expected) << c.name;
     }
+    EXPECT_EQ(ReadRegistryName(CAMFLEET_SOURCE_DIR "/resources/data/registry.xml"), "camfleet")
+        << "shipped file";
 }
 
 TEST(LanguageSetting, SwitchMessageIsComposedOfDisplayStrings) {
