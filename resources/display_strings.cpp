@@ -118,6 +118,14 @@ QString DisplayStrings::Lookup(const char* key) const {
     return key ? Lookup(std::string_view(key)) : QString();
 }
 
+std::vector<std::string> DisplayStrings::Keys() const {
+    std::vector<std::string> keys;
+    keys.reserve(texts_.size());
+    for (const auto& entry : texts_)
+        keys.push_back(entry.first);
+    return keys;
+}
+
 QString GetDisplayString(const char* key) {
     return DisplayStrings::Instance().Lookup(key);
 }

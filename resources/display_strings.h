@@ -14,6 +14,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace camfleet {
 
@@ -62,6 +63,8 @@ public:
     // Full path of the strings file chosen through "language.xml"; empty when none.
     const std::string& StringsFilePath() const { return stringsFilePath_; }
     std::size_t Size() const { return texts_.size(); }
+    // Every stored key, in byte order.
+    std::vector<std::string> Keys() const;
 
 private:
     bool ReadStringsFile(const std::string& path);

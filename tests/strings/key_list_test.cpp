@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <tinyxml2.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -50,7 +51,8 @@ std::vector<std::pair<std::string, int>> FindKeyLiterals(const std::string& text
 // printf directives of `text` in order ("%%" is not one).
 std::vector<std::string> PrintfDirectives(const std::string& text) {
     static const std::regex directive(
-        R"(%%|%[-+ #0]*(?:\*|[0-9]+)?(?:\.(?:\*|[0-9]+))?(?:hh|ll|I64|I32|[hlLqjztI])?[diouxXeEfFgGaAcCsSpn])");
+        R"(%%|%[-+ #0]*(?:\*|[0-9]+)?(?:\.(?:\*|[0-9]+))?)"         // flags, width, precision
+        R"((?:hh|ll|I64|I32|[hlLqjztI])?[diouxXeEfFgGaAcCsSpn])");  // length, conversion
     std::vector<std::string> found;
     for (auto it = std::sregex_iterator(text.begin(), text.end(), directive);
          it != std::sregex_iterator(); ++it) {
@@ -107,29 +109,14 @@ void AddPendingKeys(KeyUses& uses) {
 struct StringsFile {
     std::string code;
     std::string name;
-    std::string error;           // empty when the file parsed
-    std::set<std::string> keys;  // element names under <Lang><Resources>
+    std::string error;           // empty when the file parsed and holds keys
     DisplayStrings table;        // the texts as the program reads them
+    std::set<std::string> keys;  // the table's keys
 
     std::string Text(const std::string& key) const { return table.Lookup(key).toStdString(); }
 };
 
-// Keys of the strings file at `path`, with the loader's structure rules; an error text
-// when the file does not parse or lacks the structure.
-std::string ReadKeys(const fs::path& path, std::set<std::string>& keys) {
-    tinyxml2::XMLDocument doc;
-    if (doc.LoadFile(path.c_str()) != tinyxml2::XML_SUCCESS)
-        return doc.ErrorStr();
-    const auto* lang = doc.FirstChildElement("Lang");
-    const auto* resources = lang ? lang->FirstChildElement("Resources") : nullptr;
-    if (!resources)
-        return "no <Lang><Resources> element";
-    for (const auto* item = resources->FirstChildElement(); item; item = item->NextSiblingElement())
-        keys.insert(item->Name());
-    return {};
-}
-
-// The strings files listed in language.xml.
+// The strings files listed in language.xml, each read by the program's loader.
 std::vector<StringsFile> ReadListedFiles(std::string& listError) {
     std::vector<StringsFile> files;
     tinyxml2::XMLDocument list;
@@ -143,8 +130,14 @@ std::vector<StringsFile> ReadListedFiles(std::string& listError) {
         StringsFile file;
         file.code = res->Attribute("lan") ? res->Attribute("lan") : "";
         file.name = res->Attribute("filename") ? res->Attribute("filename") : "";
-        file.error = ReadKeys(kDataDir / file.name, file.keys);
         file.table = DisplayStrings::Load(kDataDir.string(), file.code);
+        const std::vector<std::string> keys = file.table.Keys();
+        file.keys.insert(keys.begin(), keys.end());
+        tinyxml2::XMLDocument doc;  // only for the parser's error text
+        if (doc.LoadFile((kDataDir / file.name).c_str()) != tinyxml2::XML_SUCCESS)
+            file.error = doc.ErrorStr();
+        else if (file.keys.empty())
+            file.error = "no keys under <Lang><Resources>";
         files.push_back(std::move(file));
     }
     if (files.empty())
