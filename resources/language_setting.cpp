@@ -7,6 +7,7 @@
 
 #include <tinyxml2.h>
 
+#include <iterator>
 #include <memory>
 
 #include "platform/paths.h"
@@ -65,7 +66,7 @@ LanguageStore OpenLanguageStore(const std::string& registryName) {
     if (path.isEmpty())
         return {};
     // Same key path as in the registry, with QSettings' group separator '/': the file holds
-    // [Software] and in it "Microsoft\\Windows\\...\\<registry name>\\Language=<value>".
+    // [Software] and in it Microsoft\Windows\CurrentVersion\Uninstall\<name>\Language=<value>.
     QString key =
         LanguageKeyPath(registryName) + QLatin1Char('\\') + QString::fromLatin1(kLanguageValueName);
     key.replace(QLatin1Char('\\'), QLatin1Char('/'));
