@@ -1,5 +1,7 @@
 #include "resources/save_param.h"
 
+#include "platform/number_text.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -47,7 +49,7 @@ int32_t SaturateToInt32(long long value) {
 void ReadInt(const XMLElement* element, const char* name, int32_t& field) {
     const char* text = element ? element->Attribute(name) : nullptr;
     if (text)
-        field = TextToInt32(text);
+        field = TextToInt(text);
 }
 
 void ReadText(const XMLElement* element, const char* name, QString& field) {
@@ -178,11 +180,6 @@ QString CommonDocumentsFolder() {
     if (folder.isEmpty())
         folder = QDir::homePath();
     return QDir::toNativeSeparators(QDir::cleanPath(folder));
-}
-
-int32_t TextToInt32(const char* text) {
-    // strtoll applies the same rule as atoi but saturates where atoi's result is undefined.
-    return text ? SaturateToInt32(std::strtoll(text, nullptr, 10)) : 0;
 }
 
 QString CSaveParam::DefaultSettingsFilePath() {

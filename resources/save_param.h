@@ -14,11 +14,6 @@ namespace camfleet {
 // takes its place (tests, portable installs). Native separators.
 QString CommonDocumentsFolder();
 
-// Converts a number text by the C library's text-to-integer rule (leading white space, an
-// optional sign, then decimal digits up to the first other character; no digits gives 0).
-// Values beyond the int32 range saturate at INT32_MIN / INT32_MAX instead of overflowing.
-int32_t TextToInt32(const char* text);
-
 // Window rectangle in screen pixels; right and bottom lie one past the last pixel.
 struct WindowRect {
     int32_t left = 0;
@@ -57,7 +52,7 @@ public:
     // Resets every field except settingsFilePath to its default, then reads settingsFilePath.
     // Returns true when the file was read; false (missing, unreadable, larger than 1 MiB, not
     // a settings document) leaves all defaults. Elements or attributes the file lacks keep
-    // their defaults; numbers follow TextToInt32, texts are taken as they stand.
+    // their defaults; numbers follow TextToInt, texts are taken as they stand.
     bool Load();
 
     // Writes every field to settingsFilePath (creating its folder when missing). The file is

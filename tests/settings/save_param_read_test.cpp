@@ -4,6 +4,7 @@
 #include <climits>
 #include <functional>
 
+#include "platform/number_text.h"
 #include "settings_fixture.h"
 
 namespace camfleet {
@@ -101,7 +102,7 @@ TEST_F(SettingsTest, NumbersFollowTheTextToIntegerRuleAndSaturate) {
         WriteSettings(QByteArray(R"(<QR show=")") + c.text + R"("/>)");
         EXPECT_EQ(CSaveParam().qrShown, c.value);
     }
-    EXPECT_EQ(TextToInt32(nullptr), 0);
+    EXPECT_EQ(TextToInt(nullptr), 0);
 
     SCOPED_TRACE("window edges saturate instead of overflowing");
     WriteSettings(
