@@ -1,0 +1,28 @@
+#pragma once
+// UDP sockets of the discovery protocol (BSD sockets, IPv4).
+
+#include <cstdint>
+#include <string_view>
+
+namespace camfleet {
+
+inline constexpr uint16_t kDiscoveryPort = 3001;
+inline constexpr int kSearchReceiveBuffer = 131072;  // SO_RCVBUF of every search socket
+
+// Opens a broadcast-capable UDP socket bound to `address` (network byte order) and `port`
+// (0: any free port). Returns the descriptor or -1 (logged by nobody; the caller keeps -1).
+// When the socket cannot be created it sleeps 1 s before returning -1.
+int OpenBroadcastSocket(uint32_t address, uint16_t port);
+
+// Outcome of waiting for a socket to become writable.
+enum class WriteWait { kWritable, kError, kFailed };
+
+// Waits up to `timeoutMs` until `fd` is writable. kError: the socket reports an error;
+// kFailed: the wait itself failed or timed out (errno set).
+WriteWait WaitWritable(int fd, int timeoutMs);
+
+// Sends `text` to `address`:`port` (network byte order address). Returns the bytes sent
+// or -1 (errno set).
+long SendDatagram(int fd, std::string_view text, uint32_t address, uint16_t port);
+
+}  // namespace camfleet
