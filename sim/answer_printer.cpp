@@ -13,7 +13,9 @@ std::string Attr(const char* name, const std::string& value) {
     return std::string(name) + "=\"" + EscapeAttribute(value) + "\" ";
 }
 
-std::string Attr(const char* name, int value) { return Attr(name, std::to_string(value)); }
+std::string Attr(const char* name, int value) {
+    return Attr(name, std::to_string(value));
+}
 
 CameraProfile Overlong(CameraProfile p) {
     for (std::string* text : {&p.serialNumber, &p.platformId, &p.p2pId, &p.uuid, &p.model,
@@ -26,26 +28,27 @@ CameraProfile Overlong(CameraProfile p) {
 
 std::string OsdHex(const CameraProfile& p, Hostility h) {
     const std::string hex = HexEncode(p.osdText);
-    if (h == Hostility::kOddOsd) return hex + "4";
-    if (h == Hostility::kNonHexOsd) return "zz" + hex + "g!";
-    if (h == Hostility::kInvalidUtf8Osd) return hex + "c3";
+    if (h == Hostility::kOddOsd)
+        return hex + "4";
+    if (h == Hostility::kNonHexOsd)
+        return "zz" + hex + "g!";
+    if (h == Hostility::kInvalidUtf8Osd)
+        return hex + "c3";
     return hex;
 }
 
 std::string Identity(const CameraProfile& p, int runningTime, Hostility h) {
     const std::string type = h == Hostility::kNotCameraType ? "IPC-BULLET-2M" : p.model;
     return "<IPC_SERIALNUMBER " + Attr("SerialNumber", p.serialNumber) +
-           Attr("PLATFORMID", p.platformId) + Attr("VERSION", p.version) +
-           Attr("P2PID", p.p2pId) + Attr("UUID", p.uuid) + Attr("runtime", runningTime) +
-           Attr("P2PSTATUS", p.p2pStatus) + "/>\r\n<DEVICE_TYPE " + Attr("DeviceType", type) +
-           Attr("OSD", OsdHex(p, h)) + "/>\r\n";
+           Attr("PLATFORMID", p.platformId) + Attr("VERSION", p.version) + Attr("P2PID", p.p2pId) +
+           Attr("UUID", p.uuid) + Attr("runtime", runningTime) + Attr("P2PSTATUS", p.p2pStatus) +
+           "/>\r\n<DEVICE_TYPE " + Attr("DeviceType", type) + Attr("OSD", OsdHex(p, h)) + "/>\r\n";
 }
 
 std::string Lan(const CameraProfile& p) {
     return "<LANConfig " + Attr("MacAddress", p.macAddress) + Attr("DHCP", p.dhcp) +
-           Attr("ALLNET", p.allNet) + Attr("IPAddress", p.ipAddress) +
-           Attr("Netmask", p.netmask) + Attr("Gateway", p.gateway) + Attr("DNS1", p.dns1) +
-           Attr("DNS2", p.dns2) + "/>\r\n";
+           Attr("ALLNET", p.allNet) + Attr("IPAddress", p.ipAddress) + Attr("Netmask", p.netmask) +
+           Attr("Gateway", p.gateway) + Attr("DNS1", p.dns1) + Attr("DNS2", p.dns2) + "/>\r\n";
 }
 
 std::string Stream(const CameraProfile& p) {
@@ -63,10 +66,14 @@ std::string User(const CameraProfile& p) {
 
 std::string Body(const CameraProfile& p, int runningTime, Hostility h) {
     std::string body = Identity(p, runningTime, h);
-    if (h != Hostility::kNoLanConfig) body += Lan(p);
-    if (h != Hostility::kNoStreamAccess) body += Stream(p);
-    if (h != Hostility::kNoUserConfig) body += User(p);
-    if (h == Hostility::kOversize) body += "<PADDING>" + std::string(6000, 'p') + "</PADDING>\r\n";
+    if (h != Hostility::kNoLanConfig)
+        body += Lan(p);
+    if (h != Hostility::kNoStreamAccess)
+        body += Stream(p);
+    if (h != Hostility::kNoUserConfig)
+        body += User(p);
+    if (h == Hostility::kOversize)
+        body += "<PADDING>" + std::string(6000, 'p') + "</PADDING>\r\n";
     return body;
 }
 
@@ -84,8 +91,7 @@ std::string Envelope(const std::string& body, Hostility h) {
 
 }  // namespace
 
-std::string PrintCameraAnswer(const CameraProfile& profile, int runningTime,
-                              Hostility hostility) {
+std::string PrintCameraAnswer(const CameraProfile& profile, int runningTime, Hostility hostility) {
     const CameraProfile p =
         hostility == Hostility::kOverlongAttributes ? Overlong(profile) : profile;
     return Envelope(Body(p, runningTime, hostility), hostility);
@@ -109,7 +115,8 @@ bool ParseHostility(const std::string& name, Hostility* hostility) {
         {"oversize", Hostility::kOversize},
     };
     auto it = kNames.find(name);
-    if (it == kNames.end()) return false;
+    if (it == kNames.end())
+        return false;
     *hostility = it->second;
     return true;
 }

@@ -15,15 +15,15 @@ enum class Hostility {
     kNoLanConfig,
     kNoStreamAccess,
     kNoUserConfig,
-    kNoBody,              // no MESSAGE_BODY
-    kBothRoots,           // XML_NORVEK document that also holds XML_KESTRAVIN tags
-    kWrongMsgCode,        // Msg_code 4
-    kNoMsgFlag,           // header without Msg_flag
-    kNotCameraType,       // device type "IPC-BULLET-2M"
-    kOddOsd,              // OSD of odd length
-    kNonHexOsd,           // OSD with characters that are not hex digits
-    kInvalidUtf8Osd,      // OSD that decodes to invalid UTF-8
-    kOversize,            // datagram longer than 5,120 bytes
+    kNoBody,          // no MESSAGE_BODY
+    kBothRoots,       // XML_NORVEK document that also holds XML_KESTRAVIN tags
+    kWrongMsgCode,    // Msg_code 4
+    kNoMsgFlag,       // header without Msg_flag
+    kNotCameraType,   // device type "IPC-BULLET-2M"
+    kOddOsd,          // OSD of odd length
+    kNonHexOsd,       // OSD with characters that are not hex digits
+    kInvalidUtf8Osd,  // OSD that decodes to invalid UTF-8
+    kOversize,        // datagram longer than 5,120 bytes
 };
 
 // Answer (Msg_code 3, root XML_NORVEK) of `profile` with running time `runningTime`.

@@ -9,8 +9,8 @@ namespace camfleet::sim {
 namespace {
 
 constexpr std::array kModels = {
-    "NVS-IPC-2M",         "DIR-OVADU-NVS3516E_V2", "NVS-F37-4MP_V1.2",
-    "DIR-OVADU-NVS-PTZ_V3", "IPC-NVS-BULLET-5M",    "DIR-OVADU-NVS8M",
+    "NVS-IPC-2M",           "DIR-OVADU-NVS3516E_V2", "NVS-F37-4MP_V1.2",
+    "DIR-OVADU-NVS-PTZ_V3", "IPC-NVS-BULLET-5M",     "DIR-OVADU-NVS8M",
 };
 constexpr std::array kOsdTexts = {"Gate %d", "Lobby %d", "\xe5\x90\x8e\xe9\x97\xa8 %d",
                                   "Kamera %d"};
@@ -23,7 +23,8 @@ std::string Format(const char* format, auto... values) {
 
 std::string Letters(std::mt19937& rng, int count) {
     std::string text;
-    for (int i = 0; i < count; ++i) text += static_cast<char>('A' + rng() % 26);
+    for (int i = 0; i < count; ++i)
+        text += static_cast<char>('A' + rng() % 26);
     return text;
 }
 

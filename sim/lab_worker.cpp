@@ -19,39 +19,49 @@ constexpr int kIdlePollMs = 200;
 
 LabWorker::LabWorker(SimLab& lab, std::vector<LabLink> links, int namespaceFd)
     : lab_(lab), links_(std::move(links)), namespaceFd_(namespaceFd), rng_(lab.options_.seed) {
-    if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) wake_[0] = wake_[1] = -1;
+    if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0)
+        wake_[0] = wake_[1] = -1;
 }
 
 LabWorker::~LabWorker() {
     for (const LabLink& link : links_)
-        if (link.receiver >= 0) close(link.receiver);
+        if (link.receiver >= 0)
+            close(link.receiver);
     for (int fd : cameraFds_)
-        if (fd >= 0) close(fd);
+        if (fd >= 0)
+            close(fd);
     for (int fd : wake_)
-        if (fd >= 0) close(fd);
+        if (fd >= 0)
+            close(fd);
 }
 
 void LabWorker::RequestStop() {
     stop_ = true;
-    if (wake_[1] >= 0) (void)!write(wake_[1], "x", 1);
+    if (wake_[1] >= 0)
+        (void)!write(wake_[1], "x", 1);
 }
 
 void LabWorker::Run(std::promise<std::string> ready) {
     const std::string error = SetUp();
     ready.set_value(error);
-    if (!error.empty()) return;
-    while (!stop_) ServeOnce();
+    if (!error.empty())
+        return;
+    while (!stop_)
+        ServeOnce();
 }
 
 std::string LabWorker::SetUp() {
     if (namespaceFd_ >= 0) {
-        if (setns(namespaceFd_, CLONE_NEWNET) != 0) return "could not enter the camera namespace";
+        if (setns(namespaceFd_, CLONE_NEWNET) != 0)
+            return "could not enter the camera namespace";
         const std::string error = AddLanAddresses();
-        if (!error.empty()) return error;
+        if (!error.empty())
+            return error;
     }
     for (LabLink& link : links_) {
         link.receiver = OpenLabSocket(link.receiveAddress, lab_.options_.port, link.device);
-        if (link.receiver < 0) return "could not open the lab's broadcast receiver";
+        if (link.receiver < 0)
+            return "could not open the lab's broadcast receiver";
     }
     cameraFds_.assign(lab_.cameras_.size(), -1);
     for (std::size_t i = 0; i < cameraFds_.size(); ++i)
@@ -80,14 +90,18 @@ int LabWorker::OpenCameraSocket(int camera) {
 
 void LabWorker::ServeOnce() {
     std::vector<pollfd> fds{{wake_[0], POLLIN, 0}};
-    for (const LabLink& link : links_) fds.push_back({link.receiver, POLLIN, 0});
-    for (int fd : cameraFds_) fds.push_back({fd, POLLIN, 0});
+    for (const LabLink& link : links_)
+        fds.push_back({link.receiver, POLLIN, 0});
+    for (int fd : cameraFds_)
+        fds.push_back({fd, POLLIN, 0});
     if (poll(fds.data(), fds.size(), TimeoutMs()) > 0) {
         for (std::size_t k = 0; k < links_.size(); ++k)
-            if (fds[1 + k].revents & POLLIN) Receive(fds[1 + k].fd, static_cast<int>(k), -1);
+            if (fds[1 + k].revents & POLLIN)
+                Receive(fds[1 + k].fd, static_cast<int>(k), -1);
         const std::size_t first = 1 + links_.size();
         for (std::size_t i = 0; i < cameraFds_.size(); ++i)
-            if (fds[first + i].revents & POLLIN) Receive(fds[first + i].fd, -1, static_cast<int>(i));
+            if (fds[first + i].revents & POLLIN)
+                Receive(fds[first + i].fd, -1, static_cast<int>(i));
     }
     SendDue();
 }
@@ -99,13 +113,15 @@ void LabWorker::Receive(int fd, int link, int camera) {
     for (;;) {
         const ssize_t n = recvfrom(fd, buffer_.data(), buffer_.size(), 0,
                                    reinterpret_cast<sockaddr*>(&from), &length);
-        if (n < 0) return;
+        if (n < 0)
+            return;
         const std::string text(buffer_.data(), static_cast<std::size_t>(n));
         if (camera >= 0) {
             Deliver(camera, text, from);
             continue;
         }
-        for (int c : links_[link].cameras) Deliver(c, text, from);
+        for (int c : links_[link].cameras)
+            Deliver(c, text, from);
     }
 }
 
@@ -127,7 +143,8 @@ void LabWorker::Deliver(int camera, const std::string& text, const sockaddr_in& 
         pending_.push({SimClock::now() + std::chrono::milliseconds(delayMs), camera,
                        from.sin_addr.s_addr, from.sin_port});
     }
-    if (reaction.addressChanged) Move(camera, link);
+    if (reaction.addressChanged)
+        Move(camera, link);
 }
 
 // The camera took a new address: a LAN lab gives the address to the camera side of the
@@ -140,8 +157,8 @@ void LabWorker::Move(int camera, const LabLink& link) {
             std::lock_guard lock(lab_.mutex_);
             address = lab_.cameras_[camera].profile().ipAddress;
         }
-        RunCommand({"ip", "addr", "add", address + "/" + std::to_string(link.prefix), "dev",
-                    link.device});
+        RunCommand(
+            {"ip", "addr", "add", address + "/" + std::to_string(link.prefix), "dev", link.device});
     }
     cameraFds_[camera] = OpenCameraSocket(camera);
 }
@@ -165,9 +182,10 @@ void LabWorker::SendDue() {
 }
 
 int LabWorker::TimeoutMs() const {
-    if (pending_.empty()) return kIdlePollMs;
-    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(pending_.top().due -
-                                                                           SimClock::now());
+    if (pending_.empty())
+        return kIdlePollMs;
+    const auto wait =
+        std::chrono::duration_cast<std::chrono::milliseconds>(pending_.top().due - SimClock::now());
     return static_cast<int>(std::clamp<long long>(wait.count(), 0, kIdlePollMs));
 }
 

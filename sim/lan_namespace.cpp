@@ -37,34 +37,42 @@ int Fail(std::string* error, const std::string& text) {
 
 bool ParseLanSubnet(const std::string& text, LanSubnet* subnet) {
     const auto slash = text.find('/');
-    if (slash == std::string::npos) return false;
+    if (slash == std::string::npos)
+        return false;
     const uint32_t base = HostOrder(text.substr(0, slash));
     const int prefix = std::atoi(text.c_str() + slash + 1);
-    if (base == 0 || prefix < 8 || prefix > 24) return false;
+    if (base == 0 || prefix < 8 || prefix > 24)
+        return false;
     const uint32_t mask = ~0u << (32 - prefix);
     subnet->base = base & mask;
     subnet->prefix = prefix;
     return true;
 }
 
-std::string NetmaskText(int prefix) { return Dotted(~0u << (32 - prefix)); }
+std::string NetmaskText(int prefix) {
+    return Dotted(~0u << (32 - prefix));
+}
 
 std::vector<std::string> LanNamespace::ForeignInterfaces() {
     std::vector<std::string> names;
-    if_nameindex* list = if_nameindex();
-    for (if_nameindex* i = list; i != nullptr && i->if_index != 0; ++i)
-        if (std::strcmp(i->if_name, "lo") != 0) names.emplace_back(i->if_name);
-    if (list != nullptr) if_freenameindex(list);
+    struct if_nameindex* list = if_nameindex();
+    for (struct if_nameindex* i = list; i != nullptr && i->if_index != 0; ++i)
+        if (std::strcmp(i->if_name, "lo") != 0)
+            names.emplace_back(i->if_name);
+    if (list != nullptr)
+        if_freenameindex(list);
     return names;
 }
 
 int LanNamespace::Create(const std::vector<LanSubnet>& subnets, std::string* error) {
-    if (geteuid() != 0) return Fail(error, "the LAN lab needs root");
+    if (geteuid() != 0)
+        return Fail(error, "the LAN lab needs root");
     const std::vector<std::string> foreign = ForeignInterfaces();
     if (!foreign.empty())
         return Fail(error, "refusing to run: this network namespace has interface " +
                                foreign.front() + " (run inside unshare -n)");
-    if (StartHolder(error) != 0) return -1;
+    if (StartHolder(error) != 0)
+        return -1;
     for (std::size_t k = 0; k < subnets.size(); ++k) {
         if (AddPair(static_cast<int>(k), subnets[k], error) != 0) {
             Destroy();
@@ -76,8 +84,10 @@ int LanNamespace::Create(const std::vector<LanSubnet>& subnets, std::string* err
 
 int LanNamespace::StartHolder(std::string* error) {
     int ready[2], hold[2];
-    if (pipe2(ready, O_CLOEXEC) != 0) return Fail(error, "pipe failed");
-    if (pipe2(hold, O_CLOEXEC) != 0) return Fail(error, "pipe failed");
+    if (pipe2(ready, O_CLOEXEC) != 0)
+        return Fail(error, "pipe failed");
+    if (pipe2(hold, O_CLOEXEC) != 0)
+        return Fail(error, "pipe failed");
     holder_ = fork();
     if (holder_ == 0) {
         close(hold[1]);
@@ -89,7 +99,8 @@ int LanNamespace::StartHolder(std::string* error) {
     char ok = 0;
     const bool started = holder_ > 0 && read(ready[0], &ok, 1) == 1 && ok == 1;
     close(ready[0]);
-    if (!started) return Fail(error, "could not create a network namespace");
+    if (!started)
+        return Fail(error, "could not create a network namespace");
     nsFd_ = open(("/proc/" + std::to_string(holder_) + "/ns/net").c_str(), O_RDONLY | O_CLOEXEC);
     return nsFd_ >= 0 ? 0 : Fail(error, "could not open the camera namespace");
 }
@@ -110,13 +121,17 @@ int LanNamespace::AddPair(int k, const LanSubnet& subnet, std::string* error) {
 }
 
 void LanNamespace::Destroy() {
-    for (int k = 0; k < pairs_; ++k) RunCommand({"ip", "link", "del", PcEnd(k)});
+    for (int k = 0; k < pairs_; ++k)
+        RunCommand({"ip", "link", "del", PcEnd(k)});
     pairs_ = 0;
-    if (nsFd_ >= 0) close(nsFd_);
+    if (nsFd_ >= 0)
+        close(nsFd_);
     nsFd_ = -1;
-    if (holderPipe_ >= 0) close(holderPipe_);
+    if (holderPipe_ >= 0)
+        close(holderPipe_);
     holderPipe_ = -1;
-    if (holder_ > 0) waitpid(holder_, nullptr, 0);
+    if (holder_ > 0)
+        waitpid(holder_, nullptr, 0);
     holder_ = -1;
 }
 

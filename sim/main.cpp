@@ -50,9 +50,12 @@ bool ParseOne(Arguments* a, const std::string& flag, const char* value) {
 
 bool Parse(int argc, char** argv, Arguments* a) {
     for (int i = 1; i < argc; i += 2)
-        if (i + 1 >= argc || !ParseOne(a, argv[i], argv[i + 1])) return false;
-    if (a->lan && a->options.lanSubnets.empty()) a->options.lanSubnets.push_back("192.168.1.0/24");
-    if (!a->lan) a->options.lanSubnets.clear();
+        if (i + 1 >= argc || !ParseOne(a, argv[i], argv[i + 1]))
+            return false;
+    if (a->lan && a->options.lanSubnets.empty())
+        a->options.lanSubnets.push_back("192.168.1.0/24");
+    if (!a->lan)
+        a->options.lanSubnets.clear();
     return a->valid;
 }
 
@@ -60,7 +63,8 @@ bool Parse(int argc, char** argv, Arguments* a) {
 
 int main(int argc, char** argv) {
     Arguments args;
-    if (!Parse(argc, argv, &args)) return Usage();
+    if (!Parse(argc, argv, &args))
+        return Usage();
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
@@ -73,7 +77,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "camfleet-sim: %s\n", error.c_str());
         return 1;
     }
-    for (int i = 0; i < lab.CameraCount(); ++i) lab.SetHostility(i, args.hostility);
+    for (int i = 0; i < lab.CameraCount(); ++i)
+        lab.SetHostility(i, args.hostility);
     std::printf("camfleet-sim: %d cameras from %s, port %u\n", lab.CameraCount(),
                 lab.Snapshot(0).profile.ipAddress.c_str(), unsigned(args.options.port));
     std::fflush(stdout);

@@ -13,6 +13,11 @@ constexpr uint32_t kLoopbackBroadcastHost = 0x7fffffffu;
 
 }  // namespace
 
+SimLab::SimLab() = default;
+SimLab::~SimLab() {
+    Stop();
+}
+
 int SimLab::Start(const LabOptions& options, std::string* error) {
     Stop();
     options_ = options;
@@ -26,14 +31,17 @@ int SimLab::Start(const LabOptions& options, std::string* error) {
         subnets_.push_back(subnet);
     }
     std::vector<LabLink> links;
-    if (CreateCameras(&links, error) != 0) return -1;
-    if (!subnets_.empty() && lan_.Create(subnets_, error) != 0) return -1;
+    if (CreateCameras(&links, error) != 0)
+        return -1;
+    if (!subnets_.empty() && lan_.Create(subnets_, error) != 0)
+        return -1;
     worker_ = std::make_unique<LabWorker>(*this, std::move(links), lan_.NamespaceFd());
     std::promise<std::string> ready;
     std::future<std::string> result = ready.get_future();
     thread_ = std::thread(&LabWorker::Run, worker_.get(), std::move(ready));
     *error = result.get();
-    if (error->empty()) return 0;
+    if (error->empty())
+        return 0;
     Stop();
     return -1;
 }
@@ -54,20 +62,22 @@ int SimLab::CreateCameras(std::vector<LabLink>* links, std::string* error) {
         if (lan) {
             first = subnets_[k].base + 10;
             subnet = {NetmaskText(subnets_[k].prefix), Dotted(subnets_[k].base + 1)};
-            link = {"0.0.0.0", LanNamespace::CameraEnd(static_cast<int>(k)), subnets_[k].prefix};
+            link.receiveAddress = "0.0.0.0";
+            link.device = LanNamespace::CameraEnd(static_cast<int>(k));
+            link.prefix = subnets_[k].prefix;
         } else {
             first = HostOrder(options_.firstAddress);
             if (first == 0 || (first >> 24) != 127) {
                 *error = "the loopback lab needs a 127.x.x.x first address";
                 return -1;
             }
-            link = {Dotted(kLoopbackBroadcastHost), "", 8};
+            link.receiveAddress = Dotted(kLoopbackBroadcastHost);
         }
         link.nextLease = first + static_cast<uint32_t>(count);
         for (int j = 0; j < count; ++j) {
             const int index = static_cast<int>(cameras_.size());
-            const CameraProfile profile = MakeCameraProfile(
-                options_.seed, index, Dotted(first + j), subnet, options_.firstSdkPort + index);
+            const CameraProfile profile = MakeCameraProfile(options_.seed, index, Dotted(first + j),
+                                                            subnet, options_.firstSdkPort + index);
             cameras_.emplace_back(profile, SimClock::now());
             cameras_.back().SetRebootSilence(options_.rebootSilence);
             received_.emplace_back();
@@ -80,8 +90,10 @@ int SimLab::CreateCameras(std::vector<LabLink>* links, std::string* error) {
 }
 
 void SimLab::Stop() {
-    if (worker_) worker_->RequestStop();
-    if (thread_.joinable()) thread_.join();
+    if (worker_)
+        worker_->RequestStop();
+    if (thread_.joinable())
+        thread_.join();
     worker_.reset();
     lan_.Destroy();
 }
@@ -116,7 +128,8 @@ void SimLab::SetClock(std::function<SimClock::time_point()> clock) {
 }
 
 std::string SimLab::PcAddress(int k) const {
-    if (k < 0 || k >= static_cast<int>(subnets_.size())) return {};
+    if (k < 0 || k >= static_cast<int>(subnets_.size()))
+        return {};
     return Dotted(subnets_[k].base + 253);
 }
 

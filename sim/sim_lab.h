@@ -49,8 +49,8 @@ struct CameraSnapshot {
 
 class SimLab {
 public:
-    SimLab() = default;
-    ~SimLab() { Stop(); }
+    SimLab();
+    ~SimLab();
     SimLab(const SimLab&) = delete;
     SimLab& operator=(const SimLab&) = delete;
 
@@ -69,7 +69,6 @@ public:
     std::string PcAddress(int k) const;
 
 private:
-
     int CreateCameras(std::vector<LabLink>* links, std::string* error);
 
     LabOptions options_;
@@ -79,9 +78,9 @@ private:
     std::thread thread_;
 
     mutable std::mutex mutex_;
-    std::vector<VirtualCamera> cameras_;                  // guarded by mutex_
-    std::vector<std::vector<std::string>> received_;      // guarded by mutex_
-    std::vector<int> cameraLink_;                         // fixed after Start
+    std::vector<VirtualCamera> cameras_;              // guarded by mutex_
+    std::vector<std::vector<std::string>> received_;  // guarded by mutex_
+    std::vector<int> cameraLink_;                     // fixed after Start
     std::function<SimClock::time_point()> clock_ = [] { return SimClock::now(); };  // mutex_
     friend class LabWorker;
 };

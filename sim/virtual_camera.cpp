@@ -39,13 +39,14 @@ std::string VirtualCamera::Answer(SimClock::time_point now) const {
     return PrintCameraAnswer(profile_, RunningTime(now), hostility_);
 }
 
-VirtualCamera::Reaction VirtualCamera::OnDatagram(std::string_view text,
-                                                  SimClock::time_point now,
+VirtualCamera::Reaction VirtualCamera::OnDatagram(std::string_view text, SimClock::time_point now,
                                                   const AddressPool& pool) {
     Reaction reaction;
     MessageHeader header;
-    if (IsSilent(now) || ParseMessageHeader(text, &header) != 0) return reaction;
-    if (header.root != kRootKestravin) return reaction;
+    if (IsSilent(now) || ParseMessageHeader(text, &header) != 0)
+        return reaction;
+    if (header.root != kRootKestravin)
+        return reaction;
     const int code = std::atoi(header.msgCode.c_str());
     const int flag = std::atoi(header.msgFlag.c_str());
     if (code == kMsgSearch) {
@@ -63,7 +64,8 @@ bool VirtualCamera::ApplyCommand(int code, int flag, std::string_view text,
     tinyxml2::XMLDocument doc;
     doc.Parse(text.data(), text.size());
     const tinyxml2::XMLElement* body = RequestBody(doc);
-    if (body == nullptr || SerialOf(body) != profile_.serialNumber) return false;
+    if (body == nullptr || SerialOf(body) != profile_.serialNumber)
+        return false;
     switch (code) {
         case kMsgSetNetwork:
             return ApplyNetwork(body, pool);
@@ -84,11 +86,13 @@ bool VirtualCamera::ApplyCommand(int code, int flag, std::string_view text,
 
 bool VirtualCamera::ApplyNetwork(const tinyxml2::XMLElement* body, const AddressPool& pool) {
     NetworkBlock net{};
-    if (ParseLanConfig(body, &net) != 0) return false;  // e.g. FH_CONFIG
+    if (ParseLanConfig(body, &net) != 0)
+        return false;  // e.g. FH_CONFIG
     profile_.dhcp = net.dhcp;
     if (net.dhcp == 1) {
         const std::string leased = pool ? pool() : std::string();
-        if (!leased.empty()) profile_.ipAddress = leased;
+        if (!leased.empty())
+            profile_.ipAddress = leased;
         return true;
     }
     profile_.ipAddress = net.ipAddress;
