@@ -22,6 +22,17 @@ SearchAnswer EmptySearchAnswer() {
     return answer;
 }
 
+void TerminateTextFields(SearchAnswer* a) {
+    NetworkBlock& n = a->network;
+    for (auto* field : {a->serialNumber, a->platformId, a->deviceType, a->uuid})
+        field[31] = '\0';
+    for (auto* field : {n.ipAddress, n.netmask, n.gateway, n.dns1, n.dns2, a->adapterAddress})
+        field[63] = '\0';
+    a->p2pId[127] = a->version[127] = a->osdText[255] = n.macAddress[17] = '\0';
+    AccountRecord& u = a->account;
+    u.username[39] = u.password[39] = u.group[31] = u.status[31] = '\0';
+}
+
 void DeviceTable::SetSender(SearchMessageSender* sender) {
     std::lock_guard lock(mutex_);
     sender_ = sender;
@@ -44,6 +55,15 @@ void DeviceTable::StoreDeviceAnswer(const SearchAnswer& answer, const char* adap
     entries_.emplace(key, fresh);
 }
 
+// Caller holds mutex_. A null serial is in no table.
+DeviceTable::Entries::const_iterator DeviceTable::Find(const char* serial) const {
+    return serial != nullptr ? entries_.find(serial) : entries_.end();
+}
+
+DeviceTable::Entries::iterator DeviceTable::Find(const char* serial) {
+    return serial != nullptr ? entries_.find(serial) : entries_.end();
+}
+
 void DeviceTable::ClearDevices() {
     std::lock_guard lock(mutex_);
     entries_.clear();
@@ -51,7 +71,7 @@ void DeviceTable::ClearDevices() {
 
 int DeviceTable::GetDeviceAnswer(const char* serial, void* out, std::size_t size) const {
     std::lock_guard lock(mutex_);
-    auto it = entries_.find(serial);
+    auto it = Find(serial);
     if (it == entries_.end())
         return kTableUnknownSerial;
     if (size < kSearchAnswerSize || out == nullptr)
@@ -62,14 +82,14 @@ int DeviceTable::GetDeviceAnswer(const char* serial, void* out, std::size_t size
 
 int DeviceTable::SetDeviceNetwork(const char* serial, const void* block, std::size_t size) {
     std::lock_guard lock(mutex_);
-    auto it = entries_.find(serial);
+    auto it = Find(serial);
     if (it == entries_.end())
         return kTableUnknownSerial;
     if (size < kSearchAnswerSize || block == nullptr)
         return kTableBufferTooSmall;
     std::memcpy(&it->second, block, kSearchAnswerSize);
     SearchAnswer& stored = it->second;
-    stored.serialNumber[sizeof stored.serialNumber - 1] = '\0';
+    TerminateTextFields(&stored);
     const std::string body = PrintNetworkBody(stored.serialNumber, stored.network);
     return SendCommand(kMsgSetNetwork, body, 0, 1);
 }
@@ -102,7 +122,7 @@ std::vector<SearchAnswer> DeviceTable::Snapshot() const {
 
 int DeviceTable::SendSerialCommand(const char* serial, int code, int flag, int times) {
     std::lock_guard lock(mutex_);
-    auto it = entries_.find(serial);
+    auto it = Find(serial);
     if (it == entries_.end())
         return kTableUnknownSerial;
     return SendCommand(code, PrintSerialElement(it->second.serialNumber), flag, times);

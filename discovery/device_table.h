@@ -59,9 +59,13 @@ private:
     int SendCommand(int code, const std::string& body, int flag, int times);
     int SendSerialCommand(const char* serial, int code, int flag, int times);
 
+    using Entries = std::map<std::string, SearchAnswer>;
+    Entries::const_iterator Find(const char* serial) const;
+    Entries::iterator Find(const char* serial);
+
     mutable std::mutex mutex_;
-    std::map<std::string, SearchAnswer> entries_;  // guarded by mutex_
-    SearchMessageSender* sender_;                  // guarded by mutex_
+    Entries entries_;              // guarded by mutex_
+    SearchMessageSender* sender_;  // guarded by mutex_
 };
 
 }  // namespace camfleet

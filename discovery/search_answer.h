@@ -43,4 +43,7 @@ static_assert(offsetof(SearchAnswer, uuid) == 2928);
 // A zero-filled block with P2P status -1 (the state before an answer is parsed into it).
 SearchAnswer EmptySearchAnswer();
 
+// Zero-terminates every text field (a block copied in from a caller may not be).
+void TerminateTextFields(SearchAnswer* answer);
+
 }  // namespace camfleet

@@ -110,6 +110,12 @@ const tinyxml2::XMLElement* ParseBody(const char* text, std::size_t length,
 
 }  // namespace
 
+bool IsSearchAnswerMessage(std::string_view text) {
+    MessageHeader header;
+    return ParseMessageHeader(text, &header) == 0 &&
+           ParseDecimal(header.msgCode.c_str()) == kMsgAnswer;
+}
+
 int ParseDecimal(const char* text) {
     while (std::isspace(static_cast<unsigned char>(*text)))
         ++text;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "discovery/search_answer.h"
 
@@ -36,6 +37,10 @@ bool ParseSearchIdentity(const char* text, std::size_t length, SearchIdentity* i
 // Builds `answer` from `text`. On any verdict but kAccepted the block is unspecified and
 // must be dropped.
 AnswerVerdict BuildSearchAnswer(const char* text, long length, SearchAnswer* answer);
+
+// True when `text` is a discovery answer: its header parses and Msg_code converts to 3.
+// Anything else (own broadcasts, requests, answers of other tools) is not.
+bool IsSearchAnswerMessage(std::string_view text);
 
 // Text-to-int as atoi reads it (blanks, sign, digits), clamped to the int range.
 int ParseDecimal(const char* text);

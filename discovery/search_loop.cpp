@@ -102,9 +102,7 @@ void SearchLoop::ReceiveOne(uint32_t address, int fd) {
 }
 
 void SearchLoop::HandleDatagram(uint32_t address, const char* text, long length) {
-    MessageHeader header;
-    const std::string_view view(text, static_cast<std::size_t>(length));
-    if (ParseMessageHeader(view, &header) == 0 && ParseDecimal(header.msgCode.c_str()) == 3) {
+    if (IsSearchAnswerMessage({text, static_cast<std::size_t>(length)})) {
         HandleSearchAnswer(table_, text, length, AddressText(address).c_str());
         return;
     }

@@ -21,8 +21,8 @@ CameraProfile Overlong(CameraProfile p) {
     for (std::string* text : {&p.serialNumber, &p.platformId, &p.p2pId, &p.uuid, &p.model,
                               &p.version, &p.macAddress, &p.ipAddress, &p.netmask, &p.gateway,
                               &p.dns1, &p.dns2, &p.username, &p.password, &p.group, &p.status})
-        *text += std::string(300, 'x');
-    p.osdText += std::string(600, 'o');
+        *text += std::string(150, 'x');
+    p.osdText += std::string(300, 'o');
     return p;
 }
 
@@ -113,6 +113,7 @@ bool ParseHostility(const std::string& name, Hostility* hostility) {
         {"nonhex-osd", Hostility::kNonHexOsd},
         {"bad-utf8-osd", Hostility::kInvalidUtf8Osd},
         {"oversize", Hostility::kOversize},
+        {"silent", Hostility::kSilent},
     };
     auto it = kNames.find(name);
     if (it == kNames.end())

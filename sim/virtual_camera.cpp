@@ -50,7 +50,7 @@ VirtualCamera::Reaction VirtualCamera::OnDatagram(std::string_view text, SimCloc
     const int code = std::atoi(header.msgCode.c_str());
     const int flag = std::atoi(header.msgFlag.c_str());
     if (code == kMsgSearch) {
-        reaction.answer = true;
+        reaction.answer = hostility_ != Hostility::kSilent;
         return reaction;
     }
     const std::string before = profile_.ipAddress;
