@@ -1,5 +1,7 @@
 #include "sim/sim_lab.h"
 
+#include <sys/resource.h>
+
 #include <future>
 
 #include "sim/lab_socket.h"
@@ -10,6 +12,15 @@ namespace camfleet::sim {
 namespace {
 
 constexpr uint32_t kLoopbackBroadcastHost = 0x7fffffffu;
+
+// Every camera has a socket of its own: a large lab needs more descriptors than the
+// usual soft limit of 1,024.
+void RaiseDescriptorLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == limit.rlim_max) return;
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+}
 
 }  // namespace
 
@@ -30,6 +41,7 @@ int SimLab::Start(const LabOptions& options, std::string* error) {
         }
         subnets_.push_back(subnet);
     }
+    RaiseDescriptorLimit();
     std::vector<LabLink> links;
     if (CreateCameras(&links, error) != 0)
         return -1;
