@@ -32,8 +32,23 @@ protected:
     }
 };
 
+// tinyxml2 accepts text and further elements beside the root; a well-formed document has
+// only its root element beside declarations, comments and DOCTYPE.
+bool HasSingleRoot(const tinyxml2::XMLDocument& doc) {
+    int elements = 0;
+    for (const tinyxml2::XMLNode* node = doc.FirstChild(); node; node = node->NextSibling()) {
+        if (node->ToText() != nullptr) {
+            return false;
+        }
+        if (node->ToElement() != nullptr) {
+            ++elements;
+        }
+    }
+    return elements == 1;
+}
+
 bool ParseValid(std::string_view text, tinyxml2::XMLDocument* doc) {
-    if (doc->Parse(text.data(), text.size()) != tinyxml2::XML_SUCCESS) {
+    if (doc->Parse(text.data(), text.size()) != tinyxml2::XML_SUCCESS || !HasSingleRoot(*doc)) {
         return false;
     }
     const tinyxml2::XMLElement* root = doc->RootElement();

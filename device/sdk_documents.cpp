@@ -5,23 +5,15 @@
 
 namespace camfleet {
 
-namespace {
-
-std::string Esc(const char* text) {
-    return text ? EscapeAttribute(text) : std::string();
-}
-
-}  // namespace
-
 std::string PrintAdminPasswordDocument(const char* password) {
     return FormatText(
         "<UserConfig><Account Username=\"admin\" Password=\"%s\" Group=\"Administrator\" "
         "Status=\"Enable\" /></UserConfig>",
-        Esc(password).c_str());
+        EscapeAttribute(password).c_str());
 }
 
 std::string PrintLanguageDocument(const char* language) {
-    return FormatText("<MiscConfig Language=\"%s\" />", Esc(language).c_str());
+    return FormatText("<MiscConfig Language=\"%s\" />", EscapeAttribute(language).c_str());
 }
 
 std::string PrintSyncTimeRequest(const RequestTime& t) {

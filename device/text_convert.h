@@ -3,7 +3,8 @@
 // GB2312 (code page 936); on the wire they are UTF-8 where a conversion is stated; under
 // the Traditional Chinese locale they are shown as Big5 (code page 950). Every conversion
 // goes through UTF-16, as the Windows code-page functions do. The code-page backend is
-// platform specific (glibc iconv here); the rules on top of it are not.
+// platform specific (glibc iconv here); the rules on top of it are not. All functions may
+// be called from any thread.
 
 #include <string>
 #include <string_view>

@@ -66,7 +66,9 @@ void CopyField(char* dst, std::size_t size, std::string_view src) {
         return;
     }
     const std::size_t n = std::min(src.size(), size - 1);
-    std::memcpy(dst, src.data(), n);
+    if (n > 0) {
+        std::memcpy(dst, src.data(), n);
+    }
     dst[n] = '\0';
 }
 

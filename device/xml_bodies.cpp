@@ -8,11 +8,6 @@ namespace camfleet {
 
 namespace {
 
-// Attribute-escaped text of a possibly null C string.
-std::string Esc(const char* text) {
-    return text ? EscapeAttribute(text) : std::string();
-}
-
 // Attribute-escaped text of a fixed field (which may lack its terminating zero).
 template <std::size_t N>
 std::string EscField(const char (&field)[N]) {
@@ -21,7 +16,8 @@ std::string EscField(const char (&field)[N]) {
 }
 
 void AppendSerial(BoundedText* out, const char* serial) {
-    out->Printf("<IPC_SERIALNUMBER\r\nSerialNumber=\"%s\"\r\n/>\r\n", Esc(serial).c_str());
+    out->Printf("<IPC_SERIALNUMBER\r\nSerialNumber=\"%s\"\r\n/>\r\n",
+                EscapeAttribute(serial).c_str());
 }
 
 }  // namespace
@@ -34,7 +30,7 @@ std::string PrintSerialElement(const char* serial) {
 
 std::string PrintSerialElementOneLine(const char* serial) {
     BoundedText out(kBodyBufferSize);
-    out.Printf("<IPC_SERIALNUMBER SerialNumber=\"%s\" />\r\n", Esc(serial).c_str());
+    out.Printf("<IPC_SERIALNUMBER SerialNumber=\"%s\" />\r\n", EscapeAttribute(serial).c_str());
     return out.Finish("serial number body");
 }
 
@@ -55,7 +51,7 @@ std::string PrintNetworkBody(const char* serial, const NetworkBlock& net) {
 
 std::string PrintFhConfigBody(const char* serial, const char (&fields)[7][32]) {
     BoundedText out(kBodyBufferSize);
-    out.Printf("<IPC_SERIALNUMBER SerialNumber=\"%s\" />\r\n", Esc(serial).c_str());
+    out.Printf("<IPC_SERIALNUMBER SerialNumber=\"%s\" />\r\n", EscapeAttribute(serial).c_str());
     out.Printf(
         "<FH_CONFIG>\n<SYSTEM DEVICETYPE=\"%s\" EXTNUMBER=\"%s\" MAINNUMBER=\"%s\" "
         "EXTNAME=\"%s\" ADDRESSBOXIP=\"%s\" NOTES=\"%s\" MANAGECENTER=\"%s\" />\n"

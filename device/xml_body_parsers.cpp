@@ -128,8 +128,14 @@ int ParseStreamAccessDocument(std::string_view text, StreamAccessRecord* access)
     if (doc.Parse(text.data(), text.size()) != tinyxml2::XML_SUCCESS) {
         return -1;
     }
-    const XMLElement* root = doc.FirstChildElement("MediaStreamConfig");
-    const XMLElement* e = root ? root->FirstChildElement("StreamAccess") : nullptr;
+    // The document is MediaStreamConfig itself or an envelope holding it.
+    const XMLElement* root = doc.RootElement();
+    const XMLElement* e = nullptr;
+    if (root != nullptr && std::string_view(root->Name()) == "MediaStreamConfig") {
+        e = root->FirstChildElement("StreamAccess");
+    } else {
+        e = FindStreamAccess(root);
+    }
     if (e == nullptr) {
         return -1;
     }

@@ -35,6 +35,9 @@ constexpr const char* kRootsInOrder[] = {kRootNorvek, kRootKestravin};
 }  // namespace
 
 std::string PrintDiscoveryEnvelope(const char* root, int code, int flag, const char* body) {
+    if (root == nullptr) {
+        root = kRootKestravin;  // the only root the tool sends under
+    }
     BoundedText out(kEnvelopeBufferSize);
     if (body != nullptr) {
         out.Printf(

@@ -1,7 +1,8 @@
 #pragma once
 // Discovery envelope, command bodies and the parsers of incoming camera documents.
 //
-// Everything here is pure: no sockets, no globals beyond the diagnostic log. Builders
+// Everything here is pure and may be called from any thread: no sockets, no globals
+// beyond the diagnostic log. Builders
 // print fixed templates; parsers take untrusted text and never overflow a field (texts
 // are cut to their field size minus one).
 
@@ -88,7 +89,7 @@ void SetStreamAccessDefaults(StreamAccessRecord* access);
 // set first. The unsigned fields (dh_port, multicast ports and addresses) are read over
 // the whole unsigned range, so a value printed by PrintStreamAccessBody reads back equal.
 int ParseStreamAccess(const tinyxml2::XMLElement* parent, StreamAccessRecord* access);
-// Same for a whole SDK document whose root is MediaStreamConfig.
+// Same for a whole SDK document: its root is MediaStreamConfig or holds it as a child.
 int ParseStreamAccessDocument(std::string_view text, StreamAccessRecord* access);
 // Discovery-answer read: only Auth, VideoPort, RTPOverRTSP, PTZPort, WEBPort. These five
 // get their defaults first; every other field is left untouched.
@@ -105,10 +106,19 @@ int ParseResponseParam(std::string_view text, const char* name, char* out, std::
 
 // ---- Text helpers ------------------------------------------------------------------------
 
-// Copies src into a fixed field of `size` bytes, cut to size - 1, zero-terminated.
+// Copies src into a fixed field of `size` bytes, cut to size - 1, zero-terminated. Bytes
+// are copied as they are (a multi-byte character may be cut). A null C string copies as
+// empty; a null dst or a size of 0 writes nothing.
 void CopyField(char* dst, std::size_t size, std::string_view src);
+inline void CopyField(char* dst, std::size_t size, const char* src) {
+    CopyField(dst, size, src ? std::string_view(src) : std::string_view());
+}
 template <std::size_t N>
 void CopyField(char (&dst)[N], std::string_view src) {
+    CopyField(dst, N, src);
+}
+template <std::size_t N>
+void CopyField(char (&dst)[N], const char* src) {
     CopyField(dst, N, src);
 }
 
@@ -121,8 +131,12 @@ inline int TextToInt(const char* text) {
     return text ? TextToInt(std::string_view(text)) : 0;
 }
 
-std::string EscapeAttribute(std::string_view text);  // " & ' < > as entities
-std::string HexEncode(std::string_view bytes);       // "%02x" per byte
+// " & ' < > as "&quot;" "&amp;" "&apos;" "&lt;" "&gt;"; a null text gives an empty text.
+std::string EscapeAttribute(std::string_view text);
+inline std::string EscapeAttribute(const char* text) {
+    return text ? EscapeAttribute(std::string_view(text)) : std::string();
+}
+std::string HexEncode(std::string_view bytes);  // "%02x" per byte
 // Two characters per byte, high digit first; a non-hex character counts as 0; an odd
 // last character pairs with a terminating zero.
 std::string HexDecode(std::string_view hex);

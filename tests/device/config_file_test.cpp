@@ -57,6 +57,9 @@ TEST(ConfigCheck, RootAndSevenSections) {
          false},
         {"section nested deeper", Config("NORVEKConfig", "<X>" + all + "</X>"), false},
         {"broken xml", std::string(kValidConfig).substr(0, 80), false},
+        {"text after the root", std::string(kValidConfig) + "tail/>", false},
+        {"second root element", std::string(kValidConfig) + "<NORVEKConfig/>", false},
+        {"comment after the root", std::string(kValidConfig) + "<!-- end -->", true},
         {"empty", "", false},
         {"not xml", "NORVEKConfig", false},
     };

@@ -32,11 +32,15 @@ TEST(CopyField, CutsToSizeMinusOneAndTerminates) {
     CopyField(one, std::string_view("abc"));
     EXPECT_EQ(one[0], '\0');
     CopyField(nullptr, 0, "abc");  // nothing to write into: no effect
+    char field[4] = "xyz";
+    CopyField(field, static_cast<const char*>(nullptr));
+    EXPECT_STREQ(field, "");
 }
 
 TEST(EscapeAttribute, ReplacesTheFiveSpecialCharacters) {
     EXPECT_EQ(EscapeAttribute("a\"b&c'd<e>f"), "a&quot;b&amp;c&apos;d&lt;e&gt;f");
     EXPECT_EQ(EscapeAttribute(""), "");
+    EXPECT_EQ(EscapeAttribute(static_cast<const char*>(nullptr)), "");
     EXPECT_EQ(EscapeAttribute("&amp;"), "&amp;amp;");
     EXPECT_EQ(EscapeAttribute("网络"), "网络");
 }

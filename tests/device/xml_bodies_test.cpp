@@ -35,6 +35,8 @@ TEST(DiscoveryEnvelope, PrintsBothTemplatesByteExact) {
               "<?xml version=\"1.0\" encoding=\"GB2312\" ?>\n<XML_KESTRAVIN>\n<MESSAGE_HEADER\n"
               "Msg_type=\"SYSTEM_SEARCHIPC_MESSAGE\"\nMsg_code=\"9\"\nMsg_flag=\"-1\"\n/>\n"
               "<MESSAGE_BODY>\n<B/>\n</MESSAGE_BODY>\n</XML_KESTRAVIN>");
+    EXPECT_EQ(PrintDiscoveryEnvelope(nullptr, 1, 0, nullptr),
+              PrintDiscoveryEnvelope(kRootKestravin, 1, 0, nullptr));
 }
 
 TEST(DiscoveryEnvelope, MessageOverTheBufferIsNotSent) {

@@ -58,6 +58,16 @@ TEST(LanConfigParse, HostileInputIsCutOrLeftAlone) {
     EXPECT_EQ(net.allNet, -7);
 }
 
+TEST(LanConfigParse, BytesThatAreNotUtf8AreCopiedAsTheyAre) {
+    // Texts are GB2312 or worse on the wire: the reader copies bytes, conversions come later.
+    Body body("<LANConfig MacAddress=\"\xff\xfe\xc0\x80\xcd\xf8\" DNS1=\"" +
+              std::string(70, '\xcd') + "\"/>");
+    NetworkBlock net{};
+    ASSERT_EQ(ParseLanConfig(body.get(), &net), 0);
+    EXPECT_STREQ(net.macAddress, "\xff\xfe\xc0\x80\xcd\xf8");
+    EXPECT_EQ(std::string(net.dns1), std::string(63, '\xcd'));
+}
+
 TEST(LanConfigParse, MissingElementLeavesTheBlock) {
     NetworkBlock net;
     std::memset(&net, 0x33, sizeof net);
@@ -201,6 +211,11 @@ TEST(StreamAccessParse, DocumentWithoutMulticastPortLeavesItZero) {
     EXPECT_EQ(a.multicast0Enable, 1);
     EXPECT_EQ(a.multicast0Port, 0);
     EXPECT_EQ(ParseStreamAccessDocument("<Other/>", &a), -1);
+    ASSERT_EQ(ParseStreamAccessDocument("<Answer><MediaStreamConfig><StreamAccess "
+                                        "WEBPort=\"81\"/></MediaStreamConfig></Answer>",
+                                        &a),
+              0);
+    EXPECT_EQ(a.webPort, 81);
     EXPECT_EQ(ParseStreamAccessDocument("<MediaStreamConfig><Stream", &a), -1);
 }
 
@@ -252,6 +267,30 @@ TEST(AccountParse, MissingElementsGiveMinusOneAndNoFlag) {
         EXPECT_EQ(ParseAccount(Body(inner).get(), &account), -1) << inner;
         EXPECT_EQ(account.found, 0) << inner;
     }
+}
+
+// A whole camera answer, taken apart the way the search thread does.
+TEST(AnswerBody, AllThreeRecordsFromOneAnswer) {
+    const std::string text =
+        "<?xml version=\"1.0\" encoding=\"GB2312\" ?>\n<XML_NORVEK>\n<MESSAGE_HEADER "
+        "Msg_type=\"SYSTEM_SEARCHIPC_MESSAGE\" Msg_code=\"3\" Msg_flag=\"0\"/>\n<MESSAGE_BODY>\n"
+        "<LANConfig IPAddress=\"192.168.1.10\" DHCP=\"0\"/>\n"
+        "<MediaStreamConfig><StreamAccess VideoPort=\"8554\"/></MediaStreamConfig>\n"
+        "<UserConfig><Account Username=\"admin\" Password=\"123\"/></UserConfig>\n"
+        "</MESSAGE_BODY>\n</XML_NORVEK>";
+    tinyxml2::XMLDocument doc;
+    const tinyxml2::XMLElement* root = ParseMessageRoot(text, &doc);
+    ASSERT_NE(root, nullptr);
+    const tinyxml2::XMLElement* body = root->FirstChildElement("MESSAGE_BODY");
+    NetworkBlock net{};
+    StreamAccessRecord access{};
+    AccountRecord account{};
+    ASSERT_EQ(ParseLanConfig(body, &net), 0);
+    ASSERT_EQ(ParseStreamAccessBrief(body, &access), 0);
+    ASSERT_EQ(ParseAccount(body, &account), 0);
+    EXPECT_STREQ(net.ipAddress, "192.168.1.10");
+    EXPECT_EQ(access.videoPort, 8554);
+    EXPECT_STREQ(account.password, "123");
 }
 
 }  // namespace
