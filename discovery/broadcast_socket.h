@@ -7,7 +7,10 @@
 namespace camfleet {
 
 inline constexpr uint16_t kDiscoveryPort = 3001;
-inline constexpr int kSearchReceiveBuffer = 131072;  // SO_RCVBUF of every search socket
+// SO_RCVBUF of every search socket. A burst of answers from a thousand cameras is about
+// 2.5 MB of kernel buffer; at 128 KiB most of such a burst was lost and needed later
+// requests (see docs/PERFORMANCE.md). The kernel caps the value at net.core.rmem_max.
+inline constexpr int kSearchReceiveBuffer = 2 * 1024 * 1024;
 
 // Opens a broadcast-capable UDP socket bound to `address` (network byte order) and `port`
 // (0: any free port). Returns the descriptor or -1 (logged by nobody; the caller keeps -1).

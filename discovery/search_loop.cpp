@@ -50,7 +50,8 @@ void SearchLoop::RunPass() {
         if (p.revents & (POLLERR | POLLNVAL))
             LogMessage("SearchIPCThread(): select sock find socket error\n");
         else if (p.revents & POLLIN)
-            ReceiveOne(address, p.fd);
+            for (int n = 0; n < kMaxDatagramsPerPass && ReceiveOne(address, p.fd); ++n) {
+            }
     }
 }
 
@@ -87,18 +88,21 @@ bool SearchLoop::WaitReadable(std::vector<pollfd>* fds) {
     return false;
 }
 
-void SearchLoop::ReceiveOne(uint32_t address, int fd) {
+bool SearchLoop::ReceiveOne(uint32_t address, int fd) {
     const std::size_t capacity = buffer_.size() - 1;
-    std::memset(buffer_.data(), 0, buffer_.size());
     // MSG_TRUNC reports the full length, so a datagram longer than the buffer is seen
     // and refused instead of being parsed cut.
-    const long n = recv(fd, buffer_.data(), capacity, MSG_TRUNC);
+    const long n = recv(fd, buffer_.data(), capacity, MSG_TRUNC | MSG_DONTWAIT);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        return false;
     if (n < 0 || static_cast<std::size_t>(n) > capacity) {
         const int error = n < 0 ? errno : EMSGSIZE;
         LogMessage("SearchIPCThread(): recvfrom failed, error=%d\n", error);
-        return;
+        return n >= 0;
     }
+    buffer_[static_cast<std::size_t>(n)] = '\0';
     HandleDatagram(address, buffer_.data(), n);
+    return true;
 }
 
 void SearchLoop::HandleDatagram(uint32_t address, const char* text, long length) {

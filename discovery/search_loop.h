@@ -19,6 +19,10 @@ namespace camfleet {
 inline constexpr int kMaxWatchedSockets = 64;  // sockets watched per read wait
 inline constexpr int kReadWaitMs = 1000;       // bounds the reaction to Stop
 inline constexpr int kSendWaitMs = 2000;
+// Datagrams read from one readable socket per pass. Draining a burst of answers before
+// the next wait keeps the 128 KiB receive buffer from overflowing; the bound keeps one busy
+// socket from delaying queued requests and the other sockets.
+inline constexpr int kMaxDatagramsPerPass = 64;
 
 class SearchLoop {
 public:
@@ -31,14 +35,15 @@ public:
     // Opens a socket (port 0) on each adapter matching `selection` (0 = all) that has none.
     void OpenSockets(const AdapterMap& adapters, uint32_t selection);
     // One pass: at most one queued request sent on every socket, then a read wait of up to
-    // 1 s and one datagram read from each readable socket.
+    // 1 s, then the datagrams waiting on each readable socket (up to kMaxDatagramsPerPass).
     void RunPass();
 
 private:
     void SendRequest(const std::string& text);
     // Fills `fds` with the watched sockets; false when the wait failed (logged).
     bool WaitReadable(std::vector<pollfd>* fds);
-    void ReceiveOne(uint32_t address, int fd);
+    // Reads one datagram; false when none was waiting.
+    bool ReceiveOne(uint32_t address, int fd);
     void HandleDatagram(uint32_t address, const char* text, long length);
 
     DeviceTable& table_;

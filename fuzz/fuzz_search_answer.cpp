@@ -15,6 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         camfleet::HandleSearchAnswer(table, text, static_cast<long>(size), "127.0.0.1");
     // Also straight into the handler, as a caller that skipped the header check would.
     camfleet::HandleSearchAnswer(table, text, static_cast<long>(size), "0.0.0.0");
-    if (table.Count() > 1000) table.ClearDevices();
+    if (table.Count() > 1000)
+        table.ClearDevices();
     return 0;
 }

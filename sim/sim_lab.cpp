@@ -17,7 +17,8 @@ constexpr uint32_t kLoopbackBroadcastHost = 0x7fffffffu;
 // usual soft limit of 1,024.
 void RaiseDescriptorLimit() {
     rlimit limit{};
-    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == limit.rlim_max) return;
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == limit.rlim_max)
+        return;
     limit.rlim_cur = limit.rlim_max;
     setrlimit(RLIMIT_NOFILE, &limit);
 }
