@@ -95,5 +95,18 @@ TEST_F(LanLabTest, CameraOnTwoAdaptersKeepsTheFirstAdapterAddress) {
     EXPECT_EQ(a.adapterAddress, lab.PcAddress(0));
 }
 
+TEST_F(LanLabTest, RefusesANamespaceWithOtherInterfaces) {
+    lab.Stop();
+    ASSERT_EQ(sim::RunCommand(
+                  {"ip", "link", "add", "stranger0", "type", "veth", "peer", "name", "stranger1"}),
+              0);
+    sim::LabOptions options;
+    options.lanSubnets = {"192.168.5.0/24"};
+    std::string error;
+    EXPECT_EQ(lab.Start(options, &error), -1);
+    EXPECT_NE(error.find("stranger"), std::string::npos) << error;
+    EXPECT_EQ(sim::LanNamespace::ForeignInterfaces().size(), 2u) << "nothing was created";
+}
+
 }  // namespace
 }  // namespace camfleet

@@ -65,7 +65,8 @@ TEST_F(VirtualCameraTest, AnswersSearchRequestsOnly) {
         {"garbage", "<x/>", false},
         {"reboot", Command(kMsgReboot), false},
     };
-    for (const auto& c : cases) EXPECT_EQ(Send(c.text, t0 + 10s).answer, c.answer) << c.name;
+    for (const auto& c : cases)
+        EXPECT_EQ(Send(c.text, t0 + 10s).answer, c.answer) << c.name;
 }
 
 TEST_F(VirtualCameraTest, RebootIsSilentThenRunningTimeRestarts) {
@@ -100,7 +101,8 @@ TEST_F(VirtualCameraTest, CommandsForAnotherSerialAreIgnored) {
         {"mode", Request(kMsgMode, other, 5)},
         {"restore", Request(kMsgRestore, other)},
     };
-    for (const auto& c : cases) Send(c.text);
+    for (const auto& c : cases)
+        Send(c.text);
     EXPECT_EQ(camera.rebootCount(), 0);
     EXPECT_EQ(camera.mode(), 0);
     EXPECT_EQ(camera.restoreCount(), 0);
@@ -111,8 +113,8 @@ TEST_F(VirtualCameraTest, ModeTakesTheFlagAndFhConfigLeavesTheNetwork) {
     EXPECT_EQ(camera.mode(), 7);
     const char fields[7][32] = {"A", "B", "C", "D", "E", "F", "G"};
     const std::string serial = camera.profile().serialNumber;
-    EXPECT_FALSE(Send(Request(kMsgSetNetwork, PrintFhConfigBody(serial.c_str(), fields)))
-                     .addressChanged);
+    EXPECT_FALSE(
+        Send(Request(kMsgSetNetwork, PrintFhConfigBody(serial.c_str(), fields))).addressChanged);
     EXPECT_EQ(camera.profile().ipAddress, "10.0.0.10");
 }
 
