@@ -70,6 +70,8 @@ int DeviceSearcher::StopSearchThread() {
 
 int DeviceSearcher::SendSearchMessage(int code, const char* body, int flag) {
     std::string text = PrintDiscoveryEnvelope(kRootKestravin, code, flag, body);
+    if (text.empty())
+        return 0;  // too long for the envelope (logged): nothing is sent
     if (IsRunning())
         queue_.Push(std::move(text));
     else

@@ -38,20 +38,14 @@ void SearchLoop::RunPass() {
         SendRequest(*request);
     }
     std::vector<pollfd> fds;
-    if (!WaitReadable(&fds))
+    std::vector<uint32_t> addresses;  // adapter address of fds[i]
+    if (!WaitReadable(&fds, &addresses))
         return;
-    for (const pollfd& p : fds) {
-        if (p.revents == 0)
-            continue;
-        uint32_t address = 0;
-        for (const auto& [a, fd] : sockets_)
-            if (fd == p.fd)
-                address = a;
-        if (p.revents & (POLLERR | POLLNVAL))
+    for (std::size_t i = 0; i < fds.size(); ++i) {
+        if (fds[i].revents & (POLLERR | POLLNVAL))
             LogMessage("SearchIPCThread(): select sock find socket error\n");
-        else if (p.revents & POLLIN)
-            for (int n = 0; n < kMaxDatagramsPerPass && ReceiveOne(address, p.fd); ++n) {
-            }
+        else if (fds[i].revents & POLLIN)
+            ReceiveAvailable(addresses[i], fds[i].fd);
     }
 }
 
@@ -74,18 +68,24 @@ void SearchLoop::SendRequest(const std::string& text) {
     }
 }
 
-bool SearchLoop::WaitReadable(std::vector<pollfd>* fds) {
+bool SearchLoop::WaitReadable(std::vector<pollfd>* fds, std::vector<uint32_t>* addresses) {
     for (const auto& [address, fd] : sockets_) {
         if (fd < 0)
             continue;
         if (fds->size() == kMaxWatchedSockets)
             break;
         fds->push_back(pollfd{fd, POLLIN, 0});
+        addresses->push_back(address);
     }
     if (poll(fds->data(), fds->size(), kReadWaitMs) >= 0)
         return true;
     LogMessage("SearchIPCThread(): select failed, error=%d\n", errno);
     return false;
+}
+
+void SearchLoop::ReceiveAvailable(uint32_t address, int fd) {
+    for (int n = 0; n < kMaxDatagramsPerPass && ReceiveOne(address, fd); ++n) {
+    }
 }
 
 bool SearchLoop::ReceiveOne(uint32_t address, int fd) {

@@ -40,8 +40,11 @@ public:
 
 private:
     void SendRequest(const std::string& text);
-    // Fills `fds` with the watched sockets; false when the wait failed (logged).
-    bool WaitReadable(std::vector<pollfd>* fds);
+    // Fills `fds` with the watched sockets and `addresses` with their adapters, then waits;
+    // false when the wait failed (logged).
+    bool WaitReadable(std::vector<pollfd>* fds, std::vector<uint32_t>* addresses);
+    // Reads what is waiting on `fd`, at most kMaxDatagramsPerPass datagrams.
+    void ReceiveAvailable(uint32_t address, int fd);
     // Reads one datagram; false when none was waiting.
     bool ReceiveOne(uint32_t address, int fd);
     void HandleDatagram(uint32_t address, const char* text, long length);
