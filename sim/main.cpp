@@ -1,10 +1,16 @@
 // camfleet-sim: runs a lab of simulated cameras until SIGINT or SIGTERM.
 //
-//   camfleet-sim --lab N [--seed S] [--port P] [--hostile KIND]
-//   camfleet-sim --lan-lab N [--subnet A.B.C.0/24]... [--seed S] [--hostile KIND]
+//   camfleet-sim --lab N [--seed S] [--port P] [OPTIONS]
+//   camfleet-sim --lan-lab N [--subnet A.B.C.0/24]... [--seed S] [OPTIONS]
+//
+// OPTIONS: --hostile KIND (every camera answers broken that way: overlong, no-lan,
+// no-stream, no-user, no-body, both-roots, wrong-code, no-flag, not-camera, odd-osd,
+// nonhex-osd, bad-utf8-osd, oversize, silent), --reboot-silence MS (default 3000),
+// --answer-delay MS (answers wait 0 to MS ms, default 20).
 
 #include <signal.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,9 +29,10 @@ struct Arguments {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: camfleet-sim --lab N [--seed S] [--port P] [--hostile KIND]\n"
+                 "usage: camfleet-sim --lab N [--seed S] [--port P] [OPTIONS]\n"
                  "       camfleet-sim --lan-lab N [--subnet A.B.C.0/24]... [--seed S] "
-                 "[--hostile KIND]\n");
+                 "[OPTIONS]\n"
+                 "options: --hostile KIND, --reboot-silence MS, --answer-delay MS\n");
     return 2;
 }
 
@@ -40,6 +47,10 @@ bool ParseOne(Arguments* a, const std::string& flag, const char* value) {
         a->options.seed = static_cast<uint32_t>(std::strtoul(value, nullptr, 10));
     } else if (flag == "--port") {
         a->options.port = static_cast<uint16_t>(std::atoi(value));
+    } else if (flag == "--reboot-silence") {
+        a->options.rebootSilence = std::chrono::milliseconds(std::atoi(value));
+    } else if (flag == "--answer-delay") {
+        a->options.maxAnswerDelayMs = std::atoi(value);
     } else if (flag == "--hostile") {
         return camfleet::sim::ParseHostility(value, &a->hostility);
     } else {
