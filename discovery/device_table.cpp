@@ -15,44 +15,26 @@ bool IsUnsetAdapter(const char* address) {
 
 }  // namespace
 
-SearchAnswer EmptySearchAnswer() {
-    SearchAnswer answer;
-    std::memset(&answer, 0, sizeof answer);
-    answer.p2pStatus = -1;
-    return answer;
-}
-
-void TerminateTextFields(SearchAnswer* a) {
-    NetworkBlock& n = a->network;
-    for (auto* field : {a->serialNumber, a->platformId, a->deviceType, a->uuid})
-        field[31] = '\0';
-    for (auto* field : {n.ipAddress, n.netmask, n.gateway, n.dns1, n.dns2, a->adapterAddress})
-        field[63] = '\0';
-    a->p2pId[127] = a->version[127] = a->osdText[255] = n.macAddress[17] = '\0';
-    AccountRecord& u = a->account;
-    u.username[39] = u.password[39] = u.group[31] = u.status[31] = '\0';
-}
-
 void DeviceTable::SetSender(SearchMessageSender* sender) {
     std::lock_guard lock(mutex_);
     sender_ = sender;
 }
 
 void DeviceTable::StoreDeviceAnswer(const SearchAnswer& answer, const char* adapter) {
+    SearchAnswer block = answer;
+    TerminateTextFields(&block);
+    const char* arrivedOn = adapter != nullptr ? adapter : "";
     std::lock_guard lock(mutex_);
-    const std::string key(answer.serialNumber, strnlen(answer.serialNumber, 32));
-    auto it = entries_.find(key);
+    auto it = entries_.find(block.serialNumber);
     if (it != entries_.end()) {
-        SearchAnswer merged = answer;
         const char* kept = it->second.adapterAddress;
-        CopyField(merged.adapterAddress, IsUnsetAdapter(kept) ? adapter : kept);
-        it->second = merged;
+        CopyField(block.adapterAddress, IsUnsetAdapter(kept) ? arrivedOn : kept);
+        it->second = block;
         return;
     }
-    LogMessage("found new entry, mac=[%s]\n", answer.network.macAddress);
-    SearchAnswer fresh = answer;
-    CopyField(fresh.adapterAddress, adapter);
-    entries_.emplace(key, fresh);
+    LogMessage("found new entry, mac=[%s]\n", block.network.macAddress);
+    CopyField(block.adapterAddress, arrivedOn);
+    entries_.emplace(block.serialNumber, block);
 }
 
 // Caller holds mutex_. A null serial is in no table.
