@@ -112,8 +112,8 @@ const tinyxml2::XMLElement* ParseBody(const char* text, std::size_t length,
 
 bool IsSearchAnswerMessage(std::string_view text) {
     MessageHeader header;
-    return ParseMessageHeader(text, &header) == 0 &&
-           ParseDecimal(header.msgCode.c_str()) == kMsgAnswer;
+    return ParseMessageHeader(text, &header) == 0 && !header.msgType.empty() &&
+           !header.msgFlag.empty() && ParseDecimal(header.msgCode.c_str()) == kMsgAnswer;
 }
 
 int ParseDecimal(const char* text) {

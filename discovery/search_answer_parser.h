@@ -38,7 +38,8 @@ bool ParseSearchIdentity(const char* text, std::size_t length, SearchIdentity* i
 // must be dropped.
 AnswerVerdict BuildSearchAnswer(const char* text, long length, SearchAnswer* answer);
 
-// True when `text` is a discovery answer: its header parses and Msg_code converts to 3.
+// True when `text` is a discovery answer: its header parses, Msg_type and Msg_flag are not
+// empty and Msg_code converts to 3.
 // Anything else (own broadcasts, requests, answers of other tools) is not.
 bool IsSearchAnswerMessage(std::string_view text);
 

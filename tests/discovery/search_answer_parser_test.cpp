@@ -25,6 +25,11 @@ sim::CameraProfile Profile() {
     return p;
 }
 
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
 AnswerVerdict Build(const std::string& text, SearchAnswer* answer) {
     return BuildSearchAnswer(text.data(), static_cast<long>(text.size()), answer);
 }
@@ -170,6 +175,9 @@ TEST(SearchAnswerParser, WhichDatagramsAreAnswers) {
         {"no Msg_flag", sim::PrintCameraAnswer(Profile(), 1, Hostility::kNoMsgFlag), false},
         {"wrong code", sim::PrintCameraAnswer(Profile(), 1, Hostility::kWrongMsgCode), false},
         {"own request", PrintDiscoveryEnvelope(kRootKestravin, 1, 0, nullptr), false},
+        {"empty Msg_flag", Replace(good, "Msg_flag=\"0\"", "Msg_flag=\"\""), false},
+        {"empty Msg_type", Replace(good, "SYSTEM_SEARCHIPC_MESSAGE", ""), false},
+        {"code with blanks", Replace(good, "Msg_code=\"3\"", "Msg_code=\" 3x\""), true},
         {"not XML", "hello", false},
         {"empty", "", false},
     };
