@@ -16,6 +16,8 @@ root=$(pwd)
 jobs=$(nproc)
 fuzz_seconds=${FUZZ_SECONDS:-30}
 status=0
+passed=0
+failed=0
 
 build() {  # build DIR [cmake options...]
     local dir=$1; shift
@@ -26,9 +28,23 @@ build() {  # build DIR [cmake options...]
 run_suite() {  # run_suite DIR LABEL
     local dir=$1 label=$2
     echo "== $label: tests"
-    if ! "$root/scripts/netns-run.sh" ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 300; then
+    local log
+    log=$(mktemp)
+    if ! "$root/scripts/netns-run.sh" ctest --test-dir "$dir" --output-on-failure -j "$jobs" \
+            --timeout 300 2>&1 | tee "$log"; then
         status=1
     fi
+    # "N% tests passed, F tests failed out of T"
+    local line total nfail
+    line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1 || true)
+    if [ -n "$line" ]; then
+        nfail=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")
+        total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
+        passed=$((passed + total - nfail)); failed=$((failed + nfail))
+    else
+        status=1
+    fi
+    rm -f "$log"
 }
 
 build "$root/build/normal"
@@ -62,8 +78,12 @@ if [ "${SKIP_FUZZ:-}" != 1 ]; then
         fuzz_run=$((fuzz_run + 1))
         rm -rf "$work" "$work.log"
     done
-    echo "fuzz: $((fuzz_run - fuzz_failed)) passed, $fuzz_failed failed"
+    echo "fuzz targets: $((fuzz_run - fuzz_failed)) clean, $fuzz_failed crashed"
+    passed=$((passed + fuzz_run - fuzz_failed)); failed=$((failed + fuzz_failed))
     [ "$fuzz_failed" -eq 0 ] || status=1
 fi
+
+# One closing line over both builds and the fuzz runs.
+echo "camfleet: $passed passed, $failed failed"
 
 exit $status

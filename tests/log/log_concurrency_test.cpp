@@ -49,15 +49,23 @@ void ExpectWholeLinesNoneLost(const std::vector<std::string>& lines, int threads
 
 }  // namespace
 
-TEST_F(LogConcurrency, FileHoldsWholeLinesFromEveryThreadNoneLost) {
+TEST_F(LogConcurrency, FilesHoldWholeLinesFromEveryThreadNoneLostAcrossParts) {
     WriteConfig("file=1;");
     InitLog();
     constexpr int kThreads = 8;
-    constexpr int kLines = 2000;
+    constexpr int kLines = 6000;  // with the build line, parts 0, 1 and 2
     EXPECT_EQ(LogFromThreads(kThreads, kLines), 0);
-    const auto lines = SplitLines(ReadWholeFile(programDir_ / LogName(now_, "090503", 0)));
-    EXPECT_EQ(lines.size(), 1u + kThreads * kLines);
-    ExpectWholeLinesNoneLost(lines, kThreads, kLines);
+
+    std::vector<std::string> all;
+    std::vector<std::size_t> partSizes;
+    for (int part = 0; part < 3; ++part) {
+        const auto lines = SplitLines(ReadWholeFile(programDir_ / LogName(now_, "090503", part)));
+        partSizes.push_back(lines.size());
+        all.insert(all.end(), lines.begin(), lines.end());
+    }
+    EXPECT_EQ(FileNames(programDir_).size(), 3u);
+    EXPECT_EQ(partSizes, (std::vector<std::size_t>{20000, 20001, 1 + kThreads * kLines - 40001}));
+    ExpectWholeLinesNoneLost(all, kThreads, kLines);
 }
 
 TEST_F(LogConcurrency, MonitorReceivesOneWholeLinePerDatagramFromEveryThread) {
