@@ -18,6 +18,7 @@
 #include "device/xml_messages.h"
 #include "discovery/device_searcher.h"
 #include "discovery/search_answer_handler.h"
+#include "platform/number_text.h"
 #include "sim/answer_printer.h"
 #include "sim/lab_socket.h"
 #include "sim/sim_lab.h"
@@ -126,11 +127,11 @@ int main(int argc, char** argv) {
     int cameras = 1000, runs = 5, spreadMs = camfleet::sim::LabOptions().maxAnswerDelayMs;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--cameras") == 0)
-            cameras = std::atoi(argv[i + 1]);
+            cameras = camfleet::TextToInt(argv[i + 1]);
         if (std::strcmp(argv[i], "--runs") == 0)
-            runs = std::atoi(argv[i + 1]);
+            runs = camfleet::TextToInt(argv[i + 1]);
         if (std::strcmp(argv[i], "--spread") == 0)
-            spreadMs = std::atoi(argv[i + 1]);
+            spreadMs = camfleet::TextToInt(argv[i + 1]);
     }
     const int parse = BenchParse(1000, 100000);
     const int discovery = BenchDiscovery(cameras, std::max(runs, 1), spreadMs);

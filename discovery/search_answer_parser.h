@@ -43,9 +43,6 @@ AnswerVerdict BuildSearchAnswer(const char* text, long length, SearchAnswer* ans
 // Anything else (own broadcasts, requests, answers of other tools) is not.
 bool IsSearchAnswerMessage(std::string_view text);
 
-// Text-to-int as atoi reads it (blanks, sign, digits), clamped to the int range.
-int ParseDecimal(const char* text);
-
 // Hex-decodes the OSD attribute and converts the UTF-8 result to the OEM code page.
 // Empty when the bytes are not valid UTF-8 (logged).
 std::string DecodeOsdText(const std::string& hex);

@@ -122,20 +122,17 @@ TEST(SearchAnswerParser, DeviceTypeFilter) {
         EXPECT_EQ(IsCameraType(c.type), c.camera) << c.type;
 }
 
-TEST(SearchAnswerParser, NumbersFollowTheTextToIntRule) {
-    const struct {
-        const char* text;
-        int value;
-    } cases[] = {{"123", 123},
-                 {"  42x", 42},
-                 {"-7", -7},
-                 {"abc", 0},
-                 {"", 0},
-                 {"99999999999", INT_MAX},
-                 {"-99999999999", INT_MIN},
-                 {"+5", 5}};
-    for (const auto& c : cases)
-        EXPECT_EQ(ParseDecimal(c.text), c.value) << c.text;
+TEST(SearchAnswerParser, RunningTimeAndP2pStatusReadAsNumbers) {
+    const std::string body =
+        "<IPC_SERIALNUMBER runtime=\" 12x\" P2PSTATUS=\"99999999999\" />"
+        "<DEVICE_TYPE DeviceType=\"NVS\" /><LANConfig />"
+        "<MediaStreamConfig><StreamAccess /></MediaStreamConfig><UserConfig><Account "
+        "/></UserConfig>";
+    SearchAnswer a;
+    ASSERT_EQ(Build(PrintDiscoveryEnvelope(kRootNorvek, 3, 0, body.c_str()), &a),
+              AnswerVerdict::kAccepted);
+    EXPECT_EQ(a.runningTime, 12);
+    EXPECT_EQ(a.p2pStatus, INT_MAX) << "out of range saturates";
 }
 
 TEST(SearchAnswerParser, AbsentIdentityAttributesLeaveDefaults) {
