@@ -1,0 +1,171 @@
+#include "sim/sim_lab.h"
+
+#include <sys/resource.h>
+
+#include <future>
+
+#include "sim/lab_socket.h"
+#include "sim/lab_worker.h"
+
+namespace camfleet::sim {
+
+namespace {
+
+constexpr uint32_t kLoopbackBroadcastHost = 0x7fffffffu;
+constexpr int kMaxLanCameras = 200;  // .10 to .209; leases follow, .253 is the PC
+
+// Every camera has a socket of its own: a large lab needs more descriptors than the
+// usual soft limit of 1,024.
+void RaiseDescriptorLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == limit.rlim_max)
+        return;
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+}
+
+}  // namespace
+
+SimLab::SimLab() = default;
+SimLab::~SimLab() {
+    Stop();
+}
+
+int SimLab::Start(const LabOptions& options, std::string* error) {
+    Stop();
+    options_ = options;
+    subnets_.clear();
+    for (const std::string& text : options.lanSubnets) {
+        LanSubnet subnet;
+        if (!ParseLanSubnet(text, &subnet)) {
+            *error = "invalid subnet " + text + " (expected e.g. 192.168.1.0/24)";
+            return -1;
+        }
+        subnets_.push_back(subnet);
+    }
+    RaiseDescriptorLimit();
+    std::vector<LabLink> links;
+    if (CreateCameras(&links, error) != 0)
+        return -1;
+    if (!subnets_.empty() && lan_.Create(subnets_, error) != 0)
+        return -1;
+    worker_ = std::make_unique<LabWorker>(*this, std::move(links), lan_.NamespaceFd());
+    std::promise<std::string> ready;
+    std::future<std::string> result = ready.get_future();
+    thread_ = std::thread(&LabWorker::Run, worker_.get(), std::move(ready));
+    *error = result.get();
+    if (error->empty())
+        return 0;
+    Stop();
+    return -1;
+}
+
+// Profiles, links and the camera-to-link map, from the options.
+int SimLab::CreateCameras(std::vector<LabLink>* links, std::string* error) {
+    std::lock_guard lock(mutex_);
+    cameras_.clear();
+    received_.clear();
+    cameraLink_.clear();
+    const int count = std::max(options_.cameras, 0);
+    if (!subnets_.empty() && count > kMaxLanCameras) {
+        *error =
+            "a LAN lab holds at most " + std::to_string(kMaxLanCameras) + " cameras per subnet";
+        return -1;
+    }
+    const uint32_t loopbackFirst = HostOrder(options_.firstAddress);
+    if (subnets_.empty() && (loopbackFirst >> 24) != 127) {
+        *error = "the loopback lab needs a 127.x.x.x first address";
+        return -1;
+    }
+    const std::size_t linkCount = subnets_.empty() ? 1 : subnets_.size();
+    for (std::size_t k = 0; k < linkCount; ++k) {
+        CameraSubnet subnet;
+        LabLink link =
+            subnets_.empty() ? LoopbackLink(loopbackFirst) : LanLink(static_cast<int>(k), &subnet);
+        AddCameras(static_cast<int>(k), count, subnet, &link);
+        links->push_back(std::move(link));
+    }
+    return 0;
+}
+
+// Loopback lab: one link, broadcasts to 127.255.255.255; cameras from `first`.
+LabLink SimLab::LoopbackLink(uint32_t first) {
+    LabLink link;
+    link.receiveAddress = Dotted(kLoopbackBroadcastHost);
+    link.firstAddress = first;
+    return link;
+}
+
+// LAN subnet k: cameras from .10 behind the camera end of veth pair k.
+LabLink SimLab::LanLink(int k, CameraSubnet* subnet) {
+    const LanSubnet& lan = subnets_[k];
+    *subnet = {NetmaskText(lan.prefix), Dotted(lan.base + 1)};
+    LabLink link;
+    link.receiveAddress = "0.0.0.0";
+    link.device = LanNamespace::CameraEnd(k);
+    link.prefix = lan.prefix;
+    link.firstAddress = lan.base + 10;
+    return link;
+}
+
+// Caller holds mutex_. Appends `count` cameras on link `k`; DHCP leases follow them.
+void SimLab::AddCameras(int k, int count, const CameraSubnet& subnet, LabLink* link) {
+    for (int j = 0; j < count; ++j) {
+        const int index = static_cast<int>(cameras_.size());
+        const std::string address = Dotted(link->firstAddress + static_cast<uint32_t>(j));
+        cameras_.emplace_back(
+            MakeCameraProfile(options_.seed, index, address, subnet, options_.firstSdkPort + index),
+            SimClock::now());
+        cameras_.back().SetRebootSilence(options_.rebootSilence);
+        received_.emplace_back();
+        cameraLink_.push_back(k);
+        link->cameras.push_back(index);
+    }
+    link->nextLease = link->firstAddress + static_cast<uint32_t>(count);
+}
+
+void SimLab::Stop() {
+    if (worker_)
+        worker_->RequestStop();
+    if (thread_.joinable())
+        thread_.join();
+    worker_.reset();
+    lan_.Destroy();
+}
+
+int SimLab::CameraCount() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(cameras_.size());
+}
+
+CameraSnapshot SimLab::Snapshot(int index) const {
+    std::lock_guard lock(mutex_);
+    const VirtualCamera& camera = cameras_.at(index);
+    return {camera.profile(), received_.at(index), camera.mode(), camera.rebootCount(),
+            camera.restoreCount()};
+}
+
+void SimLab::SetHostility(int index, Hostility hostility) {
+    std::lock_guard lock(mutex_);
+    cameras_.at(index).SetHostility(hostility);
+}
+
+void SimLab::SetProfile(int index, const CameraProfile& profile) {
+    std::lock_guard lock(mutex_);
+    CameraProfile moved = profile;
+    moved.ipAddress = cameras_.at(index).profile().ipAddress;
+    cameras_.at(index).SetProfile(moved);
+}
+
+void SimLab::SetClock(std::function<SimClock::time_point()> clock) {
+    std::lock_guard lock(mutex_);
+    clock_ = std::move(clock);
+}
+
+std::string SimLab::PcAddress(int k) const {
+    if (k < 0 || k >= static_cast<int>(subnets_.size()))
+        return {};
+    return Dotted(subnets_[k].base + 253);
+}
+
+}  // namespace camfleet::sim
