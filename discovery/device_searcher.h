@@ -1,0 +1,73 @@
+#pragma once
+// The searcher: owns the search thread, which broadcasts search requests and command
+// datagrams on every adapter (or the selected one) and stores the answers in the device
+// table. Independent of any window: the owner (main window, CLI, tests) keeps the searcher
+// and the table, sends a search request periodically and reads the table.
+//
+// Threads: Start/Stop run on the owner's thread; SendSearchMessage on any thread; the
+// search thread runs SearchIPCThread. `running_` is the running flag (written by the
+// owner, polled by the search thread once per pass); `queue_` has its own lock;
+// `selection_` is read once by the search thread at its start.
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+
+#include "discovery/adapter_map.h"
+#include "discovery/broadcast_socket.h"
+#include "discovery/device_table.h"
+#include "discovery/search_message_sender.h"
+#include "discovery/search_request_queue.h"
+
+namespace camfleet {
+
+struct SearcherOptions {
+    // Lab mode: the loopback adapter is the only adapter and broadcasts go to
+    // 127.255.255.255 (for simulated cameras on 127.x addresses).
+    bool labMode = false;
+    // Destination port of every datagram; 3001 except for tests that run side by side.
+    uint16_t port = kDiscoveryPort;
+};
+
+class DeviceSearcher final : public SearchMessageSender {
+public:
+    explicit DeviceSearcher(DeviceTable& table, SearcherOptions options = {});
+    ~DeviceSearcher() override;  // stops the search thread
+    DeviceSearcher(const DeviceSearcher&) = delete;
+    DeviceSearcher& operator=(const DeviceSearcher&) = delete;
+
+    // Netcard selection: 0 = every adapter, else one adapter address (network byte
+    // order). Takes effect at the next thread start.
+    void SetNetcardSelection(uint32_t address) { selection_ = address; }
+
+    // Logs, then StartSearchThread. 0 when the thread runs, -1 when it did not start.
+    int StartSearch();
+    // 1: table emptied, thread started. 0: already running (nothing changes) or the start
+    // failed (logged; the running flag is cleared again).
+    int StartSearchThread();
+    // 1: flag cleared and thread joined (within about a second). 0: it was not running.
+    int StopSearchThread();
+    bool IsRunning() const { return running_.load() == 1; }
+
+    // Queued for the search thread while it runs; otherwise sent at once on every
+    // adapter (SendSearchMessageOnce). Returns 0.
+    int SendSearchMessage(int code, const char* body, int flag) override;
+    // Opens a socket on every adapter regardless of the selection, sends `text` once
+    // through each and closes them. Nothing is received. Returns the sockets sent on.
+    int SendSearchMessageOnce(const std::string& text);
+
+    uint32_t BroadcastAddress() const;
+
+private:
+    void SearchIPCThread();
+
+    DeviceTable& table_;
+    const SearcherOptions options_;
+    std::atomic<int> running_{0};
+    std::atomic<uint32_t> selection_{0};
+    SearchRequestQueue queue_;
+    std::thread thread_;  // owner's thread only
+};
+
+}  // namespace camfleet

@@ -1,0 +1,122 @@
+#include "discovery/device_table.h"
+
+#include <cstring>
+
+#include "device/xml_messages.h"
+#include "resources/log.h"
+
+namespace camfleet {
+
+namespace {
+
+bool IsUnsetAdapter(const char* address) {
+    return address[0] == '\0' || std::strcmp(address, "0.0.0.0") == 0;
+}
+
+}  // namespace
+
+void DeviceTable::SetSender(SearchMessageSender* sender) {
+    std::lock_guard lock(mutex_);
+    sender_ = sender;
+}
+
+void DeviceTable::StoreDeviceAnswer(const SearchAnswer& answer, const char* adapter) {
+    SearchAnswer block = answer;
+    TerminateTextFields(&block);
+    const char* arrivedOn = adapter != nullptr ? adapter : "";
+    std::lock_guard lock(mutex_);
+    auto it = entries_.find(block.serialNumber);
+    if (it != entries_.end()) {
+        const char* kept = it->second.adapterAddress;
+        CopyField(block.adapterAddress, IsUnsetAdapter(kept) ? arrivedOn : kept);
+        it->second = block;
+        return;
+    }
+    LogMessage("found new entry, mac=[%s]\n", block.network.macAddress);
+    CopyField(block.adapterAddress, arrivedOn);
+    entries_.emplace(block.serialNumber, block);
+}
+
+// Caller holds mutex_. A null serial is in no table.
+DeviceTable::Entries::const_iterator DeviceTable::Find(const char* serial) const {
+    return serial != nullptr ? entries_.find(serial) : entries_.end();
+}
+
+DeviceTable::Entries::iterator DeviceTable::Find(const char* serial) {
+    return serial != nullptr ? entries_.find(serial) : entries_.end();
+}
+
+void DeviceTable::ClearDevices() {
+    std::lock_guard lock(mutex_);
+    entries_.clear();
+}
+
+int DeviceTable::GetDeviceAnswer(const char* serial, void* out, std::size_t size) const {
+    std::lock_guard lock(mutex_);
+    auto it = Find(serial);
+    if (it == entries_.end())
+        return kTableUnknownSerial;
+    if (size < kSearchAnswerSize || out == nullptr)
+        return kTableBufferTooSmall;
+    std::memcpy(out, &it->second, kSearchAnswerSize);
+    return kTableOk;
+}
+
+int DeviceTable::SetDeviceNetwork(const char* serial, const void* block, std::size_t size) {
+    std::lock_guard lock(mutex_);
+    auto it = Find(serial);
+    if (it == entries_.end())
+        return kTableUnknownSerial;
+    if (size < kSearchAnswerSize || block == nullptr)
+        return kTableBufferTooSmall;
+    std::memcpy(&it->second, block, kSearchAnswerSize);
+    SearchAnswer& stored = it->second;
+    TerminateTextFields(&stored);
+    const std::string body = PrintNetworkBody(stored.serialNumber, stored.network);
+    return SendCommand(kMsgSetNetwork, body, 0, 1);
+}
+
+int DeviceTable::RestoreDevice(const char* serial) {
+    return SendSerialCommand(serial, kMsgRestore, 0, 3);
+}
+
+int DeviceTable::SetDeviceMode(const char* serial, int value) {
+    return SendSerialCommand(serial, kMsgMode, value, 3);
+}
+
+int DeviceTable::RebootDevice(const char* serial) {
+    return SendSerialCommand(serial, kMsgReboot, 0, 1);
+}
+
+std::size_t DeviceTable::Count() const {
+    std::lock_guard lock(mutex_);
+    return entries_.size();
+}
+
+std::vector<SearchAnswer> DeviceTable::Snapshot() const {
+    std::lock_guard lock(mutex_);
+    std::vector<SearchAnswer> copies;
+    copies.reserve(entries_.size());
+    for (const auto& [serial, answer] : entries_)
+        copies.push_back(answer);
+    return copies;
+}
+
+int DeviceTable::SendSerialCommand(const char* serial, int code, int flag, int times) {
+    std::lock_guard lock(mutex_);
+    auto it = Find(serial);
+    if (it == entries_.end())
+        return kTableUnknownSerial;
+    return SendCommand(code, PrintSerialElement(it->second.serialNumber), flag, times);
+}
+
+// Caller holds mutex_.
+int DeviceTable::SendCommand(int code, const std::string& body, int flag, int times) {
+    if (body.empty())
+        return kTableBodyNotBuilt;
+    for (int i = 0; i < times && sender_ != nullptr; ++i)
+        sender_->SendSearchMessage(code, body.c_str(), flag);
+    return kTableOk;
+}
+
+}  // namespace camfleet

@@ -1,0 +1,71 @@
+#pragma once
+// The device table: the latest answer block of every discovered camera, keyed by serial
+// number (byte string, case-sensitive), plus the commands that reach a camera by serial
+// number through discovery datagrams.
+//
+// Threads: the search thread stores answers; the UI thread (and the CLI) read and send
+// commands. `mutex_` (the device table lock) guards `entries_` and is held for the whole of
+// every operation, including the hand-over of a command datagram to the sender.
+
+#include <cstddef>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "discovery/search_answer.h"
+#include "discovery/search_message_sender.h"
+
+namespace camfleet {
+
+// Results of the operations by serial number.
+enum DeviceTableResult : int {
+    kTableOk = 0,
+    kTableUnknownSerial = -1,   // serial not in the table
+    kTableBufferTooSmall = -2,  // caller's buffer below kSearchAnswerSize bytes
+    kTableBodyNotBuilt = -3,    // datagram body could not be built
+};
+
+class DeviceTable {
+public:
+    // `sender` carries command datagrams; it may be set later and must outlive the table.
+    explicit DeviceTable(SearchMessageSender* sender = nullptr) : sender_(sender) {}
+    void SetSender(SearchMessageSender* sender);
+
+    // Merges one answer (search thread). A known serial keeps its first non-empty adapter
+    // address; a new one takes `adapter` and logs "found new entry, mac=[%s]\n".
+    void StoreDeviceAnswer(const SearchAnswer& answer, const char* adapter);
+    // Empties the table.
+    void ClearDevices();
+
+    // Copies the stored block into `out` (`size` bytes available). 0, -1, -2.
+    int GetDeviceAnswer(const char* serial, void* out, std::size_t size) const;
+    // Copies the caller's block (`size` bytes) over the stored one, then sends the
+    // set-network datagram (code 2) from the stored serial and network block. 0/-3, -1, -2.
+    int SetDeviceNetwork(const char* serial, const void* block, std::size_t size);
+    // Factory-restore datagram (code 5), three times. 0/-3, -1.
+    int RestoreDevice(const char* serial);
+    // Mode datagram (code 9, `value` as flag), three times. 0/-3, -1.
+    int SetDeviceMode(const char* serial, int value);
+    // Reboot datagram (code 7), once. 0/-3, -1.
+    int RebootDevice(const char* serial);
+
+    std::size_t Count() const;
+    // Copies of every block in serial order.
+    std::vector<SearchAnswer> Snapshot() const;
+
+private:
+    // Sends `body` `times` times with `code` and `flag`; -3 when the body is empty.
+    int SendCommand(int code, const std::string& body, int flag, int times);
+    int SendSerialCommand(const char* serial, int code, int flag, int times);
+
+    using Entries = std::map<std::string, SearchAnswer>;
+    Entries::const_iterator Find(const char* serial) const;
+    Entries::iterator Find(const char* serial);
+
+    mutable std::mutex mutex_;
+    Entries entries_;              // guarded by mutex_
+    SearchMessageSender* sender_;  // guarded by mutex_
+};
+
+}  // namespace camfleet

@@ -1,0 +1,60 @@
+#pragma once
+// The work of the search thread: its sockets and one pass of its loop. Every member is
+// touched only by the search thread.
+
+#include <poll.h>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "discovery/adapter_map.h"
+#include "discovery/device_table.h"
+#include "discovery/search_request_queue.h"
+
+namespace camfleet {
+
+inline constexpr int kMaxWatchedSockets = 64;  // sockets watched per read wait
+inline constexpr int kReadWaitMs = 1000;       // bounds the reaction to Stop
+inline constexpr int kSendWaitMs = 2000;
+// Datagrams read from one readable socket per pass. Draining a burst of answers before
+// the next wait keeps the 128 KiB receive buffer from overflowing; the bound keeps one busy
+// socket from delaying queued requests and the other sockets.
+inline constexpr int kMaxDatagramsPerPass = 64;
+
+class SearchLoop {
+public:
+    // `table` and `queue` outlive the loop. Datagrams go to `broadcast`:`port`.
+    SearchLoop(DeviceTable& table, SearchRequestQueue& queue, uint32_t broadcast, uint16_t port);
+    ~SearchLoop();  // closes every socket
+    SearchLoop(const SearchLoop&) = delete;
+    SearchLoop& operator=(const SearchLoop&) = delete;
+
+    // Opens a socket (port 0) on each adapter matching `selection` (0 = all) that has none.
+    void OpenSockets(const AdapterMap& adapters, uint32_t selection);
+    // One pass: at most one queued request sent on every socket, then a read wait of up to
+    // 1 s, then the datagrams waiting on each readable socket (up to kMaxDatagramsPerPass).
+    void RunPass();
+
+private:
+    void SendRequest(const std::string& text);
+    // Fills `fds` with the watched sockets and `addresses` with their adapters, then waits;
+    // false when the wait failed (logged).
+    bool WaitReadable(std::vector<pollfd>* fds, std::vector<uint32_t>* addresses);
+    // Reads what is waiting on `fd`, at most kMaxDatagramsPerPass datagrams.
+    void ReceiveAvailable(uint32_t address, int fd);
+    // Reads one datagram; false when none was waiting.
+    bool ReceiveOne(uint32_t address, int fd);
+    void HandleDatagram(uint32_t address, const char* text, long length);
+
+    DeviceTable& table_;
+    SearchRequestQueue& queue_;
+    const uint32_t broadcast_;
+    const uint16_t port_;
+    SocketMap sockets_;
+    std::array<char, 5120 + 1> buffer_;  // one datagram plus a terminating zero
+};
+
+}  // namespace camfleet

@@ -1,0 +1,100 @@
+// camfleet-sim: runs a lab of simulated cameras until SIGINT or SIGTERM.
+//
+//   camfleet-sim --lab N [--seed S] [--port P] [OPTIONS]
+//   camfleet-sim --lan-lab N [--subnet A.B.C.0/24]... [--seed S] [OPTIONS]
+//
+// OPTIONS: --hostile KIND (every camera answers broken that way: overlong, no-lan,
+// no-stream, no-user, no-body, both-roots, wrong-code, no-flag, not-camera, odd-osd,
+// nonhex-osd, bad-utf8-osd, oversize, silent), --reboot-silence MS (default 3000),
+// --answer-delay MS (answers wait 0 to MS ms, default 20).
+
+#include <signal.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "sim/sim_lab.h"
+
+namespace {
+
+struct Arguments {
+    camfleet::sim::LabOptions options;
+    camfleet::sim::Hostility hostility = camfleet::sim::Hostility::kNone;
+    bool lan = false;
+    bool valid = false;
+};
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: camfleet-sim --lab N [--seed S] [--port P] [OPTIONS]\n"
+                 "       camfleet-sim --lan-lab N [--subnet A.B.C.0/24]... [--seed S] "
+                 "[OPTIONS]\n"
+                 "options: --hostile KIND, --reboot-silence MS, --answer-delay MS\n");
+    return 2;
+}
+
+bool ParseOne(Arguments* a, const std::string& flag, const char* value) {
+    if (flag == "--lab" || flag == "--lan-lab") {
+        a->lan = flag == "--lan-lab";
+        a->options.cameras = std::atoi(value);
+        a->valid = a->options.cameras > 0;
+    } else if (flag == "--subnet") {
+        a->options.lanSubnets.emplace_back(value);
+    } else if (flag == "--seed") {
+        a->options.seed = static_cast<uint32_t>(std::strtoul(value, nullptr, 10));
+    } else if (flag == "--port") {
+        a->options.port = static_cast<uint16_t>(std::atoi(value));
+    } else if (flag == "--reboot-silence") {
+        a->options.rebootSilence = std::chrono::milliseconds(std::atoi(value));
+    } else if (flag == "--answer-delay") {
+        a->options.maxAnswerDelayMs = std::atoi(value);
+    } else if (flag == "--hostile") {
+        return camfleet::sim::ParseHostility(value, &a->hostility);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool Parse(int argc, char** argv, Arguments* a) {
+    for (int i = 1; i < argc; i += 2)
+        if (i + 1 >= argc || !ParseOne(a, argv[i], argv[i + 1]))
+            return false;
+    if (a->lan && a->options.lanSubnets.empty())
+        a->options.lanSubnets.push_back("192.168.1.0/24");
+    if (!a->lan)
+        a->options.lanSubnets.clear();
+    return a->valid;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Arguments args;
+    if (!Parse(argc, argv, &args))
+        return Usage();
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);  // the lab thread inherits the mask
+
+    camfleet::sim::SimLab lab;
+    std::string error;
+    if (lab.Start(args.options, &error) != 0) {
+        std::fprintf(stderr, "camfleet-sim: %s\n", error.c_str());
+        return 1;
+    }
+    for (int i = 0; i < lab.CameraCount(); ++i)
+        lab.SetHostility(i, args.hostility);
+    std::printf("camfleet-sim: %d cameras from %s, port %u\n", lab.CameraCount(),
+                lab.Snapshot(0).profile.ipAddress.c_str(), unsigned(args.options.port));
+    std::fflush(stdout);
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    lab.Stop();
+    return 0;
+}
