@@ -1,0 +1,462 @@
+#include "sim/control_server.h"
+
+#include <poll.h>
+
+#include <algorithm>
+
+#include "device/sdk/control_protocol.h"
+
+namespace camfleet::sim {
+
+namespace {
+
+using std::chrono::milliseconds;
+using Action = ControlCamera::Reply::Action;
+
+constexpr auto kIdleLimit = std::chrono::seconds(60);  // six keep-alive intervals
+
+std::string EncodeAnswer(const sdk::Frame& request, int32_t status, std::string payload) {
+    sdk::Frame answer;
+    answer.kind = sdk::FrameKind::kAnswer;
+    answer.code = request.code;
+    answer.sequence = request.sequence;
+    answer.status = status;
+    answer.payload = std::move(payload);
+    return sdk::EncodeFrame(answer);
+}
+
+// Session commands that test controls (lost or failed answers) leave alone.
+bool IsSessionCode(uint32_t code) {
+    return code == sdk::kCodeLogin || code == sdk::kCodeKeepAlive || code == sdk::kCodeLogout;
+}
+
+}  // namespace
+
+struct ControlServer::Camera {
+    Camera(ControlIdentity identity, ControlCallbacks calls)
+        : logic(std::move(identity)), callbacks(std::move(calls)) {}
+    ControlCamera logic;
+    ControlCallbacks callbacks;
+    int listenFd = -1;
+    bool down = false;
+    Clock::time_point upAt{};
+    milliseconds restartTime{3000};
+    bool refuse = false;
+    milliseconds delay{0};
+    bool lose = false;
+    int32_t failStatus = 0;
+    bool dropRequested = false;
+    int logins = 0;
+    int restarts = 0;
+};
+
+struct ControlServer::Connection {
+    uint64_t key = 0;
+    int fd = -1;
+    int camera = 0;
+    bool loggedIn = false;
+    bool closing = false;  // close once `out` is sent
+    bool dead = false;     // close now
+    std::string nonce;
+    sdk::FrameParser parser;
+    std::string in;
+    std::string out;
+    Clock::time_point lastReceived{};
+};
+
+ControlServer::ControlServer() = default;
+
+ControlServer::~ControlServer() {
+    Stop();
+}
+
+int ControlServer::AddCamera(const ControlIdentity& identity, ControlCallbacks callbacks,
+                             std::string* error) {
+    const int fd = sdk::Listen(identity.ipAddress, identity.sdkPort, error);
+    if (fd < 0)
+        return -1;
+    ControlIdentity bound = identity;
+    bound.sdkPort = sdk::LocalPort(fd);
+    std::lock_guard lock(mutex_);
+    cameras_.push_back(std::make_unique<Camera>(bound, std::move(callbacks)));
+    cameras_.back()->listenFd = fd;
+    wake_.Wake();
+    return static_cast<int>(cameras_.size()) - 1;
+}
+
+void ControlServer::Start() {
+    std::lock_guard lock(mutex_);
+    if (!thread_.joinable() && !stop_)
+        thread_ = std::thread(&ControlServer::Run, this);
+}
+
+void ControlServer::Stop() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    wake_.Wake();
+    if (thread_.joinable())
+        thread_.join();
+    std::lock_guard lock(mutex_);
+    for (auto& [key, c] : connections_)
+        sdk::CloseSocket(c.fd);
+    connections_.clear();
+    for (auto& camera : cameras_) {
+        sdk::CloseSocket(camera->listenFd);
+        camera->listenFd = -1;
+    }
+    delayed_.clear();
+}
+
+void ControlServer::Run() {
+    std::vector<Callback> calls;
+    for (;;) {
+        ServeOnce(&calls);
+        for (Callback& call : calls)
+            call();
+        calls.clear();
+        std::lock_guard lock(mutex_);
+        if (stop_)
+            return;
+    }
+}
+
+void ControlServer::ServeOnce(std::vector<Callback>* calls) {
+    std::vector<pollfd> fds;
+    std::vector<int64_t> owners;  // >= 0 connection key, < 0: -(camera id) - 1
+    int timeout = 0;
+    {
+        std::lock_guard lock(mutex_);
+        const Clock::time_point now = Clock::now();
+        Housekeeping(now);
+        fds.push_back(pollfd{wake_.readFd(), POLLIN, 0});
+        owners.push_back(0);
+        for (std::size_t id = 0; id < cameras_.size(); ++id) {
+            if (cameras_[id]->listenFd >= 0) {
+                fds.push_back(pollfd{cameras_[id]->listenFd, POLLIN, 0});
+                owners.push_back(-static_cast<int64_t>(id) - 1);
+            }
+        }
+        for (auto& [key, c] : connections_) {
+            fds.push_back(
+                pollfd{c.fd, static_cast<short>(POLLIN | (c.out.empty() ? 0 : POLLOUT)), 0});
+            owners.push_back(static_cast<int64_t>(key));
+        }
+        timeout = TimeoutMs(now);
+    }
+    poll(fds.data(), fds.size(), timeout);
+    std::lock_guard lock(mutex_);
+    if (stop_)
+        return;
+    const Clock::time_point now = Clock::now();
+    if (fds[0].revents != 0)
+        wake_.Drain();
+    for (std::size_t i = 1; i < fds.size(); ++i) {
+        if (fds[i].revents == 0)
+            continue;
+        if (owners[i] < 0) {
+            Accept(static_cast<int>(-owners[i] - 1), now);
+            continue;
+        }
+        const auto it = connections_.find(static_cast<uint64_t>(owners[i]));
+        if (it != connections_.end() && !it->second.dead &&
+            (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) != 0)
+            Read(it->first, it->second, now, calls);
+    }
+    SendDelayed(now, calls);
+    for (auto it = connections_.begin(); it != connections_.end();) {
+        Connection& c = it->second;
+        if (!c.dead && !c.out.empty() && !sdk::SendSome(c.fd, &c.out))
+            c.dead = true;
+        if (c.dead || (c.closing && c.out.empty())) {
+            sdk::CloseSocket(c.fd);
+            it = connections_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void ControlServer::Accept(int id, Clock::time_point now) {
+    Camera& camera = *cameras_[id];
+    for (;;) {
+        const int fd = sdk::AcceptOne(camera.listenFd);
+        if (fd < 0)
+            return;
+        Connection c;
+        c.key = nextConnection_++;
+        c.fd = fd;
+        c.camera = id;
+        c.nonce = sdk::MakeNonce();
+        c.lastReceived = now;
+        sdk::Frame hello;
+        hello.kind = sdk::FrameKind::kEvent;
+        hello.code = sdk::kCodeHello;
+        hello.payload = sdk::PrintHello({sdk::kProtocolVersion, sdk::kMinProtocolVersion, c.nonce});
+        c.out = sdk::EncodeFrame(hello);
+        connections_.emplace(c.key, std::move(c));
+    }
+}
+
+void ControlServer::Read(uint64_t, Connection& c, Clock::time_point now,
+                         std::vector<Callback>* calls) {
+    const int got = sdk::ReceiveSome(c.fd, &c.in);
+    if (!c.in.empty()) {
+        c.parser.Feed(c.in.data(), c.in.size());
+        c.in.clear();
+        c.lastReceived = now;
+    }
+    sdk::Frame frame;
+    for (;;) {
+        const auto result = c.parser.Next(&frame);
+        if (result == sdk::FrameParser::Result::kNeedMore)
+            break;
+        if (result == sdk::FrameParser::Result::kBroken || !HandleFrame(c, frame, now, calls)) {
+            c.dead = true;
+            return;
+        }
+        if (c.dead)
+            return;
+    }
+    if (got < 0)
+        c.dead = true;
+}
+
+bool ControlServer::HandleFrame(Connection& c, sdk::Frame& frame, Clock::time_point now,
+                                std::vector<Callback>* calls) {
+    if (frame.kind != sdk::FrameKind::kRequest)
+        return false;
+    Camera& camera = *cameras_[c.camera];
+    if (!c.loggedIn) {
+        int32_t status = sdk::kStatusNotLoggedIn;
+        if (frame.code == sdk::kCodeLogin) {
+            status = camera.refuse ? sdk::kStatusRefused
+                                   : camera.logic.CheckLogin(frame.payload, c.nonce);
+            if (status == sdk::kStatusOk && CountSessions(c.camera) >= kMaxSessionsPerCamera)
+                status = sdk::kStatusBusy;
+        }
+        c.out +=
+            EncodeAnswer(frame, status, status == sdk::kStatusOk ? sdk::PrintLoginResult(10) : "");
+        c.loggedIn = status == sdk::kStatusOk;
+        c.closing = !c.loggedIn;
+        camera.logins += c.loggedIn ? 1 : 0;
+        return true;
+    }
+    if (frame.code == sdk::kCodeKeepAlive) {
+        c.out += EncodeAnswer(frame, 0, {});
+        return true;
+    }
+    if (!IsSessionCode(frame.code) && camera.lose)
+        return true;
+    if (!IsSessionCode(frame.code) && camera.failStatus != 0) {
+        Answer(c, frame, {camera.failStatus, {}, Action::kNone}, now, calls);
+        return true;
+    }
+    const std::string passwordBefore = camera.logic.password();
+    ControlCamera::Reply reply = camera.logic.Handle(frame);
+    const std::string password = camera.logic.password();
+    if (password != passwordBefore && camera.callbacks.onPasswordChanged)
+        calls->push_back([f = camera.callbacks.onPasswordChanged, password] { f(password); });
+    Answer(c, frame, std::move(reply), now, calls);
+    return true;
+}
+
+void ControlServer::Answer(Connection& c, const sdk::Frame& request, ControlCamera::Reply reply,
+                           Clock::time_point now, std::vector<Callback>* calls) {
+    std::string bytes = EncodeAnswer(request, reply.status, std::move(reply.payload));
+    const Camera& camera = *cameras_[c.camera];
+    if (camera.delay.count() > 0 && !IsSessionCode(request.code)) {
+        delayed_.push_back(Delayed{now + camera.delay, c.key, std::move(bytes), reply.action});
+        return;
+    }
+    c.out += bytes;
+    ApplyAction(c, reply.action, now, calls);
+}
+
+void ControlServer::ApplyAction(Connection& c, Action action, Clock::time_point now,
+                                std::vector<Callback>* calls) {
+    if (action == Action::kClose) {
+        c.closing = true;
+    } else if (action == Action::kRestart || action == Action::kRestore) {
+        Camera& camera = *cameras_[c.camera];
+        if (camera.callbacks.onRestart)
+            calls->push_back([f = camera.callbacks.onRestart,
+                              restore = action == Action::kRestore] { f(restore); });
+        TakeDown(c.camera, now);
+    }
+}
+
+// The camera restarts: its answers already queued go out, then every session closes and the
+// port takes no connection until the restart time has passed.
+void ControlServer::TakeDown(int id, Clock::time_point now) {
+    Camera& camera = *cameras_[id];
+    for (auto& [key, c] : connections_) {
+        if (c.camera != id)
+            continue;
+        sdk::SendSome(c.fd, &c.out);
+        c.dead = true;
+    }
+    sdk::CloseSocket(camera.listenFd);
+    camera.listenFd = -1;
+    camera.down = true;
+    camera.upAt = now + camera.restartTime;
+    ++camera.restarts;
+}
+
+void ControlServer::SendDelayed(Clock::time_point now, std::vector<Callback>* calls) {
+    std::vector<Delayed> due;
+    for (auto it = delayed_.begin(); it != delayed_.end();) {
+        if (it->due <= now) {
+            due.push_back(std::move(*it));
+            it = delayed_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (Delayed& d : due) {
+        const auto it = connections_.find(d.connection);
+        if (it == connections_.end() || it->second.dead)
+            continue;
+        it->second.out += d.bytes;
+        ApplyAction(it->second, d.action, now, calls);
+    }
+}
+
+void ControlServer::Housekeeping(Clock::time_point now) {
+    for (std::size_t id = 0; id < cameras_.size(); ++id) {
+        Camera& camera = *cameras_[id];
+        if (camera.down && now >= camera.upAt) {
+            std::string error;
+            const ControlIdentity& identity = camera.logic.identity();
+            camera.listenFd = sdk::Listen(identity.ipAddress, identity.sdkPort, &error);
+            camera.down = camera.listenFd < 0;  // tried again on the next pass
+            if (camera.down)
+                camera.upAt = now + std::chrono::milliseconds(100);
+        }
+        if (camera.dropRequested) {
+            camera.dropRequested = false;
+            for (auto& [key, c] : connections_)
+                c.dead = c.dead || c.camera == static_cast<int>(id);
+        }
+    }
+    for (auto it = connections_.begin(); it != connections_.end();) {
+        if (it->second.dead || now - it->second.lastReceived > kIdleLimit) {
+            sdk::CloseSocket(it->second.fd);
+            it = connections_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+int ControlServer::TimeoutMs(Clock::time_point now) const {
+    Clock::time_point next = now + std::chrono::seconds(1);
+    for (const Delayed& d : delayed_)
+        next = std::min(next, d.due);
+    for (const auto& camera : cameras_)
+        if (camera->down)
+            next = std::min(next, camera->upAt);
+    const auto wait = std::chrono::duration_cast<milliseconds>(next - now).count();
+    return static_cast<int>(std::clamp<long long>(wait + 1, 0, 1000));
+}
+
+// ---- Test controls and inspection -----------------------------------------------------------
+
+uint16_t ControlServer::Port(int id) const {
+    std::lock_guard lock(mutex_);
+    return cameras_.at(id)->logic.identity().sdkPort;
+}
+
+int ControlServer::CameraCount() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(cameras_.size());
+}
+
+void ControlServer::SetRefuseLogins(int id, bool refuse) {
+    std::lock_guard lock(mutex_);
+    cameras_.at(id)->refuse = refuse;
+}
+
+void ControlServer::DropSessions(int id) {
+    {
+        std::lock_guard lock(mutex_);
+        cameras_.at(id)->dropRequested = true;
+    }
+    wake_.Wake();
+}
+
+void ControlServer::SetAnswerDelay(int id, std::chrono::milliseconds delay) {
+    std::lock_guard lock(mutex_);
+    cameras_.at(id)->delay = delay;
+}
+
+void ControlServer::SetLoseAnswers(int id, bool lose) {
+    std::lock_guard lock(mutex_);
+    cameras_.at(id)->lose = lose;
+}
+
+void ControlServer::SetFailStatus(int id, int32_t status) {
+    std::lock_guard lock(mutex_);
+    cameras_.at(id)->failStatus = status;
+}
+
+void ControlServer::SetRestartTime(int id, std::chrono::milliseconds time) {
+    std::lock_guard lock(mutex_);
+    cameras_.at(id)->restartTime = time;
+}
+
+void ControlServer::EmitEvent(int id, int type, const std::string& payload) {
+    sdk::Frame event;
+    event.kind = sdk::FrameKind::kEvent;
+    event.code = static_cast<uint32_t>(type) & sdk::kCodeMask;
+    event.payload = payload;
+    const std::string bytes = sdk::EncodeFrame(event);
+    {
+        std::lock_guard lock(mutex_);
+        for (auto& [key, c] : connections_)
+            if (c.camera == id && c.loggedIn)
+                c.out += bytes;
+    }
+    wake_.Wake();
+}
+
+int ControlServer::SessionCount(int id) const {
+    std::lock_guard lock(mutex_);
+    return CountSessions(id);
+}
+
+int ControlServer::CountSessions(int id) const {
+    int count = 0;
+    for (const auto& [key, c] : connections_)
+        count += c.camera == id && c.loggedIn && !c.dead ? 1 : 0;
+    return count;
+}
+
+int ControlServer::LoginCount(int id) const {
+    std::lock_guard lock(mutex_);
+    return cameras_.at(id)->logins;
+}
+
+int ControlServer::RestartCount(int id) const {
+    std::lock_guard lock(mutex_);
+    return cameras_.at(id)->restarts;
+}
+
+std::string ControlServer::Document(int id, int code) const {
+    std::lock_guard lock(mutex_);
+    int32_t status = 0;
+    return cameras_.at(id)->logic.documents().Read(code, &status);
+}
+
+std::string ControlServer::LastControl(int id, int code) const {
+    std::lock_guard lock(mutex_);
+    return cameras_.at(id)->logic.lastControl(code);
+}
+
+std::string ControlServer::Password(int id) const {
+    std::lock_guard lock(mutex_);
+    return cameras_.at(id)->logic.password();
+}
+
+}  // namespace camfleet::sim
