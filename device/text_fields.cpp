@@ -1,4 +1,4 @@
-// Fixed-field copies, attribute escaping, hex text and the C text-to-int rule.
+// Fixed-field copies, attribute escaping and hex text.
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -8,43 +8,6 @@
 namespace camfleet {
 
 namespace {
-
-bool IsCSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-// atoi-style scan saturating at [minValue, maxValue].
-long long ScanDecimal(std::string_view text, long long minValue, long long maxValue) {
-    std::size_t i = 0;
-    while (i < text.size() && IsCSpace(text[i])) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    // Accumulate towards the sign so that the most negative value is reachable.
-    long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        const int digit = text[i] - '0';
-        if (negative) {
-            if (value < (minValue + digit) / 10) {
-                return minValue;
-            }
-            value = value * 10 - digit;
-            if (value < minValue) {
-                return minValue;
-            }
-        } else {
-            if (value > (maxValue - digit) / 10) {
-                return maxValue;
-            }
-            value = value * 10 + digit;
-        }
-    }
-    return value;
-}
 
 int HexDigitValue(char c) {
     if (c >= '0' && c <= '9') {
@@ -70,14 +33,6 @@ void CopyField(char* dst, std::size_t size, std::string_view src) {
         std::memcpy(dst, src.data(), n);
     }
     dst[n] = '\0';
-}
-
-int TextToInt(std::string_view text) {
-    return static_cast<int>(ScanDecimal(text, INT_MIN, INT_MAX));
-}
-
-long long TextToInt64(std::string_view text) {
-    return ScanDecimal(text, LLONG_MIN, LLONG_MAX);
 }
 
 std::string EscapeAttribute(std::string_view text) {

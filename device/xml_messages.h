@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "device/records.h"
+#include "platform/number_text.h"
 
 namespace tinyxml2 {
 class XMLDocument;
@@ -120,15 +121,6 @@ void CopyField(char (&dst)[N], std::string_view src) {
 template <std::size_t N>
 void CopyField(char (&dst)[N], const char* src) {
     CopyField(dst, N, src);
-}
-
-// The C library's text-to-int rule (atoi): leading white space, an optional sign, then
-// decimal digits up to the first other character; no digits gives 0. Out-of-range values
-// saturate at the type's limits instead of being undefined.
-int TextToInt(std::string_view text);
-long long TextToInt64(std::string_view text);
-inline int TextToInt(const char* text) {
-    return text ? TextToInt(std::string_view(text)) : 0;
 }
 
 // " & ' < > as "&quot;" "&amp;" "&apos;" "&lt;" "&gt;"; a null text gives an empty text.

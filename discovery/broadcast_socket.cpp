@@ -32,7 +32,7 @@ int CloseFailed(int fd) {
 
 }  // namespace
 
-int OpenBroadcastSocket(uint32_t address, uint16_t port) {
+int OpenBroadcastSocket(uint32_t address, uint16_t port, int receiveBuffer) {
     const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         std::this_thread::sleep_for(std::chrono::seconds(1));
@@ -40,7 +40,7 @@ int OpenBroadcastSocket(uint32_t address, uint16_t port) {
     }
     if (!SetIntOption(fd, SO_BROADCAST, 1))
         return CloseFailed(fd);
-    SetIntOption(fd, SO_RCVBUF, kSearchReceiveBuffer);  // a failure is ignored
+    SetIntOption(fd, SO_RCVBUF, receiveBuffer);  // a failure is ignored
     if (!SetIntOption(fd, SO_REUSEADDR, 1))
         return CloseFailed(fd);
     const sockaddr_in sa = MakeAddress(address, port);

@@ -104,7 +104,7 @@ void DeviceSearcher::SearchIPCThread() {
     SendSearchMessage(kMsgSearch, nullptr, 0);
     const uint32_t selection = selection_.load();
     {
-        SearchLoop loop(table_, queue_, BroadcastAddress(), options_.port);
+        SearchLoop loop(table_, queue_, BroadcastAddress(), options_.port, options_.receiveBuffer);
         loop.OpenSockets(EnumAdapters(options_.labMode), selection);
         LogMessage("SearchIPCThread(): enter send and recv loop...\n");
         while (running_.load() == 1)

@@ -28,6 +28,8 @@ struct SearcherOptions {
     bool labMode = false;
     // Destination port of every datagram; 3001 except for tests that run side by side.
     uint16_t port = kDiscoveryPort;
+    // Receive buffer of every search socket (the kernel caps it at net.core.rmem_max).
+    int receiveBuffer = kSearchReceiveBuffer;
 };
 
 class DeviceSearcher final : public SearchMessageSender {

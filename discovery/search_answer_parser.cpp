@@ -2,12 +2,11 @@
 
 #include <tinyxml2.h>
 
-#include <cctype>
-#include <climits>
 #include <cstring>
 
 #include "device/text_convert.h"
 #include "device/xml_messages.h"
+#include "platform/number_text.h"
 #include "resources/log.h"
 
 namespace camfleet {
@@ -21,7 +20,7 @@ std::string Attribute(const tinyxml2::XMLElement* element, const char* name) {
 
 int IntAttribute(const tinyxml2::XMLElement* element, const char* name, int missing) {
     const char* value = element->Attribute(name);
-    return value != nullptr ? ParseDecimal(value) : missing;
+    return value != nullptr ? TextToInt(value) : missing;
 }
 
 void ReadSerialElement(const tinyxml2::XMLElement* body, SearchIdentity* id) {
@@ -112,26 +111,8 @@ const tinyxml2::XMLElement* ParseBody(const char* text, std::size_t length,
 
 bool IsSearchAnswerMessage(std::string_view text) {
     MessageHeader header;
-    return ParseMessageHeader(text, &header) == 0 &&
-           ParseDecimal(header.msgCode.c_str()) == kMsgAnswer;
-}
-
-int ParseDecimal(const char* text) {
-    while (std::isspace(static_cast<unsigned char>(*text)))
-        ++text;
-    const bool negative = *text == '-';
-    if (*text == '-' || *text == '+')
-        ++text;
-    long long value = 0;
-    for (; std::isdigit(static_cast<unsigned char>(*text)) && value <= INT_MAX; ++text)
-        value = value * 10 + (*text - '0');
-    if (negative)
-        value = -value;
-    if (value > INT_MAX)
-        return INT_MAX;
-    if (value < INT_MIN)
-        return INT_MIN;
-    return static_cast<int>(value);
+    return ParseMessageHeader(text, &header) == 0 && !header.msgType.empty() &&
+           !header.msgFlag.empty() && TextToInt(header.msgCode.c_str()) == kMsgAnswer;
 }
 
 std::string DecodeOsdText(const std::string& hex) {

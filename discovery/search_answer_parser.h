@@ -38,12 +38,10 @@ bool ParseSearchIdentity(const char* text, std::size_t length, SearchIdentity* i
 // must be dropped.
 AnswerVerdict BuildSearchAnswer(const char* text, long length, SearchAnswer* answer);
 
-// True when `text` is a discovery answer: its header parses and Msg_code converts to 3.
+// True when `text` is a discovery answer: its header parses, Msg_type and Msg_flag are not
+// empty and Msg_code converts to 3.
 // Anything else (own broadcasts, requests, answers of other tools) is not.
 bool IsSearchAnswerMessage(std::string_view text);
-
-// Text-to-int as atoi reads it (blanks, sign, digits), clamped to the int range.
-int ParseDecimal(const char* text);
 
 // Hex-decodes the OSD attribute and converts the UTF-8 result to the OEM code page.
 // Empty when the bytes are not valid UTF-8 (logged).

@@ -14,8 +14,12 @@
 namespace camfleet {
 
 SearchLoop::SearchLoop(DeviceTable& table, SearchRequestQueue& queue, uint32_t broadcast,
-                       uint16_t port)
-    : table_(table), queue_(queue), broadcast_(broadcast), port_(port) {}
+                       uint16_t port, int receiveBuffer)
+    : table_(table),
+      queue_(queue),
+      broadcast_(broadcast),
+      port_(port),
+      receiveBuffer_(receiveBuffer) {}
 
 SearchLoop::~SearchLoop() {
     for (const auto& [address, fd] : sockets_)
@@ -28,7 +32,7 @@ void SearchLoop::OpenSockets(const AdapterMap& adapters, uint32_t selection) {
         if (selection != 0 && selection != address)
             continue;
         if (sockets_.count(address) == 0)
-            sockets_[address] = OpenBroadcastSocket(address, 0);
+            sockets_[address] = OpenBroadcastSocket(address, 0, receiveBuffer_);
     }
 }
 

@@ -26,8 +26,10 @@ inline constexpr int kMaxDatagramsPerPass = 64;
 
 class SearchLoop {
 public:
-    // `table` and `queue` outlive the loop. Datagrams go to `broadcast`:`port`.
-    SearchLoop(DeviceTable& table, SearchRequestQueue& queue, uint32_t broadcast, uint16_t port);
+    // `table` and `queue` outlive the loop. Datagrams go to `broadcast`:`port`; every socket
+    // asks for `receiveBuffer` bytes of receive buffer.
+    SearchLoop(DeviceTable& table, SearchRequestQueue& queue, uint32_t broadcast, uint16_t port,
+               int receiveBuffer);
     ~SearchLoop();  // closes every socket
     SearchLoop(const SearchLoop&) = delete;
     SearchLoop& operator=(const SearchLoop&) = delete;
@@ -53,6 +55,7 @@ private:
     SearchRequestQueue& queue_;
     const uint32_t broadcast_;
     const uint16_t port_;
+    const int receiveBuffer_;
     SocketMap sockets_;
     std::array<char, 5120 + 1> buffer_;  // one datagram plus a terminating zero
 };

@@ -1,5 +1,7 @@
 #include "resources/log.h"
 
+#include "platform/number_text.h"
+
 #include "platform/paths.h"
 
 #include <QFile>
@@ -204,16 +206,6 @@ std::optional<std::string_view> OptionValue(std::string_view text, std::string_v
     return text.substr(start, end - start);
 }
 
-int DecimalValue(std::string_view value) {
-    const std::string copy(value);
-    const long parsed = std::strtol(copy.c_str(), nullptr, 10);
-    if (parsed > INT_MAX)
-        return INT_MAX;
-    if (parsed < INT_MIN)
-        return INT_MIN;
-    return static_cast<int>(parsed);
-}
-
 std::string ReadConfigText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
@@ -254,9 +246,9 @@ void StartWinsock() {
 LogConfig ParseLogConfig(std::string_view text) {
     LogConfig config;
     if (auto v = OptionValue(text, "file="))
-        config.file = DecimalValue(*v);
+        config.file = TextToInt(*v);
     if (auto v = OptionValue(text, "network="))
-        config.network = DecimalValue(*v);
+        config.network = TextToInt(*v);
     if (auto v = OptionValue(text, "monitor_ip="))
         config.monitorIp = std::string(*v);
     return config;
@@ -323,7 +315,7 @@ int LogMessage(const char* format, ...) {
     char message[kMessageBuffer];
     va_list args;
     va_start(args, format);
-    const int n = std::vsnprintf(message, sizeof message, format != nullptr ? format : "", args);
+    const int n = format != nullptr ? std::vsnprintf(message, sizeof message, format, args) : -1;
     va_end(args);
     if (n < 0)
         message[0] = '\0';

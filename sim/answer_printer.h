@@ -24,7 +24,7 @@ enum class Hostility {
     kNonHexOsd,       // OSD with characters that are not hex digits
     kInvalidUtf8Osd,  // OSD that decodes to invalid UTF-8
     kOversize,        // datagram longer than 5,120 bytes
-    kSilent,  // no answer at all (commands still apply)
+    kSilent,          // no answer at all (commands still apply)
 };
 
 // Answer (Msg_code 3, root XML_NORVEK) of `profile` with running time `runningTime`.

@@ -1,4 +1,5 @@
 #include "sim/lan_namespace.h"
+#include "platform/number_text.h"
 
 #include <fcntl.h>
 #include <net/if.h>
@@ -40,7 +41,7 @@ bool ParseLanSubnet(const std::string& text, LanSubnet* subnet) {
     if (slash == std::string::npos)
         return false;
     const uint32_t base = HostOrder(text.substr(0, slash));
-    const int prefix = std::atoi(text.c_str() + slash + 1);
+    const int prefix = TextToInt(text.c_str() + slash + 1);
     if (base == 0 || prefix < 8 || prefix > 24)
         return false;
     const uint32_t mask = ~0u << (32 - prefix);

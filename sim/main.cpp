@@ -16,6 +16,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/number_text.h"
 #include "sim/sim_lab.h"
 
 namespace {
@@ -39,18 +40,18 @@ int Usage() {
 bool ParseOne(Arguments* a, const std::string& flag, const char* value) {
     if (flag == "--lab" || flag == "--lan-lab") {
         a->lan = flag == "--lan-lab";
-        a->options.cameras = std::atoi(value);
+        a->options.cameras = camfleet::TextToInt(value);
         a->valid = a->options.cameras > 0;
     } else if (flag == "--subnet") {
         a->options.lanSubnets.emplace_back(value);
     } else if (flag == "--seed") {
         a->options.seed = static_cast<uint32_t>(std::strtoul(value, nullptr, 10));
     } else if (flag == "--port") {
-        a->options.port = static_cast<uint16_t>(std::atoi(value));
+        a->options.port = static_cast<uint16_t>(camfleet::TextToInt(value));
     } else if (flag == "--reboot-silence") {
-        a->options.rebootSilence = std::chrono::milliseconds(std::atoi(value));
+        a->options.rebootSilence = std::chrono::milliseconds(camfleet::TextToInt(value));
     } else if (flag == "--answer-delay") {
-        a->options.maxAnswerDelayMs = std::atoi(value);
+        a->options.maxAnswerDelayMs = camfleet::TextToInt(value);
     } else if (flag == "--hostile") {
         return camfleet::sim::ParseHostility(value, &a->hostility);
     } else {

@@ -12,6 +12,7 @@ namespace camfleet::sim {
 namespace {
 
 constexpr uint32_t kLoopbackBroadcastHost = 0x7fffffffu;
+constexpr int kMaxLanCameras = 200;  // .10 to .209; leases follow, .253 is the PC
 
 // Every camera has a socket of its own: a large lab needs more descriptors than the
 // usual soft limit of 1,024.
@@ -65,41 +66,62 @@ int SimLab::CreateCameras(std::vector<LabLink>* links, std::string* error) {
     cameras_.clear();
     received_.clear();
     cameraLink_.clear();
-    const bool lan = !subnets_.empty();
     const int count = std::max(options_.cameras, 0);
-    const std::size_t linkCount = lan ? subnets_.size() : 1;
+    if (!subnets_.empty() && count > kMaxLanCameras) {
+        *error =
+            "a LAN lab holds at most " + std::to_string(kMaxLanCameras) + " cameras per subnet";
+        return -1;
+    }
+    const uint32_t loopbackFirst = HostOrder(options_.firstAddress);
+    if (subnets_.empty() && (loopbackFirst >> 24) != 127) {
+        *error = "the loopback lab needs a 127.x.x.x first address";
+        return -1;
+    }
+    const std::size_t linkCount = subnets_.empty() ? 1 : subnets_.size();
     for (std::size_t k = 0; k < linkCount; ++k) {
-        LabLink link;
-        uint32_t first = 0;
         CameraSubnet subnet;
-        if (lan) {
-            first = subnets_[k].base + 10;
-            subnet = {NetmaskText(subnets_[k].prefix), Dotted(subnets_[k].base + 1)};
-            link.receiveAddress = "0.0.0.0";
-            link.device = LanNamespace::CameraEnd(static_cast<int>(k));
-            link.prefix = subnets_[k].prefix;
-        } else {
-            first = HostOrder(options_.firstAddress);
-            if (first == 0 || (first >> 24) != 127) {
-                *error = "the loopback lab needs a 127.x.x.x first address";
-                return -1;
-            }
-            link.receiveAddress = Dotted(kLoopbackBroadcastHost);
-        }
-        link.nextLease = first + static_cast<uint32_t>(count);
-        for (int j = 0; j < count; ++j) {
-            const int index = static_cast<int>(cameras_.size());
-            const CameraProfile profile = MakeCameraProfile(options_.seed, index, Dotted(first + j),
-                                                            subnet, options_.firstSdkPort + index);
-            cameras_.emplace_back(profile, SimClock::now());
-            cameras_.back().SetRebootSilence(options_.rebootSilence);
-            received_.emplace_back();
-            cameraLink_.push_back(static_cast<int>(k));
-            link.cameras.push_back(index);
-        }
+        LabLink link =
+            subnets_.empty() ? LoopbackLink(loopbackFirst) : LanLink(static_cast<int>(k), &subnet);
+        AddCameras(static_cast<int>(k), count, subnet, &link);
         links->push_back(std::move(link));
     }
     return 0;
+}
+
+// Loopback lab: one link, broadcasts to 127.255.255.255; cameras from `first`.
+LabLink SimLab::LoopbackLink(uint32_t first) {
+    LabLink link;
+    link.receiveAddress = Dotted(kLoopbackBroadcastHost);
+    link.firstAddress = first;
+    return link;
+}
+
+// LAN subnet k: cameras from .10 behind the camera end of veth pair k.
+LabLink SimLab::LanLink(int k, CameraSubnet* subnet) {
+    const LanSubnet& lan = subnets_[k];
+    *subnet = {NetmaskText(lan.prefix), Dotted(lan.base + 1)};
+    LabLink link;
+    link.receiveAddress = "0.0.0.0";
+    link.device = LanNamespace::CameraEnd(k);
+    link.prefix = lan.prefix;
+    link.firstAddress = lan.base + 10;
+    return link;
+}
+
+// Caller holds mutex_. Appends `count` cameras on link `k`; DHCP leases follow them.
+void SimLab::AddCameras(int k, int count, const CameraSubnet& subnet, LabLink* link) {
+    for (int j = 0; j < count; ++j) {
+        const int index = static_cast<int>(cameras_.size());
+        const std::string address = Dotted(link->firstAddress + static_cast<uint32_t>(j));
+        cameras_.emplace_back(
+            MakeCameraProfile(options_.seed, index, address, subnet, options_.firstSdkPort + index),
+            SimClock::now());
+        cameras_.back().SetRebootSilence(options_.rebootSilence);
+        received_.emplace_back();
+        cameraLink_.push_back(k);
+        link->cameras.push_back(index);
+    }
+    link->nextLease = link->firstAddress + static_cast<uint32_t>(count);
 }
 
 void SimLab::Stop() {

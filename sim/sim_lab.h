@@ -70,6 +70,9 @@ public:
 
 private:
     int CreateCameras(std::vector<LabLink>* links, std::string* error);
+    LabLink LoopbackLink(uint32_t first);
+    LabLink LanLink(int k, CameraSubnet* subnet);
+    void AddCameras(int k, int count, const CameraSubnet& subnet, LabLink* link);
 
     LabOptions options_;
     std::vector<LanSubnet> subnets_;

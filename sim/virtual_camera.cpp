@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "device/xml_messages.h"
+#include "platform/number_text.h"
 
 namespace camfleet::sim {
 
@@ -47,8 +48,8 @@ VirtualCamera::Reaction VirtualCamera::OnDatagram(std::string_view text, SimCloc
         return reaction;
     if (header.root != kRootKestravin)
         return reaction;
-    const int code = std::atoi(header.msgCode.c_str());
-    const int flag = std::atoi(header.msgFlag.c_str());
+    const int code = TextToInt(header.msgCode);
+    const int flag = TextToInt(header.msgFlag);
     if (code == kMsgSearch) {
         reaction.answer = hostility_ != Hostility::kSilent;
         return reaction;

@@ -25,6 +25,11 @@ sim::CameraProfile Profile() {
     return p;
 }
 
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
 AnswerVerdict Build(const std::string& text, SearchAnswer* answer) {
     return BuildSearchAnswer(text.data(), static_cast<long>(text.size()), answer);
 }
@@ -117,20 +122,17 @@ TEST(SearchAnswerParser, DeviceTypeFilter) {
         EXPECT_EQ(IsCameraType(c.type), c.camera) << c.type;
 }
 
-TEST(SearchAnswerParser, NumbersFollowTheTextToIntRule) {
-    const struct {
-        const char* text;
-        int value;
-    } cases[] = {{"123", 123},
-                 {"  42x", 42},
-                 {"-7", -7},
-                 {"abc", 0},
-                 {"", 0},
-                 {"99999999999", INT_MAX},
-                 {"-99999999999", INT_MIN},
-                 {"+5", 5}};
-    for (const auto& c : cases)
-        EXPECT_EQ(ParseDecimal(c.text), c.value) << c.text;
+TEST(SearchAnswerParser, RunningTimeAndP2pStatusReadAsNumbers) {
+    const std::string body =
+        "<IPC_SERIALNUMBER runtime=\" 12x\" P2PSTATUS=\"99999999999\" />"
+        "<DEVICE_TYPE DeviceType=\"NVS\" /><LANConfig />"
+        "<MediaStreamConfig><StreamAccess /></MediaStreamConfig><UserConfig><Account "
+        "/></UserConfig>";
+    SearchAnswer a;
+    ASSERT_EQ(Build(PrintDiscoveryEnvelope(kRootNorvek, 3, 0, body.c_str()), &a),
+              AnswerVerdict::kAccepted);
+    EXPECT_EQ(a.runningTime, 12);
+    EXPECT_EQ(a.p2pStatus, INT_MAX) << "out of range saturates";
 }
 
 TEST(SearchAnswerParser, AbsentIdentityAttributesLeaveDefaults) {
@@ -170,6 +172,9 @@ TEST(SearchAnswerParser, WhichDatagramsAreAnswers) {
         {"no Msg_flag", sim::PrintCameraAnswer(Profile(), 1, Hostility::kNoMsgFlag), false},
         {"wrong code", sim::PrintCameraAnswer(Profile(), 1, Hostility::kWrongMsgCode), false},
         {"own request", PrintDiscoveryEnvelope(kRootKestravin, 1, 0, nullptr), false},
+        {"empty Msg_flag", Replace(good, "Msg_flag=\"0\"", "Msg_flag=\"\""), false},
+        {"empty Msg_type", Replace(good, "SYSTEM_SEARCHIPC_MESSAGE", ""), false},
+        {"code with blanks", Replace(good, "Msg_code=\"3\"", "Msg_code=\" 3x\""), true},
         {"not XML", "hello", false},
         {"empty", "", false},
     };

@@ -155,5 +155,20 @@ TEST_F(SearchThreadTest, StartClearsTheTable) {
     EXPECT_STRNE(table.Snapshot()[0].serialNumber, "STALE");
 }
 
+TEST(SearchWithoutAdapters, RunsAndStopsWithNothingSentOrFound) {
+    // Only where no real adapter can be reached: the private namespace has loopback only.
+    if (!EnumAdapters(false).empty())
+        GTEST_SKIP() << "this namespace has network adapters";
+    DeviceTable table;
+    DeviceSearcher searcher(table, {.port = FreeUdpPort()});
+    table.SetSender(&searcher);
+    ASSERT_EQ(searcher.StartSearchThread(), 1);
+    for (int i = 0; i < 3; ++i)
+        searcher.SendSearchMessage(kMsgSearch, nullptr, 0);
+    EXPECT_EQ(searcher.StopSearchThread(), 1);
+    EXPECT_EQ(table.Count(), 0u);
+    EXPECT_EQ(searcher.SendSearchMessageOnce("x"), 0) << "no adapter to send on";
+}
+
 }  // namespace
 }  // namespace camfleet
