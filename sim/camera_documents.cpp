@@ -197,6 +197,15 @@ void CameraDocuments::Reset() {
     };
 }
 
+void CameraDocuments::SetAddress(const std::string& ip) {
+    identity_.ipAddress = ip;
+    std::string& kept = documents_[305];
+    QV_NETWORK_LAN_CFG n{};
+    QV_NETSDK_IPC_Network_getLANCfgByXml(kept.c_str(), &n);
+    CopyField(n.ipAddress, ip);
+    kept = Take(QV_NETSDK_IPC_XMLGET_NetworkLANConfig(&n));
+}
+
 std::string CameraDocuments::Read(int code, int32_t* status) const {
     const auto it = documents_.find(code);
     *status = it != documents_.end() ? 0 : 2;

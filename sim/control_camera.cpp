@@ -82,6 +82,11 @@ void ControlCamera::FactoryReset() {
     documents_.Reset();
 }
 
+void ControlCamera::SetAddress(const std::string& ip) {
+    identity_.ipAddress = ip;
+    documents_.SetAddress(ip);
+}
+
 ControlCamera::Reply ControlCamera::Handle(const sdk::Frame& request) {
     using Action = Reply::Action;
     const int code = static_cast<int>(request.code);

@@ -47,6 +47,8 @@ class CameraDocuments {
 public:
     explicit CameraDocuments(const ControlIdentity& identity);
     void Reset();  // factory defaults
+    // The camera moved to another address: the network document follows.
+    void SetAddress(const std::string& ip);
     // A read code or a write-only code: the document kept under it ("" with status 2 for a
     // code that is not a configuration code).
     std::string Read(int code, int32_t* status) const;
@@ -56,7 +58,7 @@ public:
 
 private:
     int32_t WriteCapture(int code, std::string_view text);
-    const ControlIdentity identity_;
+    ControlIdentity identity_;
     std::map<int, std::string> documents_;  // by read code, or by write code for write-only
 };
 
@@ -76,6 +78,9 @@ public:
     // A request of a logged-in session.
     Reply Handle(const sdk::Frame& request);
     void FactoryReset();
+    void SetAddress(const std::string& ip);
+    // The account's password as if changed on the camera itself (the factory one stays).
+    void SetPassword(const std::string& password) { password_ = password; }
 
     const ControlIdentity& identity() const { return identity_; }
     const std::string& password() const { return password_; }
@@ -85,7 +90,7 @@ public:
 private:
     Reply HandleSystem(int code, const std::string& text);
 
-    const ControlIdentity identity_;
+    ControlIdentity identity_;
     std::string password_;
     CameraDocuments documents_;
     mutable std::map<int, std::string> controls_;  // last request text per system command

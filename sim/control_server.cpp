@@ -1,6 +1,7 @@
 #include "sim/control_server.h"
 
 #include <poll.h>
+#include <sched.h>
 
 #include <algorithm>
 
@@ -30,6 +31,19 @@ bool IsSessionCode(uint32_t code) {
     return code == sdk::kCodeLogin || code == sdk::kCodeKeepAlive || code == sdk::kCodeLogout;
 }
 
+// Runs `fn` on a short-lived thread inside network namespace `fd` (directly when fd < 0).
+template <typename Fn>
+void InNamespace(int fd, Fn fn) {
+    if (fd < 0) {
+        fn();
+        return;
+    }
+    std::thread([&] {
+        if (setns(fd, CLONE_NEWNET) == 0)
+            fn();
+    }).join();
+}
+
 }  // namespace
 
 struct ControlServer::Camera {
@@ -46,6 +60,7 @@ struct ControlServer::Camera {
     bool lose = false;
     int32_t failStatus = 0;
     bool dropRequested = false;
+    std::string moveTo;  // a new address to listen on
     int logins = 0;
     int restarts = 0;
 };
@@ -72,7 +87,15 @@ ControlServer::~ControlServer() {
 
 int ControlServer::AddCamera(const ControlIdentity& identity, ControlCallbacks callbacks,
                              std::string* error) {
-    const int fd = sdk::Listen(identity.ipAddress, identity.sdkPort, error);
+    int namespaceFd = -1;
+    {
+        std::lock_guard lock(mutex_);
+        namespaceFd = namespaceFd_;
+    }
+    int fd = -1;
+    *error = "cannot enter the camera namespace";
+    InNamespace(namespaceFd,
+                [&] { fd = sdk::Listen(identity.ipAddress, identity.sdkPort, error); });
     if (fd < 0)
         return -1;
     ControlIdentity bound = identity;
@@ -82,6 +105,24 @@ int ControlServer::AddCamera(const ControlIdentity& identity, ControlCallbacks c
     cameras_.back()->listenFd = fd;
     wake_.Wake();
     return static_cast<int>(cameras_.size()) - 1;
+}
+
+void ControlServer::SetNetworkNamespace(int namespaceFd) {
+    std::lock_guard lock(mutex_);
+    namespaceFd_ = namespaceFd;
+}
+
+void ControlServer::MoveCamera(int id, const std::string& ip) {
+    {
+        std::lock_guard lock(mutex_);
+        cameras_.at(id)->moveTo = ip;
+    }
+    wake_.Wake();
+}
+
+void ControlServer::SetPassword(int id, const std::string& password) {
+    std::lock_guard lock(mutex_);
+    cameras_.at(id)->logic.SetPassword(password);
 }
 
 void ControlServer::Start() {
@@ -110,6 +151,11 @@ void ControlServer::Stop() {
 }
 
 void ControlServer::Run() {
+    {
+        std::lock_guard lock(mutex_);
+        if (namespaceFd_ >= 0)
+            setns(namespaceFd_, CLONE_NEWNET);  // listeners reopened after a restart live there
+    }
     std::vector<Callback> calls;
     for (;;) {
         ServeOnce(&calls);
@@ -283,13 +329,14 @@ void ControlServer::ApplyAction(Connection& c, Action action, Clock::time_point 
         if (camera.callbacks.onRestart)
             calls->push_back([f = camera.callbacks.onRestart,
                               restore = action == Action::kRestore] { f(restore); });
-        TakeDown(c.camera, now);
+        ++camera.restarts;
+        TakeDown(c.camera, now + camera.restartTime);
     }
 }
 
 // The camera restarts: its answers already queued go out, then every session closes and the
-// port takes no connection until the restart time has passed.
-void ControlServer::TakeDown(int id, Clock::time_point now) {
+// port takes no connection until `upAt`.
+void ControlServer::TakeDown(int id, Clock::time_point upAt) {
     Camera& camera = *cameras_[id];
     for (auto& [key, c] : connections_) {
         if (c.camera != id)
@@ -300,8 +347,7 @@ void ControlServer::TakeDown(int id, Clock::time_point now) {
     sdk::CloseSocket(camera.listenFd);
     camera.listenFd = -1;
     camera.down = true;
-    camera.upAt = now + camera.restartTime;
-    ++camera.restarts;
+    camera.upAt = upAt;
 }
 
 void ControlServer::SendDelayed(Clock::time_point now, std::vector<Callback>* calls) {
@@ -326,6 +372,11 @@ void ControlServer::SendDelayed(Clock::time_point now, std::vector<Callback>* ca
 void ControlServer::Housekeeping(Clock::time_point now) {
     for (std::size_t id = 0; id < cameras_.size(); ++id) {
         Camera& camera = *cameras_[id];
+        if (!camera.moveTo.empty()) {
+            camera.logic.SetAddress(camera.moveTo);
+            camera.moveTo.clear();
+            TakeDown(static_cast<int>(id), now);  // up again at once on its new address
+        }
         if (camera.down && now >= camera.upAt) {
             std::string error;
             const ControlIdentity& identity = camera.logic.identity();

@@ -34,8 +34,13 @@ public:
     // Listens for one camera at identity.ipAddress:identity.sdkPort. Returns its id (0, 1, ...)
     // or -1 with `error` set. Cameras may be added before or after Start.
     int AddCamera(const ControlIdentity& identity, ControlCallbacks callbacks, std::string* error);
+    // Cameras of a LAN lab live in another network namespace: set it before the first
+    // AddCamera; listeners are then made inside it and the server thread enters it.
+    void SetNetworkNamespace(int namespaceFd);
     void Start();
     void Stop();  // closes every socket; idempotent
+    // The camera moved to `ip` (discovery set-network): sessions close, it listens there.
+    void MoveCamera(int id, const std::string& ip);
 
     uint16_t Port(int id) const;  // the port the camera listens on
     int CameraCount() const;
@@ -48,6 +53,7 @@ public:
     void SetFailStatus(int id, int32_t status);                    // device commands fail (0 = off)
     void SetRestartTime(int id, std::chrono::milliseconds time);   // reboot/restore downtime
     void EmitEvent(int id, int type, const std::string& payload);  // to every logged-in session
+    void SetPassword(int id, const std::string& password);         // changed on the camera
 
     // ---- Inspection ---------------------------------------------------------------------
     int SessionCount(int id) const;  // logged-in sessions
@@ -79,7 +85,7 @@ private:
     void ApplyAction(Connection& c, ControlCamera::Reply::Action action, Clock::time_point now,
                      std::vector<Callback>* calls);
     void SendDelayed(Clock::time_point now, std::vector<Callback>* calls);
-    void TakeDown(int id, Clock::time_point now);
+    void TakeDown(int id, Clock::time_point upAt);
     void Housekeeping(Clock::time_point now);
     int TimeoutMs(Clock::time_point now) const;
     int CountSessions(int id) const;  // mutex_ held
@@ -89,6 +95,7 @@ private:
     std::map<uint64_t, Connection> connections_;
     std::vector<Delayed> delayed_;
     uint64_t nextConnection_ = 1;
+    int namespaceFd_ = -1;
     bool stop_ = false;
     sdk::WakePipe wake_;
     std::thread thread_;
