@@ -69,7 +69,9 @@ typedef int (*QV_NETSDK_IPC_AUXResponseCallBack)(int loginHandle, uint32_t codeW
 
 /* ---- Life cycle ---------------------------------------------------------------------- */
 int QV_NETSDK_IPC_Init(void);
-/* Logs every session out and stops the SDK's threads; Init may be called again afterwards. */
+/* Logs every session out and stops the SDK's threads; Init may be called again afterwards.
+ * No hook runs once it has returned. Refused (QV_ERR_PARAM) when called from a hook. Also
+ * done at process exit. */
 int QV_NETSDK_IPC_Cleanup(void);
 /* Version as 0xMMmmpppp (major, minor, patch) and build date as yyyymmdd. */
 uint32_t QV_NETSDK_IPC_GetSDKVersion(void);
@@ -91,15 +93,21 @@ int QV_NETSDK_IPC_LogoutAll(void);
 
 /* ---- Configuration documents ----------------------------------------------------------- */
 /* 0 = request accepted; the document (read) or the final status (write) arrives later through
- * the response hook under the same command code. */
+ * the response hook under the same command code, exactly once per accepted request: status
+ * 253 when no answer came within 10 s, 254 when the session was lost first. */
 int QV_NETSDK_IPC_GetDVRConfig(int loginHandle, int command, int channel, const char* in,
                                int inLength, void* reserved);
 int QV_NETSDK_IPC_SetDVRConfig(int loginHandle, int command, int channel, const char* xml,
                                int length);
 
 /* ---- Commands answered at once (synchronous, bounded wait) ------------------------------ */
-/* Sends a system command with its REQUEST_PARAM text; 0 = the camera accepted it. The
- * camera's answer document (when it has one) also arrives through the response hook. */
+/* Each waits up to 3 s for the camera's answer: 0 = accepted, QV_ERR_REFUSED = a failure
+ * status, QV_ERR_TIMEOUT = no answer in time, QV_ERR_NOT_CONNECTED = not logged in or the
+ * session was lost meanwhile. They may be called from a hook (not from the I/O thread, which
+ * never runs caller code).
+ * SystemControl sends a system command with its REQUEST_PARAM text; the camera's answer
+ * (status and document) also arrives through the response hook under the same code, but only
+ * when an answer came. */
 int QV_NETSDK_IPC_SystemControl(int loginHandle, int code, void* reserved, const char* text);
 int QV_NETSDK_IPC_RebootDVR(int loginHandle);
 int QV_NETSDK_IPC_RestoreConfig(int loginHandle);
