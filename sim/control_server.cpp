@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "device/sdk/control_protocol.h"
+#include "sim/control_server_state.h"
 
 namespace camfleet::sim {
 
@@ -45,39 +46,6 @@ void InNamespace(int fd, Fn fn) {
 }
 
 }  // namespace
-
-struct ControlServer::Camera {
-    Camera(ControlIdentity identity, ControlCallbacks calls)
-        : logic(std::move(identity)), callbacks(std::move(calls)) {}
-    ControlCamera logic;
-    ControlCallbacks callbacks;
-    int listenFd = -1;
-    bool down = false;
-    Clock::time_point upAt{};
-    milliseconds restartTime{3000};
-    bool refuse = false;
-    milliseconds delay{0};
-    bool lose = false;
-    int32_t failStatus = 0;
-    bool dropRequested = false;
-    std::string moveTo;  // a new address to listen on
-    int logins = 0;
-    int restarts = 0;
-};
-
-struct ControlServer::Connection {
-    uint64_t key = 0;
-    int fd = -1;
-    int camera = 0;
-    bool loggedIn = false;
-    bool closing = false;  // close once `out` is sent
-    bool dead = false;     // close now
-    std::string nonce;
-    sdk::FrameParser parser;
-    std::string in;
-    std::string out;
-    Clock::time_point lastReceived{};
-};
 
 ControlServer::ControlServer() = default;
 
@@ -410,104 +378,6 @@ int ControlServer::TimeoutMs(Clock::time_point now) const {
             next = std::min(next, camera->upAt);
     const auto wait = std::chrono::duration_cast<milliseconds>(next - now).count();
     return static_cast<int>(std::clamp<long long>(wait + 1, 0, 1000));
-}
-
-// ---- Test controls and inspection -----------------------------------------------------------
-
-uint16_t ControlServer::Port(int id) const {
-    std::lock_guard lock(mutex_);
-    return cameras_.at(id)->logic.identity().sdkPort;
-}
-
-int ControlServer::CameraCount() const {
-    std::lock_guard lock(mutex_);
-    return static_cast<int>(cameras_.size());
-}
-
-void ControlServer::SetRefuseLogins(int id, bool refuse) {
-    std::lock_guard lock(mutex_);
-    cameras_.at(id)->refuse = refuse;
-}
-
-void ControlServer::DropSessions(int id) {
-    {
-        std::lock_guard lock(mutex_);
-        cameras_.at(id)->dropRequested = true;
-    }
-    wake_.Wake();
-}
-
-void ControlServer::SetAnswerDelay(int id, std::chrono::milliseconds delay) {
-    std::lock_guard lock(mutex_);
-    cameras_.at(id)->delay = delay;
-}
-
-void ControlServer::SetLoseAnswers(int id, bool lose) {
-    std::lock_guard lock(mutex_);
-    cameras_.at(id)->lose = lose;
-}
-
-void ControlServer::SetFailStatus(int id, int32_t status) {
-    std::lock_guard lock(mutex_);
-    cameras_.at(id)->failStatus = status;
-}
-
-void ControlServer::SetRestartTime(int id, std::chrono::milliseconds time) {
-    std::lock_guard lock(mutex_);
-    cameras_.at(id)->restartTime = time;
-}
-
-void ControlServer::EmitEvent(int id, int type, const std::string& payload) {
-    sdk::Frame event;
-    event.kind = sdk::FrameKind::kEvent;
-    event.code = static_cast<uint32_t>(type) & sdk::kCodeMask;
-    event.payload = payload;
-    const std::string bytes = sdk::EncodeFrame(event);
-    {
-        std::lock_guard lock(mutex_);
-        for (auto& [key, c] : connections_)
-            if (c.camera == id && c.loggedIn)
-                c.out += bytes;
-    }
-    wake_.Wake();
-}
-
-int ControlServer::SessionCount(int id) const {
-    std::lock_guard lock(mutex_);
-    return CountSessions(id);
-}
-
-int ControlServer::CountSessions(int id) const {
-    int count = 0;
-    for (const auto& [key, c] : connections_)
-        count += c.camera == id && c.loggedIn && !c.dead ? 1 : 0;
-    return count;
-}
-
-int ControlServer::LoginCount(int id) const {
-    std::lock_guard lock(mutex_);
-    return cameras_.at(id)->logins;
-}
-
-int ControlServer::RestartCount(int id) const {
-    std::lock_guard lock(mutex_);
-    return cameras_.at(id)->restarts;
-}
-
-std::string ControlServer::Document(int id, int code) const {
-    std::lock_guard lock(mutex_);
-    int32_t status = 0;
-    return cameras_.at(id)->logic.documents().Read(code, &status);
-}
-
-std::string ControlServer::LastControl(int id, int code) const {
-    std::lock_guard lock(mutex_);
-    return cameras_.at(id)->logic.lastControl(code);
-}
-
-std::string ControlServer::Password(int id) const {
-    std::lock_guard lock(mutex_);
-    return cameras_.at(id)->logic.password();
 }
 
 }  // namespace camfleet::sim
