@@ -189,3 +189,32 @@ TEST_F(SdkLogin, TwoHundredCamerasAtOnce) {
 
 }  // namespace
 }  // namespace camfleet::testing
+
+namespace camfleet::testing {
+namespace {
+
+// Sessions still open when the process ends are logged out by the SDK itself; the exit is
+// clean (and, in the sanitizer build, free of leaks).
+TEST(SdkExit, ProcessExitWithSessionsOpen) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            sim::ControlServer server;
+            sim::ControlIdentity identity;
+            identity.sdkPort = 0;
+            std::string error;
+            const int id = server.AddCamera(identity, {}, &error);
+            server.Start();
+            HookRecorder hooks;
+            QV_NETSDK_IPC_Init();
+            QV_NETSDK_IPC_SetStatusEventCallBack(&HookRecorder::OnStatus, &hooks);
+            const int handle =
+                QV_NETSDK_IPC_Login("127.0.0.1", server.Port(id), "admin", "730418", 0);
+            QV_NETSDK_IPC_Login("127.0.0.1", server.Port(id), "admin", "730418", 0);
+            std::exit(hooks.WaitEvent(handle, QV_EVENT_LOGGED_IN) ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
+}  // namespace camfleet::testing
