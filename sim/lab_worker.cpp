@@ -151,16 +151,16 @@ void LabWorker::Deliver(int camera, const std::string& text, const sockaddr_in& 
 // link, then the camera's socket is bound afresh.
 void LabWorker::Move(int camera, const LabLink& link) {
     close(cameraFds_[camera]);
-    if (namespaceFd_ >= 0) {
-        std::string address;
-        {
-            std::lock_guard lock(lab_.mutex_);
-            address = lab_.cameras_[camera].profile().ipAddress;
-        }
+    std::string address;
+    {
+        std::lock_guard lock(lab_.mutex_);
+        address = lab_.cameras_[camera].profile().ipAddress;
+    }
+    if (namespaceFd_ >= 0)
         RunCommand(
             {"ip", "addr", "add", address + "/" + std::to_string(link.prefix), "dev", link.device});
-    }
     cameraFds_[camera] = OpenCameraSocket(camera);
+    lab_.OnCameraMoved(camera, address);  // the camera-control side follows
 }
 
 void LabWorker::SendDue() {

@@ -1,4 +1,6 @@
-// camfleet-sim: runs a lab of simulated cameras until SIGINT or SIGTERM.
+// camfleet-sim: runs a lab of simulated cameras until SIGINT or SIGTERM. Every camera answers
+// the discovery protocol and serves the camera-control protocol (docs/camera-protocol.md) on
+// its address and PTZPort; --reboot-silence is also its downtime after an SDK reboot.
 //
 //   camfleet-sim --lab N [--seed S] [--port P] [OPTIONS]
 //   camfleet-sim --lan-lab N [--subnet A.B.C.0/24]... [--seed S] [OPTIONS]

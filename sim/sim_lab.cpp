@@ -54,10 +54,45 @@ int SimLab::Start(const LabOptions& options, std::string* error) {
     std::future<std::string> result = ready.get_future();
     thread_ = std::thread(&LabWorker::Run, worker_.get(), std::move(ready));
     *error = result.get();
-    if (error->empty())
+    if (error->empty() && StartControl(error) == 0)
         return 0;
     Stop();
     return -1;
+}
+
+// Every camera serves the camera-control protocol on its address and PTZPort; an SDK reboot
+// or restore silences its discovery side as a discovery reboot does.
+int SimLab::StartControl(std::string* error) {
+    control_ = std::make_unique<ControlServer>();
+    control_->SetNetworkNamespace(lan_.NamespaceFd());
+    std::vector<CameraProfile> profiles;
+    {
+        std::lock_guard lock(mutex_);
+        for (const VirtualCamera& camera : cameras_)
+            profiles.push_back(camera.profile());
+    }
+    for (std::size_t i = 0; i < profiles.size(); ++i) {
+        const CameraProfile& p = profiles[i];
+        ControlIdentity id{p.serialNumber, p.model, p.version, "V1.0", p.macAddress,
+                           p.ipAddress, p.netmask, p.gateway, p.dns1, p.dns2, p.dhcp,
+                           static_cast<uint16_t>(p.ptzPort), p.videoPort, p.webPort, p.username,
+                           p.password};
+        ControlCallbacks callbacks;
+        callbacks.onRestart = [this, i](bool restore) {
+            std::lock_guard lock(mutex_);
+            cameras_[i].Restart(clock_(), restore);
+        };
+        if (control_->AddCamera(id, std::move(callbacks), error) < 0)
+            return -1;
+        control_->SetRestartTime(static_cast<int>(i), options_.rebootSilence);
+    }
+    control_->Start();
+    return 0;
+}
+
+void SimLab::OnCameraMoved(int index, const std::string& address) {
+    if (control_)
+        control_->MoveCamera(index, address);
 }
 
 // Profiles, links and the camera-to-link map, from the options.
@@ -125,10 +160,13 @@ void SimLab::AddCameras(int k, int count, const CameraSubnet& subnet, LabLink* l
 }
 
 void SimLab::Stop() {
+    if (control_)
+        control_->Stop();
     if (worker_)
         worker_->RequestStop();
     if (thread_.joinable())
         thread_.join();
+    control_.reset();
     worker_.reset();
     lan_.Destroy();
 }

@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "sim/control_server.h"
 #include "sim/lab_link.h"
 #include "sim/lan_namespace.h"
 #include "sim/virtual_camera.h"
@@ -67,18 +68,25 @@ public:
     void SetClock(std::function<SimClock::time_point()> clock);
     // Address of the PC end of LAN subnet k ("" in a loopback lab).
     std::string PcAddress(int k) const;
+    // The camera-control side of every camera (docs/camera-protocol.md): camera i is
+    // control id i, listening on its address and its PTZPort. Valid between Start and Stop.
+    ControlServer& control() { return *control_; }
 
 private:
     int CreateCameras(std::vector<LabLink>* links, std::string* error);
     LabLink LoopbackLink(uint32_t first);
     LabLink LanLink(int k, CameraSubnet* subnet);
     void AddCameras(int k, int count, const CameraSubnet& subnet, LabLink* link);
+    int StartControl(std::string* error);
+    // Lab thread: camera `index` moved to a new address.
+    void OnCameraMoved(int index, const std::string& address);
 
     LabOptions options_;
     std::vector<LanSubnet> subnets_;
     LanNamespace lan_;
     std::unique_ptr<LabWorker> worker_;
     std::thread thread_;
+    std::unique_ptr<ControlServer> control_;
 
     mutable std::mutex mutex_;
     std::vector<VirtualCamera> cameras_;              // guarded by mutex_

@@ -104,6 +104,16 @@ bool VirtualCamera::ApplyNetwork(const tinyxml2::XMLElement* body, const Address
     return true;
 }
 
+void VirtualCamera::Restart(SimClock::time_point now, bool restore) {
+    if (restore) {
+        const std::string address = profile_.ipAddress;
+        profile_ = factory_;
+        profile_.ipAddress = address;
+        ++restoreCount_;
+    }
+    Reboot(now);
+}
+
 void VirtualCamera::Reboot(SimClock::time_point now) {
     ++rebootCount_;
     silentUntil_ = now + rebootSilence_;

@@ -37,6 +37,10 @@ public:
     };
     Reaction OnDatagram(std::string_view text, SimClock::time_point now, const AddressPool& pool);
 
+    // A restart asked for through the camera-control side: silent for the reboot time; a
+    // restore also returns the settings to the factory ones but keeps the address.
+    void Restart(SimClock::time_point now, bool restore);
+
     // The answer to a search request at `now`.
     std::string Answer(SimClock::time_point now) const;
     int RunningTime(SimClock::time_point now) const;

@@ -1,0 +1,56 @@
+#pragma once
+// Framing of the camera-control protocol (docs/camera-protocol.md): a 24-byte big-endian
+// header followed by the payload. Used by the SDK and by the simulated cameras.
+//
+// Pure functions and a per-connection parser; no sockets. FrameParser is not thread-safe:
+// one parser belongs to one connection and is used by the thread that reads it.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace camfleet::sdk {
+
+inline constexpr uint32_t kFrameMagic = 0x51564350u;  // "QVCP"
+inline constexpr uint8_t kFrameVersion = 1;
+inline constexpr std::size_t kFrameHeaderSize = 24;
+inline constexpr uint32_t kMaxPayload = 262144;  // bytes
+inline constexpr uint32_t kCodeMask = 0x00FFFFFFu;
+
+enum class FrameKind : uint8_t { kRequest = 1, kAnswer = 2, kEvent = 3, kData = 4 };
+
+struct Frame {
+    FrameKind kind = FrameKind::kRequest;
+    uint16_t param = 0;     // channel of a configuration request; data: bit 0 = last chunk
+    uint32_t code = 0;      // command code or event type, 0 .. kCodeMask
+    uint32_t sequence = 0;  // requests and their answers; 0 for events
+    int32_t status = 0;     // answers only
+    std::string payload;    // at most kMaxPayload bytes
+};
+
+// Header and payload as bytes. A code above kCodeMask or a payload above kMaxPayload is a
+// caller's mistake: the result is empty.
+std::string EncodeFrame(const Frame& frame);
+
+// Splits a byte stream into frames. Feed whatever arrived, then take frames until Next
+// returns kNeedMore. After kBroken the parser stays broken: the connection must be closed.
+class FrameParser {
+public:
+    enum class Result { kFrame, kNeedMore, kBroken };
+
+    void Feed(const char* data, std::size_t size);
+    // kFrame: `frame` holds the next frame. kBroken: bad magic, version or kind, code bits
+    // above 24, or a length above kMaxPayload (`error` names it).
+    Result Next(Frame* frame);
+    // True when bytes of an unfinished frame wait (a close now truncates a frame).
+    bool HasPartialFrame() const { return buffer_.size() > consumed_; }
+    const char* error() const { return error_; }
+
+private:
+    std::string buffer_;
+    std::size_t consumed_ = 0;
+    const char* error_ = nullptr;
+};
+
+}  // namespace camfleet::sdk

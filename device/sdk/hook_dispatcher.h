@@ -1,0 +1,60 @@
+#pragma once
+// Delivers the SDK's status events and answers to the installed hooks on a thread of its
+// own, in the order the I/O thread produced them. A hook that blocks (or calls a
+// synchronous SDK function) delays only later deliveries, never the sockets.
+//
+// Threads: Post from any thread (the I/O thread in practice); hooks run on the dispatcher
+// thread. `mutex_` guards the queue, the hooks and `stop_`.
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "device/sdk/qv_netsdk_ipc.h"
+
+namespace camfleet::sdk {
+
+class HookDispatcher {
+public:
+    // `isLive(handle)` is asked before each delivery; deliveries for dead handles are dropped.
+    explicit HookDispatcher(std::function<bool(int)> isLive);
+    ~HookDispatcher();  // Stop()
+    HookDispatcher(const HookDispatcher&) = delete;
+    HookDispatcher& operator=(const HookDispatcher&) = delete;
+
+    void SetStatusHook(QV_NETSDK_IPC_StatusEventCallBack hook, void* user);
+    void SetResponseHook(QV_NETSDK_IPC_AUXResponseCallBack hook, void* user);
+    void PostStatus(int handle, int type, std::string data);
+    void PostAnswer(int handle, uint32_t codeWord, std::string text);
+    // Drops what is still queued, waits for a running hook to return and ends the thread.
+    // Must not be called from a hook.
+    void Stop();
+    bool OnDispatcherThread() const { return std::this_thread::get_id() == thread_.get_id(); }
+
+private:
+    struct Item {
+        bool status;
+        int handle;
+        uint32_t value;  // event type or code word
+        std::string data;
+    };
+    void Run();
+    void Deliver(const Item& item);
+
+    const std::function<bool(int)> isLive_;
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    std::deque<Item> queue_;
+    bool stop_ = false;
+    QV_NETSDK_IPC_StatusEventCallBack statusHook_ = nullptr;
+    void* statusUser_ = nullptr;
+    QV_NETSDK_IPC_AUXResponseCallBack responseHook_ = nullptr;
+    void* responseUser_ = nullptr;
+    std::thread thread_;  // last: starts after the members above exist
+};
+
+}  // namespace camfleet::sdk

@@ -1,0 +1,275 @@
+#include "device/sdk/sdk_engine.h"
+
+#include <poll.h>
+
+#include <algorithm>
+
+#include "device/sdk/control_protocol.h"
+#include "device/sdk/qv_netsdk_ipc.h"
+
+namespace camfleet::sdk {
+
+namespace {
+
+uint32_t CodeWord(uint32_t code, int32_t status) {
+    return (static_cast<uint32_t>(status & 0xFF) << 24) | (code & kCodeMask);
+}
+
+int SyncResult(int32_t status) {
+    switch (status) {
+        case kStatusOk:
+            return QV_OK;
+        case kStatusTimeout:
+            return QV_ERR_TIMEOUT;
+        case kStatusSessionLost:
+            return QV_ERR_NOT_CONNECTED;
+        default:
+            return QV_ERR_REFUSED;
+    }
+}
+
+}  // namespace
+
+Engine::Engine(const SdkTiming& timing)
+    : timing_(timing),
+      hooks_([this](int handle) { return IsLive(handle); }),
+      io_(&Engine::Run, this) {}
+
+Engine::~Engine() {
+    Shutdown();
+}
+
+void Engine::Shutdown() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        handles_.clear();
+    }
+    wake_.Wake();
+    if (io_.joinable())
+        io_.join();
+    hooks_.Stop();
+}
+
+void Engine::SetDefaultAutoReconnect(bool enable) {
+    std::lock_guard lock(mutex_);
+    defaultReconnect_ = enable;
+}
+
+int Engine::Login(LoginTarget target) {
+    int handle = 0;
+    bool reconnect = false;
+    {
+        std::lock_guard lock(mutex_);
+        if (stopping_)
+            return QV_ERR_NOT_INIT;
+        do {
+            handle = nextHandle_;
+            nextHandle_ = nextHandle_ == INT32_MAX ? 1 : nextHandle_ + 1;
+        } while (handles_.count(handle) != 0);
+        handles_[handle] = std::make_shared<HandleState>();
+        reconnect = defaultReconnect_;
+        commands_.push_back(
+            [this, handle, reconnect, target = std::move(target)](Clock::time_point now) {
+                sessions_[handle] =
+                    std::make_unique<Session>(handle, target, reconnect, timing_, this, now);
+            });
+    }
+    wake_.Wake();
+    return handle;
+}
+
+int Engine::Logout(int handle) {
+    {
+        std::lock_guard lock(mutex_);
+        if (stopping_)
+            return QV_ERR_NOT_INIT;
+        if (handles_.erase(handle) == 0)
+            return QV_ERR_HANDLE;
+    }
+    Post([this, handle](Clock::time_point) {
+        const auto it = sessions_.find(handle);
+        if (it == sessions_.end())
+            return;
+        it->second->Logout();
+        sessions_.erase(it);
+    });
+    return QV_OK;
+}
+
+int Engine::LogoutAll() {
+    {
+        std::lock_guard lock(mutex_);
+        if (stopping_)
+            return QV_ERR_NOT_INIT;
+        handles_.clear();
+    }
+    Post([this](Clock::time_point) {
+        for (auto& [handle, session] : sessions_)
+            session->Logout();
+        sessions_.clear();
+    });
+    return QV_OK;
+}
+
+int Engine::SetAutoReconnect(int handle, bool enable) {
+    return PostForHandle(handle, false, [this, handle, enable](Clock::time_point now) {
+        if (Session* session = Find(handle))
+            session->SetAutoReconnect(enable, now);
+    });
+}
+
+int Engine::Request(int handle, uint32_t code, uint16_t param, std::string payload) {
+    return PostForHandle(handle, true, [=, this](Clock::time_point now) mutable {
+        Session* session = Find(handle);
+        if (session == nullptr ||
+            !session->Request(code, param, std::move(payload), nullptr, true, now))
+            hooks_.PostAnswer(handle, CodeWord(code, kStatusSessionLost), {});
+    });
+}
+
+int Engine::RequestSync(int handle, uint32_t code, std::string payload, bool toHook) {
+    auto waiter = std::make_shared<SyncWaiter>();
+    const int queued = PostForHandle(handle, true, [=, this](Clock::time_point now) mutable {
+        Session* session = Find(handle);
+        if (session == nullptr ||
+            !session->Request(code, 0, std::move(payload), waiter, toHook, now))
+            waiter->Finish(kStatusSessionLost);
+    });
+    if (queued != QV_OK)
+        return queued;
+    // The I/O thread enforces the limit; the margin only guards against a stuck thread.
+    int32_t status = 0;
+    if (!waiter->Wait(std::chrono::milliseconds(timing_.syncTimeoutMs + 2000), &status))
+        return QV_ERR_TIMEOUT;
+    return SyncResult(status);
+}
+
+int Engine::PostForHandle(int handle, bool needLoggedIn, Command command) {
+    {
+        std::lock_guard lock(mutex_);
+        if (stopping_)
+            return QV_ERR_NOT_INIT;
+        const auto it = handles_.find(handle);
+        if (it == handles_.end())
+            return QV_ERR_HANDLE;
+        if (needLoggedIn && !it->second->loggedIn)
+            return QV_ERR_NOT_CONNECTED;
+        commands_.push_back(std::move(command));
+    }
+    wake_.Wake();
+    return QV_OK;
+}
+
+bool Engine::Post(Command command) {
+    {
+        std::lock_guard lock(mutex_);
+        if (stopping_)
+            return false;
+        commands_.push_back(std::move(command));
+    }
+    wake_.Wake();
+    return true;
+}
+
+bool Engine::IsLive(int handle) {
+    std::lock_guard lock(mutex_);
+    return handles_.count(handle) != 0;
+}
+
+Session* Engine::Find(int handle) {
+    const auto it = sessions_.find(handle);
+    return it != sessions_.end() ? it->second.get() : nullptr;
+}
+
+void Engine::Run() {
+    std::vector<pollfd> fds;
+    std::vector<Session*> owners;
+    for (;;) {
+        Clock::time_point now = Clock::now();
+        RunCommands(now);
+        {
+            std::lock_guard lock(mutex_);
+            if (stopping_ && commands_.empty())
+                break;
+        }
+        StartConnects(now);
+        fds.assign(1, pollfd{wake_.readFd(), POLLIN, 0});
+        owners.assign(1, nullptr);
+        for (auto& [handle, session] : sessions_) {
+            if (session->fd() < 0)
+                continue;
+            fds.push_back(pollfd{session->fd(), session->PollEvents(), 0});
+            owners.push_back(session.get());
+        }
+        poll(fds.data(), fds.size(), PollTimeoutMs(now));
+        now = Clock::now();
+        if (fds[0].revents != 0)
+            wake_.Drain();
+        for (std::size_t i = 1; i < fds.size(); ++i)
+            if (fds[i].revents != 0)
+                owners[i]->OnPoll(fds[i].revents, now);
+        for (auto& [handle, session] : sessions_)
+            session->OnTimer(now);
+    }
+    for (auto& [handle, session] : sessions_)
+        session->Logout();
+    sessions_.clear();
+}
+
+void Engine::RunCommands(Clock::time_point now) {
+    std::vector<Command> commands;
+    {
+        std::lock_guard lock(mutex_);
+        commands.swap(commands_);
+    }
+    for (Command& command : commands)
+        command(now);
+}
+
+void Engine::StartConnects(Clock::time_point now) {
+    int inFlight = 0;
+    for (auto& [handle, session] : sessions_)
+        inFlight += session->state() == Session::State::kConnecting ? 1 : 0;
+    for (auto& [handle, session] : sessions_) {
+        if (inFlight >= timing_.maxConnectsInFlight)
+            return;
+        if (!session->WantsConnect(now))
+            continue;
+        session->Connect(now);
+        inFlight += session->state() == Session::State::kConnecting ? 1 : 0;
+    }
+}
+
+int Engine::PollTimeoutMs(Clock::time_point now) const {
+    int inFlight = 0;
+    for (const auto& [handle, session] : sessions_)
+        inFlight += session->state() == Session::State::kConnecting ? 1 : 0;
+    const bool canConnect = inFlight < timing_.maxConnectsInFlight;
+    Clock::time_point next = now + std::chrono::seconds(1);
+    for (const auto& [handle, session] : sessions_) {
+        if (session->state() == Session::State::kWaiting && !canConnect)
+            continue;  // a finishing connect wakes the loop
+        next = std::min(next, session->NextDeadline());
+    }
+    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count();
+    // Round up so a deadline is never polled for again just before it falls due.
+    return static_cast<int>(std::clamp<long long>(wait + 1, 0, 1000));
+}
+
+void Engine::OnStatusEvent(int handle, int type, std::string data) {
+    hooks_.PostStatus(handle, type, std::move(data));
+}
+
+void Engine::OnAnswer(int handle, uint32_t code, int32_t status, std::string text) {
+    hooks_.PostAnswer(handle, CodeWord(code, status), std::move(text));
+}
+
+void Engine::OnLoggedIn(int handle, bool loggedIn) {
+    std::lock_guard lock(mutex_);
+    const auto it = handles_.find(handle);
+    if (it != handles_.end())
+        it->second->loggedIn = loggedIn;
+}
+
+}  // namespace camfleet::sdk

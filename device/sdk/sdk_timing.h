@@ -1,0 +1,23 @@
+#pragma once
+// Time limits of the device SDK (docs/camera-protocol.md, "Timing summary"). The values
+// in force are copied when QV_NETSDK_IPC_Init starts the SDK; tests shorten them through
+// SetSdkTimingForTesting before Init so that nothing waits seconds.
+
+namespace camfleet::sdk {
+
+struct SdkTiming {
+    int connectTimeoutMs = 5000;    // TCP connect, then event 3
+    int handshakeTimeoutMs = 5000;  // hello and login answer, then event 34
+    int syncTimeoutMs = 3000;       // synchronous calls, then QV_ERR_TIMEOUT
+    int asyncTimeoutMs = 10000;     // GetDVRConfig/SetDVRConfig answers, then status 253
+    int keepAliveMs = 10000;        // used until the login answer names another interval
+    int reconnectFirstMs = 1000;    // first retry after a loss; doubles per failed try
+    int reconnectMaxMs = 8000;
+    int maxConnectsInFlight = 256;
+};
+
+// Thread-safe. Takes effect at the next QV_NETSDK_IPC_Init.
+void SetSdkTimingForTesting(const SdkTiming& timing);
+SdkTiming CurrentSdkTiming();
+
+}  // namespace camfleet::sdk

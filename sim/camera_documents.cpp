@@ -1,0 +1,274 @@
+// Factory documents of a simulated camera and the checks it applies to written ones.
+
+#include <tinyxml2.h>
+
+#include <cstring>
+
+#include "device/records.h"
+#include "device/sdk/qv_netsdk_ipc.h"
+#include "device/xml_messages.h"
+#include "sim/control_camera.h"
+
+namespace camfleet::sim {
+
+namespace {
+
+std::string Take(char* text) {
+    std::string out = text != nullptr ? text : "";
+    QV_NETSDK_IPC_XMLGET_SAFE_FREE(text);
+    return out;
+}
+
+QV_VIDEO_CAPTURE DefaultVideo() {
+    QV_VIDEO_CAPTURE v{};
+    v.brightness = v.contrast = v.saturation = v.sharpness = 128;
+    v.tvSystem = 1;
+    v.gain = 50;
+    v.wdrLevel = v.defogLevel = v.noiseFilter = 50;
+    return v;
+}
+
+QV_AUDIO_CAPTURE DefaultAudio() {
+    QV_AUDIO_CAPTURE a{};
+    a.sampleRate = 8000;
+    a.captureVolume = 50;
+    a.playbackVolume = 100;
+    return a;
+}
+
+QV_NETWORK_LAN_CFG Network(const ControlIdentity& id) {
+    QV_NETWORK_LAN_CFG n{};
+    CopyField(n.macAddress, id.macAddress);
+    n.dhcp = static_cast<int16_t>(id.dhcp);
+    CopyField(n.ipAddress, id.ipAddress);
+    CopyField(n.netmask, id.netmask);
+    CopyField(n.gateway, id.gateway);
+    CopyField(n.dns1, id.dns1);
+    CopyField(n.dns2, id.dns2);
+    return n;
+}
+
+std::string StreamAccess(const ControlIdentity& id) {
+    StreamAccessRecord access;
+    SetStreamAccessDefaults(&access);
+    access.ptzPort = id.sdkPort;
+    access.videoPort = id.rtspPort;
+    access.webPort = id.webPort;
+    return PrintStreamAccessBody(access);
+}
+
+// Root element a write code's document must have (several for audio capture).
+bool RootFits(int code, const char* root) {
+    const std::string r = root;
+    switch (code) {
+        case 222:
+            return r == "TimeConfig";
+        case 223:
+            return r == "UserConfig";
+        case 227:
+            return r == "MiscConfig";
+        case 228:
+            return r == "MaintainConfig";
+        case 325:
+            return r == "LANConfig";
+        case 335:
+            return r == "P2PConfig";
+        case 523:
+            return r == "Encode";
+        case 524:
+            return r == "Video";
+        case 525:
+            return r == "Overlay";
+        case 527:
+            return r == "Audio" || r == "Capture";
+        case 528:
+            return r == "Audio";
+        case 620:
+            return r == "MediaStreamConfig";
+        case 670:
+            return r == "PlatformConfig";
+        case 822:
+            return r == "MotionDetectAlarm";
+        default:
+            return false;
+    }
+}
+
+bool IsWriteCode(int code) {
+    switch (code) {
+        case 222:
+        case 223:
+        case 227:
+        case 228:
+        case 325:
+        case 335:
+        case 523:
+        case 524:
+        case 525:
+        case 527:
+        case 528:
+        case 620:
+        case 670:
+        case 822:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Where a write code keeps its document: under its read code where it has one.
+int StoredUnder(int code) {
+    switch (code) {
+        case 524:
+            return 504;
+        case 325:
+            return 305;
+        case 620:
+            return 600;
+        case 527:
+            return 507;
+        default:
+            return code;
+    }
+}
+
+bool InRange(int v, int low, int high) {
+    return v >= low && v <= high;
+}
+
+bool VideoValid(const QV_VIDEO_CAPTURE& v) {
+    return InRange(v.brightness, 0, 255) && InRange(v.contrast, 0, 255) &&
+           InRange(v.saturation, 0, 255) && InRange(v.sharpness, 0, 255) &&
+           InRange(v.tvSystem, 0, 1) && InRange(v.mirror, 0, 1) && InRange(v.flip, 0, 1) &&
+           (v.rotation == 0 || v.rotation == 90 || v.rotation == 180 || v.rotation == 270) &&
+           InRange(v.dayNightMode, 0, 3);
+}
+
+bool AudioValid(const QV_AUDIO_CAPTURE& a) {
+    return InRange(a.captureVolume, 0, 100) && InRange(a.playbackVolume, 0, 100) &&
+           InRange(a.keyAnswer, 0, 1);
+}
+
+}  // namespace
+
+CameraDocuments::CameraDocuments(const ControlIdentity& identity) : identity_(identity) {
+    Reset();
+}
+
+void CameraDocuments::Reset() {
+    const QV_VIDEO_CAPTURE video = DefaultVideo();
+    const QV_AUDIO_CAPTURE audio = DefaultAudio();
+    const QV_NETWORK_LAN_CFG lan = Network(identity_);
+    documents_ = {
+        {504, Take(QV_NETSDK_IPC_XMLGET_VideoCaptureConfig(&video))},
+        {305, Take(QV_NETSDK_IPC_XMLGET_NetworkLANConfig(&lan))},
+        {600, StreamAccess(identity_)},
+        {507, Take(QV_NETSDK_IPC_XMLGET_AudioCaptureConfig(&audio))},
+        {222,
+         "<TimeConfig TimeMode=\"NTP\" TimeZone=\"1200\">\n"
+         "\t<NTPConfig ServerIP=\"pool.ntp.org\" ServerPort=\"123\" RefreshInterval=\"60\" />\n"
+         "\t<SummerTime enable=\"0\" auto=\"0\" offset=\"0\" />\n</TimeConfig>\n"},
+        {223, "<UserConfig><Account Username=\"" + EscapeAttribute(identity_.username) +
+                  "\" Password=\"******\" Group=\"Administrator\" Status=\"Enable\" />"
+                  "</UserConfig>"},
+        {227, "<MiscConfig Language=\"en_us\" />"},
+        {228, "<MaintainConfig\tEnable=\"0\" Day=\"7\" Time=\"03:00:00\" />"},
+        {335, "<P2PConfig\n\tEnable=\"1\" Type=\"0\" />\n"},
+        {523,
+         "<Encode>\n"
+         "\t<EncodeConfig Stream=\"1\" Resolution=\"1920x1080\" EncodeFormat=\"H264\" "
+         "BitRateControl=\"VBR\" Initquant=\"50\" BitRate=\"4096\" FrameRate=\"25\" />\n"
+         "\t<EncodeConfig Stream=\"2\" Resolution=\"640x360\" EncodeFormat=\"H264\" "
+         "BitRateControl=\"VBR\" Initquant=\"50\" BitRate=\"512\" FrameRate=\"25\" />\n"
+         "</Encode>\n"},
+        {525,
+         "<Overlay Enable=\"1\" Transparency=\"0\" Style=\"0\" Fontsize=\"0\" Week=\"0\">"
+         "<TimeOverlay PosX=\"16\" PosY=\"16\" Format=\"YYYY-MM-DD hh:mm:ss\" />"
+         "<TitleOverlay PosX=\"16\" PosY=\"560\" TitleUtf8=\"\" /></Overlay>"},
+        {528,
+         "<Audio>\n\t<Encode Enable=\"1\" SampleRate=\"8000\" EncodeType=\"G711A\" "
+         "BitRate=\"64\" />\n</Audio>\n"},
+        {670,
+         "<PlatformConfig Enable=\"0\" PlayStartVoice=\"0\" ServerIP=\"\" ServerPort=\"0\" "
+         "Account=\"\" Password=\"\" />"},
+        {822,
+         "<MotionDetectAlarm Enable=\"0\" BlockCount=\"0\" BlockConfig=\"\" "
+         "Sensitivity=\"60\" AlarmThreshold=\"30\" />"},
+    };
+}
+
+void CameraDocuments::SetAddress(const std::string& ip) {
+    identity_.ipAddress = ip;
+    std::string& kept = documents_[305];
+    QV_NETWORK_LAN_CFG n{};
+    QV_NETSDK_IPC_Network_getLANCfgByXml(kept.c_str(), &n);
+    CopyField(n.ipAddress, ip);
+    kept = Take(QV_NETSDK_IPC_XMLGET_NetworkLANConfig(&n));
+}
+
+std::string CameraDocuments::Read(int code, int32_t* status) const {
+    const auto it = documents_.find(code);
+    *status = it != documents_.end() ? 0 : 2;
+    return it != documents_.end() ? it->second : std::string();
+}
+
+int32_t CameraDocuments::Write(int code, std::string_view text, std::string* password) {
+    if (!IsWriteCode(code))
+        return 2;
+    tinyxml2::XMLDocument doc;
+    if (doc.Parse(text.data(), text.size()) != tinyxml2::XML_SUCCESS ||
+        doc.RootElement() == nullptr || !RootFits(code, doc.RootElement()->Name()))
+        return 3;
+    if (code == 524 || code == 527 || code == 325)
+        return WriteCapture(code, text);
+    if (code == 620) {
+        StreamAccessRecord access;
+        if (ParseStreamAccessDocument(text, &access) != 0)
+            return 3;
+    }
+    if (code == 223) {
+        const tinyxml2::XMLElement* account = doc.RootElement()->FirstChildElement("Account");
+        const char* value = account != nullptr ? account->Attribute("Password") : nullptr;
+        if (value == nullptr || *value == '\0')
+            return 3;
+        *password = value;
+        documents_[223] = "<UserConfig><Account Username=\"" + EscapeAttribute(identity_.username) +
+                          "\" Password=\"******\" Group=\"Administrator\" Status=\"Enable\" />"
+                          "</UserConfig>";
+        return 0;
+    }
+    if (code == 227 && doc.RootElement()->Attribute("Language") == nullptr)
+        return 3;
+    documents_[StoredUnder(code)] = std::string(text);
+    return 0;
+}
+
+// Structure-backed documents: the written attributes change the kept structure, which is
+// printed again, so a partial document (the audio dialog's bare Capture) merges.
+int32_t CameraDocuments::WriteCapture(int code, std::string_view text) {
+    const std::string written(text);
+    std::string& kept = documents_[StoredUnder(code)];
+    if (code == 524) {
+        QV_VIDEO_CAPTURE v{};
+        if (QV_NETSDK_IPC_Media_getVideoCaptureByXml(kept.c_str(), &v) != 0 ||
+            QV_NETSDK_IPC_Media_getVideoCaptureByXml(written.c_str(), &v) != 0 || !VideoValid(v))
+            return 3;
+        kept = Take(QV_NETSDK_IPC_XMLGET_VideoCaptureConfig(&v));
+    } else if (code == 527) {
+        QV_AUDIO_CAPTURE a{};
+        if (QV_NETSDK_IPC_Media_getAudioCaptureByXml(kept.c_str(), &a) != 0 ||
+            QV_NETSDK_IPC_Media_getAudioCaptureByXml(written.c_str(), &a) != 0 || !AudioValid(a))
+            return 3;
+        kept = Take(QV_NETSDK_IPC_XMLGET_AudioCaptureConfig(&a));
+    } else {
+        QV_NETWORK_LAN_CFG n{};
+        if (QV_NETSDK_IPC_Network_getLANCfgByXml(kept.c_str(), &n) != 0 ||
+            QV_NETSDK_IPC_Network_getLANCfgByXml(written.c_str(), &n) != 0 ||
+            !InRange(n.dhcp, 0, 1) || !InRange(n.allNet, 0, 1))
+            return 3;
+        kept = Take(QV_NETSDK_IPC_XMLGET_NetworkLANConfig(&n));
+    }
+    return 0;
+}
+
+}  // namespace camfleet::sim

@@ -1,0 +1,154 @@
+#include "sim/control_camera.h"
+
+#include <cctype>
+
+#include "device/sdk/control_protocol.h"
+#include "device/xml_messages.h"
+
+namespace camfleet::sim {
+
+namespace {
+
+using sdk::ReadAttributes;
+
+std::string Response(const char* name, const std::string& value) {
+    return std::string("<RESPONSE_PARAM ") + name + "=\"" + EscapeAttribute(value) + "\" />";
+}
+
+// "yyyymmdd hh:mm:ss" with plausible fields.
+bool ValidTime(const std::string& t) {
+    if (t.size() != 17 || t[8] != ' ' || t[11] != ':' || t[14] != ':')
+        return false;
+    for (std::size_t i : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 7u, 9u, 10u, 12u, 13u, 15u, 16u})
+        if (!std::isdigit(static_cast<unsigned char>(t[i])))
+            return false;
+    const int month = std::stoi(t.substr(4, 2));
+    const int day = std::stoi(t.substr(6, 2));
+    return month >= 1 && month <= 12 && day >= 1 && day <= 31 && std::stoi(t.substr(9, 2)) < 24 &&
+           std::stoi(t.substr(12, 2)) < 60 && std::stoi(t.substr(15, 2)) < 60;
+}
+
+bool OneOf(const std::map<std::string, std::string>& a, const char* name,
+           std::initializer_list<const char*> values) {
+    const auto it = a.find(name);
+    if (it == a.end())
+        return false;
+    for (const char* v : values)
+        if (it->second == v)
+            return true;
+    return false;
+}
+
+// Whether a REQUEST_PARAM text of system command `code` is one the camera takes.
+bool RequestFits(int code, const std::string& text) {
+    if (sdk::FirstElementName(text) != "REQUEST_PARAM")
+        return false;
+    const auto a = ReadAttributes(text);
+    switch (code) {
+        case 1005:
+            return a.count("Time") != 0 && ValidTime(a.at("Time"));
+        case 1042:
+            return OneOf(a, "Output", {"0", "1"});
+        case 1043:
+            return a.count("Stream") != 0;
+        case 1046:
+            return OneOf(a, "Mode", {"NightMode", "DayMode"});
+        case 1094:
+            return OneOf(a, "Mode", {"0", "1"});
+        default:
+            return true;  // 1081: any image attributes
+    }
+}
+
+}  // namespace
+
+ControlCamera::ControlCamera(ControlIdentity identity)
+    : identity_(std::move(identity)), password_(identity_.password), documents_(identity_) {}
+
+int32_t ControlCamera::CheckLogin(std::string_view text, std::string_view nonce) const {
+    sdk::Login login;
+    if (!sdk::ParseLogin(text, &login))
+        return sdk::kStatusRefused;
+    if (login.protocol < sdk::kMinProtocolVersion || login.protocol > sdk::kProtocolVersion)
+        return sdk::kStatusVersion;
+    if (login.user != identity_.username ||
+        login.digest != sdk::LoginDigest(password_, nonce, login.user))
+        return sdk::kStatusRefused;
+    return sdk::kStatusOk;
+}
+
+void ControlCamera::FactoryReset() {
+    password_ = identity_.password;
+    documents_.Reset();
+}
+
+void ControlCamera::SetAddress(const std::string& ip) {
+    identity_.ipAddress = ip;
+    documents_.SetAddress(ip);
+}
+
+ControlCamera::Reply ControlCamera::Handle(const sdk::Frame& request) {
+    using Action = Reply::Action;
+    const int code = static_cast<int>(request.code);
+    switch (request.code) {
+        case sdk::kCodeKeepAlive:
+            return {};
+        case sdk::kCodeLogout:
+            return {0, {}, Action::kClose};
+        case sdk::kCodeReboot:
+            return {0, {}, Action::kRestart};
+        case sdk::kCodeRestore:
+            FactoryReset();
+            return {0, {}, Action::kRestore};
+        case sdk::kCodePtzControl:
+        case sdk::kCodePtzPreset:
+        case sdk::kCodeCreateIFrame:
+            controls_[code] = request.payload;
+            return {ReadAttributes(request.payload).empty() ? sdk::kStatusBadDocument : 0, {}};
+        default:
+            break;
+    }
+    if (code >= 1000 && code < 1100)
+        return HandleSystem(code, request.payload);
+    int32_t status = 0;
+    std::string document = documents_.Read(code, &status);
+    if (status == 0 && request.payload.empty())
+        return {0, document};  // a read
+    std::string password;
+    status = documents_.Write(code, request.payload, &password);
+    if (status == 0 && !password.empty())
+        password_ = password;
+    return {status, {}};
+}
+
+ControlCamera::Reply ControlCamera::HandleSystem(int code, const std::string& text) {
+    const ControlIdentity& id = identity_;
+    switch (code) {
+        case 1002:
+            FactoryReset();
+            return {0, {}};
+        case 1012:
+            return {0, Response("FileSystemVersion", id.firmwareVersion)};
+        case 1019:
+            return {0, Response("SerialNumber", id.serialNumber)};
+        case 1020:
+            return {0, "<RESPONSE_PARAM DeviceType=\"" + EscapeAttribute(id.model) +
+                           "\" SerialNumber=\"" + EscapeAttribute(id.serialNumber) +
+                           "\" HardwareVersion=\"" + EscapeAttribute(id.hardwareVersion) +
+                           "\" SoftwareVersion=\"" + EscapeAttribute(id.firmwareVersion) + "\" />"};
+        case 1005:
+        case 1042:
+        case 1043:
+        case 1046:
+        case 1081:
+        case 1094:
+            if (!RequestFits(code, text))
+                return {sdk::kStatusBadDocument, {}};
+            controls_[code] = text;
+            return {0, {}};
+        default:
+            return {sdk::kStatusUnsupported, {}};
+    }
+}
+
+}  // namespace camfleet::sim

@@ -1,0 +1,99 @@
+#pragma once
+// The camera-control side of one simulated camera without sockets: its account, its
+// configuration documents and its answers to requests (docs/camera-protocol.md). The
+// control server owns one per camera and feeds it the frames of that camera's sessions.
+//
+// Not thread-safe: the control server calls it under its lock.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "device/sdk/control_frame.h"
+
+namespace camfleet::sim {
+
+// What the control side needs to know of its virtual camera.
+struct ControlIdentity {
+    std::string serialNumber;
+    std::string model = "NVS3516E";
+    std::string firmwareVersion = "V5.2.1 build 230615";
+    std::string hardwareVersion = "V1.0";
+    std::string macAddress = "00:1a:2b:00:00:01";
+    std::string ipAddress = "127.0.0.1";
+    std::string netmask = "255.0.0.0";
+    std::string gateway = "127.0.0.1";
+    std::string dns1 = "8.8.8.8";
+    std::string dns2 = "114.114.114.114";
+    int dhcp = 0;
+    uint16_t sdkPort = 8091;  // PTZPort; 0 = any free port (tests)
+    int rtspPort = 554;
+    int webPort = 80;
+    std::string username = "admin";  // the factory account
+    std::string password = "730418";
+};
+
+// Reaches the virtual camera when the control side changes it. Called without the server's
+// lock held, on the server thread.
+struct ControlCallbacks {
+    std::function<void(bool restore)> onRestart;  // reboot (false) or restore (true) asked for
+    std::function<void(const std::string& password)> onPasswordChanged;
+};
+
+// Configuration documents by command code, with a real camera's factory defaults.
+class CameraDocuments {
+public:
+    explicit CameraDocuments(const ControlIdentity& identity);
+    void Reset();  // factory defaults
+    // The camera moved to another address: the network document follows.
+    void SetAddress(const std::string& ip);
+    // A read code or a write-only code: the document kept under it ("" with status 2 for a
+    // code that is not a configuration code).
+    std::string Read(int code, int32_t* status) const;
+    // Takes a written document: status 0, 3 when it cannot take it, 2 for a code it does not
+    // know. A 223 document's new password is returned through `password`.
+    int32_t Write(int code, std::string_view text, std::string* password);
+
+private:
+    int32_t WriteCapture(int code, std::string_view text);
+    ControlIdentity identity_;
+    std::map<int, std::string> documents_;  // by read code, or by write code for write-only
+};
+
+class ControlCamera {
+public:
+    struct Reply {
+        enum class Action { kNone, kClose, kRestart, kRestore };
+        int32_t status = 0;
+        std::string payload;
+        Action action = Action::kNone;
+    };
+
+    explicit ControlCamera(ControlIdentity identity);
+
+    // Login with `text` against the nonce of this connection's hello: 0, 5 or 7.
+    int32_t CheckLogin(std::string_view text, std::string_view nonce) const;
+    // A request of a logged-in session.
+    Reply Handle(const sdk::Frame& request);
+    void FactoryReset();
+    void SetAddress(const std::string& ip);
+    // The account's password as if changed on the camera itself (the factory one stays).
+    void SetPassword(const std::string& password) { password_ = password; }
+
+    const ControlIdentity& identity() const { return identity_; }
+    const std::string& password() const { return password_; }
+    const CameraDocuments& documents() const { return documents_; }
+    const std::string& lastControl(int code) const { return controls_[code]; }
+
+private:
+    Reply HandleSystem(int code, const std::string& text);
+
+    ControlIdentity identity_;
+    std::string password_;
+    CameraDocuments documents_;
+    mutable std::map<int, std::string> controls_;  // last request text per system command
+};
+
+}  // namespace camfleet::sim

@@ -1,0 +1,383 @@
+#include "sim/control_server.h"
+
+#include <poll.h>
+#include <sched.h>
+
+#include <algorithm>
+
+#include "device/sdk/control_protocol.h"
+#include "sim/control_server_state.h"
+
+namespace camfleet::sim {
+
+namespace {
+
+using std::chrono::milliseconds;
+using Action = ControlCamera::Reply::Action;
+
+constexpr auto kIdleLimit = std::chrono::seconds(60);  // six keep-alive intervals
+
+std::string EncodeAnswer(const sdk::Frame& request, int32_t status, std::string payload) {
+    sdk::Frame answer;
+    answer.kind = sdk::FrameKind::kAnswer;
+    answer.code = request.code;
+    answer.sequence = request.sequence;
+    answer.status = status;
+    answer.payload = std::move(payload);
+    return sdk::EncodeFrame(answer);
+}
+
+// Session commands that test controls (lost or failed answers) leave alone.
+bool IsSessionCode(uint32_t code) {
+    return code == sdk::kCodeLogin || code == sdk::kCodeKeepAlive || code == sdk::kCodeLogout;
+}
+
+// Runs `fn` on a short-lived thread inside network namespace `fd` (directly when fd < 0).
+template <typename Fn>
+void InNamespace(int fd, Fn fn) {
+    if (fd < 0) {
+        fn();
+        return;
+    }
+    std::thread([&] {
+        if (setns(fd, CLONE_NEWNET) == 0)
+            fn();
+    }).join();
+}
+
+}  // namespace
+
+ControlServer::ControlServer() = default;
+
+ControlServer::~ControlServer() {
+    Stop();
+}
+
+int ControlServer::AddCamera(const ControlIdentity& identity, ControlCallbacks callbacks,
+                             std::string* error) {
+    int namespaceFd = -1;
+    {
+        std::lock_guard lock(mutex_);
+        namespaceFd = namespaceFd_;
+    }
+    int fd = -1;
+    *error = "cannot enter the camera namespace";
+    InNamespace(namespaceFd,
+                [&] { fd = sdk::Listen(identity.ipAddress, identity.sdkPort, error); });
+    if (fd < 0)
+        return -1;
+    ControlIdentity bound = identity;
+    bound.sdkPort = sdk::LocalPort(fd);
+    std::lock_guard lock(mutex_);
+    cameras_.push_back(std::make_unique<Camera>(bound, std::move(callbacks)));
+    cameras_.back()->listenFd = fd;
+    wake_.Wake();
+    return static_cast<int>(cameras_.size()) - 1;
+}
+
+void ControlServer::SetNetworkNamespace(int namespaceFd) {
+    std::lock_guard lock(mutex_);
+    namespaceFd_ = namespaceFd;
+}
+
+void ControlServer::MoveCamera(int id, const std::string& ip) {
+    {
+        std::lock_guard lock(mutex_);
+        cameras_.at(id)->moveTo = ip;
+    }
+    wake_.Wake();
+}
+
+void ControlServer::SetPassword(int id, const std::string& password) {
+    std::lock_guard lock(mutex_);
+    cameras_.at(id)->logic.SetPassword(password);
+}
+
+void ControlServer::Start() {
+    std::lock_guard lock(mutex_);
+    if (!thread_.joinable() && !stop_)
+        thread_ = std::thread(&ControlServer::Run, this);
+}
+
+void ControlServer::Stop() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    wake_.Wake();
+    if (thread_.joinable())
+        thread_.join();
+    std::lock_guard lock(mutex_);
+    for (auto& [key, c] : connections_)
+        sdk::CloseSocket(c.fd);
+    connections_.clear();
+    for (auto& camera : cameras_) {
+        sdk::CloseSocket(camera->listenFd);
+        camera->listenFd = -1;
+    }
+    delayed_.clear();
+}
+
+void ControlServer::Run() {
+    {
+        std::lock_guard lock(mutex_);
+        if (namespaceFd_ >= 0)
+            setns(namespaceFd_, CLONE_NEWNET);  // listeners reopened after a restart live there
+    }
+    std::vector<Callback> calls;
+    for (;;) {
+        ServeOnce(&calls);
+        for (Callback& call : calls)
+            call();
+        calls.clear();
+        std::lock_guard lock(mutex_);
+        if (stop_)
+            return;
+    }
+}
+
+void ControlServer::ServeOnce(std::vector<Callback>* calls) {
+    std::vector<pollfd> fds;
+    std::vector<int64_t> owners;  // >= 0 connection key, < 0: -(camera id) - 1
+    int timeout = 0;
+    {
+        std::lock_guard lock(mutex_);
+        const Clock::time_point now = Clock::now();
+        Housekeeping(now);
+        fds.push_back(pollfd{wake_.readFd(), POLLIN, 0});
+        owners.push_back(0);
+        for (std::size_t id = 0; id < cameras_.size(); ++id) {
+            if (cameras_[id]->listenFd >= 0) {
+                fds.push_back(pollfd{cameras_[id]->listenFd, POLLIN, 0});
+                owners.push_back(-static_cast<int64_t>(id) - 1);
+            }
+        }
+        for (auto& [key, c] : connections_) {
+            fds.push_back(
+                pollfd{c.fd, static_cast<short>(POLLIN | (c.out.empty() ? 0 : POLLOUT)), 0});
+            owners.push_back(static_cast<int64_t>(key));
+        }
+        timeout = TimeoutMs(now);
+    }
+    poll(fds.data(), fds.size(), timeout);
+    std::lock_guard lock(mutex_);
+    if (stop_)
+        return;
+    const Clock::time_point now = Clock::now();
+    if (fds[0].revents != 0)
+        wake_.Drain();
+    for (std::size_t i = 1; i < fds.size(); ++i) {
+        if (fds[i].revents == 0)
+            continue;
+        if (owners[i] < 0) {
+            Accept(static_cast<int>(-owners[i] - 1), now);
+            continue;
+        }
+        const auto it = connections_.find(static_cast<uint64_t>(owners[i]));
+        if (it != connections_.end() && !it->second.dead &&
+            (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) != 0)
+            Read(it->first, it->second, now, calls);
+    }
+    SendDelayed(now, calls);
+    for (auto it = connections_.begin(); it != connections_.end();) {
+        Connection& c = it->second;
+        if (!c.dead && !c.out.empty() && !sdk::SendSome(c.fd, &c.out))
+            c.dead = true;
+        if (c.dead || (c.closing && c.out.empty())) {
+            sdk::CloseSocket(c.fd);
+            it = connections_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void ControlServer::Accept(int id, Clock::time_point now) {
+    Camera& camera = *cameras_[id];
+    for (;;) {
+        const int fd = sdk::AcceptOne(camera.listenFd);
+        if (fd < 0)
+            return;
+        Connection c;
+        c.key = nextConnection_++;
+        c.fd = fd;
+        c.camera = id;
+        c.nonce = sdk::MakeNonce();
+        c.lastReceived = now;
+        sdk::Frame hello;
+        hello.kind = sdk::FrameKind::kEvent;
+        hello.code = sdk::kCodeHello;
+        hello.payload = sdk::PrintHello({sdk::kProtocolVersion, sdk::kMinProtocolVersion, c.nonce});
+        c.out = sdk::EncodeFrame(hello);
+        connections_.emplace(c.key, std::move(c));
+    }
+}
+
+void ControlServer::Read(uint64_t, Connection& c, Clock::time_point now,
+                         std::vector<Callback>* calls) {
+    const int got = sdk::ReceiveSome(c.fd, &c.in);
+    if (!c.in.empty()) {
+        c.parser.Feed(c.in.data(), c.in.size());
+        c.in.clear();
+        c.lastReceived = now;
+    }
+    sdk::Frame frame;
+    for (;;) {
+        const auto result = c.parser.Next(&frame);
+        if (result == sdk::FrameParser::Result::kNeedMore)
+            break;
+        if (result == sdk::FrameParser::Result::kBroken || !HandleFrame(c, frame, now, calls)) {
+            c.dead = true;
+            return;
+        }
+        if (c.dead)
+            return;
+    }
+    if (got < 0)
+        c.dead = true;
+}
+
+bool ControlServer::HandleFrame(Connection& c, sdk::Frame& frame, Clock::time_point now,
+                                std::vector<Callback>* calls) {
+    if (frame.kind != sdk::FrameKind::kRequest)
+        return false;
+    Camera& camera = *cameras_[c.camera];
+    if (!c.loggedIn) {
+        int32_t status = sdk::kStatusNotLoggedIn;
+        if (frame.code == sdk::kCodeLogin) {
+            status = camera.refuse ? sdk::kStatusRefused
+                                   : camera.logic.CheckLogin(frame.payload, c.nonce);
+            if (status == sdk::kStatusOk && CountSessions(c.camera) >= kMaxSessionsPerCamera)
+                status = sdk::kStatusBusy;
+        }
+        c.out +=
+            EncodeAnswer(frame, status, status == sdk::kStatusOk ? sdk::PrintLoginResult(10) : "");
+        c.loggedIn = status == sdk::kStatusOk;
+        c.closing = !c.loggedIn;
+        camera.logins += c.loggedIn ? 1 : 0;
+        return true;
+    }
+    if (frame.code == sdk::kCodeKeepAlive) {
+        c.out += EncodeAnswer(frame, 0, {});
+        return true;
+    }
+    if (!IsSessionCode(frame.code) && camera.lose)
+        return true;
+    if (!IsSessionCode(frame.code) && camera.failStatus != 0) {
+        Answer(c, frame, {camera.failStatus, {}, Action::kNone}, now, calls);
+        return true;
+    }
+    const std::string passwordBefore = camera.logic.password();
+    ControlCamera::Reply reply = camera.logic.Handle(frame);
+    const std::string password = camera.logic.password();
+    if (password != passwordBefore && camera.callbacks.onPasswordChanged)
+        calls->push_back([f = camera.callbacks.onPasswordChanged, password] { f(password); });
+    Answer(c, frame, std::move(reply), now, calls);
+    return true;
+}
+
+void ControlServer::Answer(Connection& c, const sdk::Frame& request, ControlCamera::Reply reply,
+                           Clock::time_point now, std::vector<Callback>* calls) {
+    std::string bytes = EncodeAnswer(request, reply.status, std::move(reply.payload));
+    const Camera& camera = *cameras_[c.camera];
+    if (camera.delay.count() > 0 && !IsSessionCode(request.code)) {
+        delayed_.push_back(Delayed{now + camera.delay, c.key, std::move(bytes), reply.action});
+        return;
+    }
+    c.out += bytes;
+    ApplyAction(c, reply.action, now, calls);
+}
+
+void ControlServer::ApplyAction(Connection& c, Action action, Clock::time_point now,
+                                std::vector<Callback>* calls) {
+    if (action == Action::kClose) {
+        c.closing = true;
+    } else if (action == Action::kRestart || action == Action::kRestore) {
+        Camera& camera = *cameras_[c.camera];
+        if (camera.callbacks.onRestart)
+            calls->push_back([f = camera.callbacks.onRestart,
+                              restore = action == Action::kRestore] { f(restore); });
+        ++camera.restarts;
+        TakeDown(c.camera, now + camera.restartTime);
+    }
+}
+
+// The camera restarts: its answers already queued go out, then every session closes and the
+// port takes no connection until `upAt`.
+void ControlServer::TakeDown(int id, Clock::time_point upAt) {
+    Camera& camera = *cameras_[id];
+    for (auto& [key, c] : connections_) {
+        if (c.camera != id)
+            continue;
+        sdk::SendSome(c.fd, &c.out);
+        c.dead = true;
+    }
+    sdk::CloseSocket(camera.listenFd);
+    camera.listenFd = -1;
+    camera.down = true;
+    camera.upAt = upAt;
+}
+
+void ControlServer::SendDelayed(Clock::time_point now, std::vector<Callback>* calls) {
+    std::vector<Delayed> due;
+    for (auto it = delayed_.begin(); it != delayed_.end();) {
+        if (it->due <= now) {
+            due.push_back(std::move(*it));
+            it = delayed_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (Delayed& d : due) {
+        const auto it = connections_.find(d.connection);
+        if (it == connections_.end() || it->second.dead)
+            continue;
+        it->second.out += d.bytes;
+        ApplyAction(it->second, d.action, now, calls);
+    }
+}
+
+void ControlServer::Housekeeping(Clock::time_point now) {
+    for (std::size_t id = 0; id < cameras_.size(); ++id) {
+        Camera& camera = *cameras_[id];
+        if (!camera.moveTo.empty()) {
+            camera.logic.SetAddress(camera.moveTo);
+            camera.moveTo.clear();
+            TakeDown(static_cast<int>(id), now);  // up again at once on its new address
+        }
+        if (camera.down && now >= camera.upAt) {
+            std::string error;
+            const ControlIdentity& identity = camera.logic.identity();
+            camera.listenFd = sdk::Listen(identity.ipAddress, identity.sdkPort, &error);
+            camera.down = camera.listenFd < 0;  // tried again on the next pass
+            if (camera.down)
+                camera.upAt = now + std::chrono::milliseconds(100);
+        }
+        if (camera.dropRequested) {
+            camera.dropRequested = false;
+            for (auto& [key, c] : connections_)
+                c.dead = c.dead || c.camera == static_cast<int>(id);
+        }
+    }
+    for (auto it = connections_.begin(); it != connections_.end();) {
+        if (it->second.dead || now - it->second.lastReceived > kIdleLimit) {
+            sdk::CloseSocket(it->second.fd);
+            it = connections_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+int ControlServer::TimeoutMs(Clock::time_point now) const {
+    Clock::time_point next = now + std::chrono::seconds(1);
+    for (const Delayed& d : delayed_)
+        next = std::min(next, d.due);
+    for (const auto& camera : cameras_)
+        if (camera->down)
+            next = std::min(next, camera->upAt);
+    const auto wait = std::chrono::duration_cast<milliseconds>(next - now).count();
+    return static_cast<int>(std::clamp<long long>(wait + 1, 0, 1000));
+}
+
+}  // namespace camfleet::sim

@@ -1,0 +1,104 @@
+#pragma once
+// Serves the camera-control protocol (docs/camera-protocol.md) for any number of simulated
+// cameras, each listening on its own address and SDK port, from one thread with poll.
+//
+// Threads: AddCamera, Start, Stop and the test controls run on any thread; the server thread
+// owns the sockets. `mutex_` guards every member below it; the thread drops it while
+// polling. Test controls never touch a socket: they leave work for the thread and wake it.
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "device/sdk/control_frame.h"
+#include "device/sdk/socket_util.h"
+#include "sim/control_camera.h"
+
+namespace camfleet::sim {
+
+class ControlServer {
+public:
+    using Clock = std::chrono::steady_clock;
+    static constexpr int kMaxSessionsPerCamera = 64;
+
+    ControlServer();
+    ~ControlServer();  // Stop()
+    ControlServer(const ControlServer&) = delete;
+    ControlServer& operator=(const ControlServer&) = delete;
+
+    // Listens for one camera at identity.ipAddress:identity.sdkPort. Returns its id (0, 1, ...)
+    // or -1 with `error` set. Cameras may be added before or after Start.
+    int AddCamera(const ControlIdentity& identity, ControlCallbacks callbacks, std::string* error);
+    // Cameras of a LAN lab live in another network namespace: set it before the first
+    // AddCamera; listeners are then made inside it and the server thread enters it.
+    void SetNetworkNamespace(int namespaceFd);
+    void Start();
+    void Stop();  // closes every socket; idempotent
+    // The camera moved to `ip` (discovery set-network): sessions close, it listens there.
+    void MoveCamera(int id, const std::string& ip);
+
+    uint16_t Port(int id) const;  // the port the camera listens on
+    int CameraCount() const;
+
+    // ---- Test controls (id of a camera) ---------------------------------------------------
+    void SetRefuseLogins(int id, bool refuse);  // answer every login with status 5
+    void DropSessions(int id);                  // close every session now
+    void SetAnswerDelay(int id, std::chrono::milliseconds delay);
+    void SetLoseAnswers(int id, bool lose);                        // device commands get no answer
+    void SetFailStatus(int id, int32_t status);                    // device commands fail (0 = off)
+    void SetRestartTime(int id, std::chrono::milliseconds time);   // reboot/restore downtime
+    void EmitEvent(int id, int type, const std::string& payload);  // to every logged-in session
+    void SetPassword(int id, const std::string& password);         // changed on the camera
+
+    // ---- Inspection ---------------------------------------------------------------------
+    int SessionCount(int id) const;  // logged-in sessions
+    int LoginCount(int id) const;    // successful logins so far
+    int RestartCount(int id) const;
+    std::string Document(int id, int code) const;
+    std::string LastControl(int id, int code) const;
+    std::string Password(int id) const;
+
+private:
+    struct Camera;
+    struct Connection;
+    struct Delayed {
+        Clock::time_point due;
+        uint64_t connection;
+        std::string bytes;
+        ControlCamera::Reply::Action action;
+    };
+    using Callback = std::function<void()>;
+
+    void Run();
+    void ServeOnce(std::vector<Callback>* callbacks);
+    void Accept(int id, Clock::time_point now);
+    void Read(uint64_t key, Connection& c, Clock::time_point now, std::vector<Callback>* calls);
+    bool HandleFrame(Connection& c, sdk::Frame& frame, Clock::time_point now,
+                     std::vector<Callback>* calls);
+    void Answer(Connection& c, const sdk::Frame& request, ControlCamera::Reply reply,
+                Clock::time_point now, std::vector<Callback>* calls);
+    void ApplyAction(Connection& c, ControlCamera::Reply::Action action, Clock::time_point now,
+                     std::vector<Callback>* calls);
+    void SendDelayed(Clock::time_point now, std::vector<Callback>* calls);
+    void TakeDown(int id, Clock::time_point upAt);
+    void Housekeeping(Clock::time_point now);
+    int TimeoutMs(Clock::time_point now) const;
+    int CountSessions(int id) const;  // mutex_ held
+
+    mutable std::mutex mutex_;
+    std::vector<std::unique_ptr<Camera>> cameras_;
+    std::map<uint64_t, Connection> connections_;
+    std::vector<Delayed> delayed_;
+    uint64_t nextConnection_ = 1;
+    int namespaceFd_ = -1;
+    bool stop_ = false;
+    sdk::WakePipe wake_;
+    std::thread thread_;
+};
+
+}  // namespace camfleet::sim

@@ -1,0 +1,46 @@
+#pragma once
+// Per-camera and per-connection state of the control server (sim/control_server.h). Every
+// field is guarded by the server's mutex_.
+
+#include <chrono>
+#include <string>
+
+#include "device/sdk/control_frame.h"
+#include "sim/control_server.h"
+
+namespace camfleet::sim {
+
+struct ControlServer::Camera {
+    Camera(ControlIdentity identity, ControlCallbacks calls)
+        : logic(std::move(identity)), callbacks(std::move(calls)) {}
+    ControlCamera logic;
+    ControlCallbacks callbacks;
+    int listenFd = -1;
+    bool down = false;
+    Clock::time_point upAt{};
+    std::chrono::milliseconds restartTime{3000};
+    bool refuse = false;
+    std::chrono::milliseconds delay{0};
+    bool lose = false;
+    int32_t failStatus = 0;
+    bool dropRequested = false;
+    std::string moveTo;  // a new address to listen on
+    int logins = 0;
+    int restarts = 0;
+};
+
+struct ControlServer::Connection {
+    uint64_t key = 0;
+    int fd = -1;
+    int camera = 0;
+    bool loggedIn = false;
+    bool closing = false;  // close once `out` is sent
+    bool dead = false;     // close now
+    std::string nonce;
+    sdk::FrameParser parser;
+    std::string in;
+    std::string out;
+    Clock::time_point lastReceived{};
+};
+
+}  // namespace camfleet::sim
