@@ -74,4 +74,13 @@ void DeviceListSync::RefreshDevices() {
     ClearDevices();
 }
 
+bool LoginSettled(const DeviceListModel& model, int row) {
+    const DeviceRecord* record = model.Record(row);
+    if (record == nullptr)
+        return false;
+    if (record->loggedIn != 0)
+        return !model.CellText(row, kColumnVersion).isEmpty();
+    return !model.CellText(row, kColumnState).isEmpty();
+}
+
 }  // namespace camfleet

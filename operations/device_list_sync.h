@@ -60,4 +60,9 @@ private:
     bool printMode_ = false;
 };
 
+// Whether the login of `row` has come to an end: logged in with the version column filled (the
+// version, or the text of a failed version query), or not logged in with a state text (a
+// refused or failed login). False while the SDK is still connecting.
+bool LoginSettled(const DeviceListModel& model, int row);
+
 }  // namespace camfleet
