@@ -57,14 +57,7 @@ TEST(LabList, EveryCameraLogsInExceptTheOneWithAChangedPassword) {
         QTimer merge;
         QObject::connect(&merge, &QTimer::timeout, [&] { sync.SyncDeviceList(); });
         merge.start(200);
-        const bool settled = ProcessEventsUntil([&] {
-            if (model.Count() < kCameras)
-                return false;
-            for (int row = 0; row < model.Count(); ++row)
-                if (!LoginSettled(model, row))
-                    return false;
-            return true;
-        });
+        const bool settled = ProcessEventsUntil([&] { return AllLoginsSettled(model, kCameras); });
         searcher.StopSearchThread();
         ASSERT_TRUE(settled);
         ASSERT_EQ(model.Count(), kCameras);
