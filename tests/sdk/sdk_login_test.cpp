@@ -167,7 +167,7 @@ TEST_F(SdkLogin, CleanupWithSessionsOpenAndInitAgain) {
     EXPECT_EQ(QV_NETSDK_IPC_Login("127.0.0.1", 8091, "admin", "x", 0), QV_ERR_NOT_INIT);
     ASSERT_EQ(QV_NETSDK_IPC_Init(), QV_OK);
     QV_NETSDK_IPC_SetStatusEventCallBack(&HookRecorder::OnStatus, &hooks_);
-    LoggedIn(camera);
+    EXPECT_GT(LoggedIn(camera), h1) << "handles are never reused across a restart of the SDK";
 }
 
 TEST_F(SdkLogin, TwoHundredCamerasAtOnce) {
