@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "device/sdk/socket_util.h"
 #include "sdk_fixture.h"
 #include "sim/lab_socket.h"
 #include "sim/sim_lab.h"
@@ -80,6 +81,27 @@ TEST_F(SdkLab, MovedCameraListensOnItsNewAddressOnly) {
     AnswerRecord answer;
     ASSERT_TRUE(hooks_.WaitAnswer(moved, 305, &answer));
     EXPECT_NE(answer.text.find("IPAddress=\"127.0.10.77\""), std::string::npos) << answer.text;
+}
+
+using SdkLabPorts = SdkTest;
+
+TEST_F(SdkLabPorts, CameraWhosePortIsTakenReportsAFreeOne) {
+    std::string error;
+    const int taken = sdk::Listen("127.0.20.2", 8092, &error);
+    ASSERT_GE(taken, 0) << error;
+    sim::SimLab lab;
+    sim::LabOptions options;
+    options.cameras = 2;
+    options.port = 3202;
+    options.firstAddress = "127.0.20.1";
+    ASSERT_EQ(lab.Start(options, &error), 0) << error;
+    const sim::CameraProfile p = lab.Snapshot(1).profile;
+    EXPECT_NE(p.ptzPort, 8092);
+    EXPECT_EQ(lab.Snapshot(0).profile.ptzPort, 8091);
+    const int handle =
+        QV_NETSDK_IPC_Login(p.ipAddress.c_str(), p.ptzPort, "admin", p.password.c_str(), 0);
+    EXPECT_TRUE(hooks_.WaitEvent(handle, QV_EVENT_LOGGED_IN));
+    sdk::CloseSocket(taken);
 }
 
 // A LAN lab: the cameras sit in their own namespace behind veth pairs; the SDK reaches them
