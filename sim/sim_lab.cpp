@@ -4,6 +4,7 @@
 
 #include <future>
 
+#include "resources/log.h"
 #include "sim/lab_socket.h"
 #include "sim/lab_worker.h"
 
@@ -102,15 +103,14 @@ int SimLab::StartControl(std::string* error) {
         int control = control_->AddCamera(id, callbacks, error);
         if (control < 0) {
             // Its port is taken (another lab on the same addresses, as in parallel tests):
-            // the camera takes a free port and reports that one as its PTZPort.
+            // its control side listens on a free port instead, which control().Port tells;
+            // the discovery answer keeps the configured PTZPort.
             id.sdkPort = 0;
             control = control_->AddCamera(id, std::move(callbacks), error);
             if (control < 0)
                 return -1;
-            std::lock_guard lock(mutex_);
-            CameraProfile moved = cameras_[i].profile();
-            moved.ptzPort = control_->Port(control);
-            cameras_[i].SetProfile(moved);
+            LogMessage("lab camera %zu: SDK port %d taken, camera control on port %u\n", i,
+                       profiles[i].ptzPort, static_cast<unsigned>(control_->Port(control)));
         }
         error->clear();
         control_->SetRestartTime(control, options_.rebootSilence);

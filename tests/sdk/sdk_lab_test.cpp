@@ -22,6 +22,12 @@ protected:
         sim::LabOptions options;
         options.cameras = 3;
         options.port = 3201;
+        // Tests may run side by side (ctest -j): each lab takes addresses of its own.
+        unsigned hash = 0;
+        for (const char* c = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+             *c != '\0'; ++c)
+            hash = hash * 31 + static_cast<unsigned char>(*c);
+        options.firstAddress = "127.0." + std::to_string(100 + hash % 100) + ".1";
         options.rebootSilence = std::chrono::milliseconds(100);
         std::string error;
         ASSERT_EQ(lab_.Start(options, &error), 0) << error;
@@ -72,20 +78,20 @@ TEST_F(SdkLab, MovedCameraListensOnItsNewAddressOnly) {
     const int old = LabLogin(0);
     ASSERT_TRUE(hooks_.WaitEvent(old, QV_EVENT_LOGGED_IN));
     ASSERT_EQ(QV_NETSDK_IPC_SetAutoReconnect(old, 0), QV_OK);
-    lab_.control().MoveCamera(0, "127.0.10.77");
+    lab_.control().MoveCamera(0, "127.0.99.77");
     ASSERT_TRUE(hooks_.WaitEvent(old, QV_EVENT_DISCONNECTED));
     const sim::CameraProfile p = lab_.Snapshot(0).profile;
-    const int moved = QV_NETSDK_IPC_Login("127.0.10.77", p.ptzPort, "admin", p.password.c_str(), 0);
+    const int moved = QV_NETSDK_IPC_Login("127.0.99.77", p.ptzPort, "admin", p.password.c_str(), 0);
     ASSERT_TRUE(hooks_.WaitEvent(moved, QV_EVENT_LOGGED_IN));
     ASSERT_EQ(QV_NETSDK_IPC_GetDVRConfig(moved, 305, 0, "", 0, nullptr), QV_OK);
     AnswerRecord answer;
     ASSERT_TRUE(hooks_.WaitAnswer(moved, 305, &answer));
-    EXPECT_NE(answer.text.find("IPAddress=\"127.0.10.77\""), std::string::npos) << answer.text;
+    EXPECT_NE(answer.text.find("IPAddress=\"127.0.99.77\""), std::string::npos) << answer.text;
 }
 
 using SdkLabPorts = SdkTest;
 
-TEST_F(SdkLabPorts, CameraWhosePortIsTakenReportsAFreeOne) {
+TEST_F(SdkLabPorts, CameraWhosePortIsTakenListensOnAFreeOne) {
     std::string error;
     const int taken = sdk::Listen("127.0.20.2", 8092, &error);
     ASSERT_GE(taken, 0) << error;
@@ -96,10 +102,11 @@ TEST_F(SdkLabPorts, CameraWhosePortIsTakenReportsAFreeOne) {
     options.firstAddress = "127.0.20.1";
     ASSERT_EQ(lab.Start(options, &error), 0) << error;
     const sim::CameraProfile p = lab.Snapshot(1).profile;
-    EXPECT_NE(p.ptzPort, 8092);
-    EXPECT_EQ(lab.Snapshot(0).profile.ptzPort, 8091);
-    const int handle =
-        QV_NETSDK_IPC_Login(p.ipAddress.c_str(), p.ptzPort, "admin", p.password.c_str(), 0);
+    EXPECT_EQ(p.ptzPort, 8092) << "the answer keeps the configured port";
+    EXPECT_EQ(lab.control().Port(0), 8091);
+    ASSERT_NE(lab.control().Port(1), 8092);
+    const int handle = QV_NETSDK_IPC_Login(p.ipAddress.c_str(), lab.control().Port(1), "admin",
+                                           p.password.c_str(), 0);
     EXPECT_TRUE(hooks_.WaitEvent(handle, QV_EVENT_LOGGED_IN));
     sdk::CloseSocket(taken);
 }
