@@ -24,7 +24,8 @@ std::map<QString, CommandEntry>& CommandTable();
 struct CommandRegistration {
     CommandRegistration(const char* name, const char* usage, const char* summary,
                         CommandFunction run) {
-        CommandTable().emplace(QString::fromLatin1(name), CommandEntry{usage, summary, std::move(run)});
+        CommandTable().emplace(QString::fromLatin1(name),
+                               CommandEntry{usage, summary, std::move(run)});
     }
 };
 

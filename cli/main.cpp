@@ -35,7 +35,8 @@ int main(int argc, char** argv) {
     using namespace camfleet::cli;
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
-    if (args.isEmpty() || args.first() == QLatin1String("--help")) return Usage();
+    if (args.isEmpty() || args.first() == QLatin1String("--help"))
+        return Usage();
     const QString name = args.takeFirst();
     auto it = CommandTable().find(name);
     if (it == CommandTable().end()) {

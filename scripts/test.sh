@@ -47,6 +47,13 @@ run_suite() {  # run_suite DIR LABEL
     rm -f "$log"
 }
 
+echo "== format: clang-format --dry-run on every C++ file"
+if git -C "$root" ls-files '*.cpp' '*.h' | (cd "$root" && xargs clang-format --dry-run --Werror); then
+    passed=$((passed + 1))
+else
+    failed=$((failed + 1)); status=1
+fi
+
 build "$root/build/normal"
 run_suite "$root/build/normal" "normal build"
 
