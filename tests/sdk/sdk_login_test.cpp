@@ -123,7 +123,7 @@ TEST_F(SdkLogin, PasswordChangedWhileDisconnectedEndsTheRetries) {
 TEST_F(SdkLogin, UnreachableFirstLoginKeepsTryingWithReconnectOn) {
     // A camera still restarting: the port opens only after the first try failed.
     const int camera = AddCamera();
-    server_.SetRestartTime(camera, std::chrono::milliseconds(150));
+    server_.SetRestartTime(camera, std::chrono::milliseconds(1000));
     const int first = LoggedIn(camera);
     ASSERT_EQ(QV_NETSDK_IPC_SetAutoReconnect(first, 0), QV_OK);
     ASSERT_EQ(QV_NETSDK_IPC_RebootDVR(first), QV_OK);
