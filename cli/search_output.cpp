@@ -14,7 +14,9 @@ QString Text(const char* field) {
     return QString::fromUtf8(field);
 }
 
-QJsonObject JsonObject(const SearchAnswer& a) {
+}  // namespace
+
+QJsonObject AnswerJson(const SearchAnswer& a) {
     const NetworkBlock& n = a.network;
     return QJsonObject{
         {"SN", Text(a.serialNumber)},
@@ -39,20 +41,24 @@ QJsonObject JsonObject(const SearchAnswer& a) {
     };
 }
 
-}  // namespace
-
 QByteArray FormatTable(const std::vector<SearchAnswer>& answers) {
-    std::vector<QStringList> rows{DeviceColumnHeaders()};
-    // A header whose text is missing (no strings file) shows its key instead.
-    for (qsizetype c = 0; c < rows.front().size(); ++c)
-        if (rows.front()[c].isEmpty())
-            rows.front()[c] = QString::fromLatin1(DeviceColumnKey(static_cast<int>(c)));
+    std::vector<QStringList> rows;
     for (const SearchAnswer& a : answers) {
         QStringList cells = DeviceRowCells(a);
         // Nobody is logged in here, so the answer's own version stands in the version column.
         cells[kColumnVersion] = Text(a.version);
         rows.push_back(cells);
     }
+    return FormatCellTable(rows);
+}
+
+QByteArray FormatCellTable(const std::vector<QStringList>& cellRows) {
+    std::vector<QStringList> rows{DeviceColumnHeaders()};
+    // A header whose text is missing (no strings file) shows its key instead.
+    for (qsizetype c = 0; c < rows.front().size(); ++c)
+        if (rows.front()[c].isEmpty())
+            rows.front()[c] = QString::fromLatin1(DeviceColumnKey(static_cast<int>(c)));
+    rows.insert(rows.end(), cellRows.begin(), cellRows.end());
     std::vector<qsizetype> widths(rows.front().size(), 0);
     for (const QStringList& row : rows)
         for (qsizetype c = 0; c < row.size(); ++c)
@@ -70,7 +76,7 @@ QByteArray FormatTable(const std::vector<SearchAnswer>& answers) {
 QByteArray FormatJson(const std::vector<SearchAnswer>& answers) {
     QJsonArray array;
     for (const SearchAnswer& a : answers)
-        array.append(JsonObject(a));
+        array.append(AnswerJson(a));
     return QJsonDocument(array).toJson(QJsonDocument::Indented);
 }
 

@@ -4,6 +4,7 @@
 // objects keyed like the XML device-list export.
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 
@@ -16,5 +17,10 @@ namespace camfleet::cli {
 
 QByteArray FormatTable(const std::vector<SearchAnswer>& answers);
 QByteArray FormatJson(const std::vector<SearchAnswer>& answers);
+
+// A text table of the device-list columns: the header texts, then one line per row of cells.
+QByteArray FormatCellTable(const std::vector<QStringList>& rows);
+// The JSON object of one answer.
+QJsonObject AnswerJson(const SearchAnswer& answer);
 
 }  // namespace camfleet::cli

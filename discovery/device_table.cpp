@@ -70,9 +70,19 @@ int DeviceTable::SetDeviceNetwork(const char* serial, const void* block, std::si
     if (size < kSearchAnswerSize || block == nullptr)
         return kTableBufferTooSmall;
     std::memcpy(&it->second, block, kSearchAnswerSize);
-    SearchAnswer& stored = it->second;
-    TerminateTextFields(&stored);
-    const std::string body = PrintNetworkBody(stored.serialNumber, stored.network);
+    TerminateTextFields(&it->second);
+    return SendSetNetworkLocked(it->second);
+}
+
+void DeviceTable::VisitEntries(const std::function<void(SearchAnswer& entry)>& visit) {
+    std::lock_guard lock(mutex_);
+    for (auto& [serial, answer] : entries_)
+        visit(answer);
+}
+
+// Caller holds mutex_.
+int DeviceTable::SendSetNetworkLocked(const SearchAnswer& entry) {
+    const std::string body = PrintNetworkBody(entry.serialNumber, entry.network);
     return SendCommand(kMsgSetNetwork, body, 0, 1);
 }
 

@@ -8,6 +8,7 @@
 // every operation, including the hand-over of a command datagram to the sender.
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -49,6 +50,14 @@ public:
     int SetDeviceMode(const char* serial, int value);
     // Reboot datagram (code 7), once. 0/-3, -1.
     int RebootDevice(const char* serial);
+
+    // Calls `visit` for every entry in serial order with the device table lock held for the
+    // whole walk (the list merge). `visit` may change the entry and may call
+    // SendSetNetworkLocked; any other member of the table would deadlock.
+    void VisitEntries(const std::function<void(SearchAnswer& entry)>& visit);
+    // Inside VisitEntries only: the set-network datagram (code 2) built from `entry`'s serial
+    // and network block, without copying anything into the table. 0 or -3.
+    int SendSetNetworkLocked(const SearchAnswer& entry);
 
     std::size_t Count() const;
     // Copies of every block in serial order.

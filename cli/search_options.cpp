@@ -1,0 +1,79 @@
+#include "cli/search_options.h"
+
+#include <cstdio>
+#include <string>
+
+#include "discovery/adapter_map.h"
+
+namespace camfleet::cli {
+
+bool ParseSearchOptions(const QStringList& args, SearchOptions* a, QString* error) {
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& flag = args[i];
+        const bool hasValue = i + 1 < args.size();
+        bool ok = true;
+        if (flag == "--json") {
+            a->json = true;
+        } else if (flag == "--loopback") {
+            a->loopback = true;
+        } else if (flag == "--lab" && hasValue) {
+            a->labCameras = args[++i].toInt(&ok);
+            ok = ok && a->labCameras > 0;
+        } else if (flag == "--seconds" && hasValue) {
+            a->seconds = args[++i].toInt(&ok);
+            ok = ok && a->seconds > 0;
+        } else if (flag == "--adapter" && hasValue) {
+            a->adapter = args[++i];
+        } else {
+            ok = false;
+        }
+        if (!ok) {
+            *error = "invalid option " + flag;
+            return false;
+        }
+    }
+    if (a->labCameras > 0 && a->loopback)
+        *error = "--lab and --loopback exclude each other";
+    return error->isEmpty();
+}
+
+bool AdapterSelection(const SearchOptions& a, uint32_t* selection) {
+    *selection = 0;
+    if (a.adapter.isEmpty())
+        return true;
+    const uint32_t address = ParseAddress(a.adapter.toLatin1().constData());
+    const bool lab = a.labCameras > 0 || a.loopback;
+    *selection = address;
+    return EnumAdapters(lab).count(address) == 1;
+}
+
+bool SearchSession::Start(const SearchOptions& a, QString* error, int* status) {
+    uint32_t selection = 0;
+    if (!AdapterSelection(a, &selection)) {
+        *error = "no local adapter " + a.adapter;
+        *status = 1;
+        return false;
+    }
+    if (a.labCameras > 0) {
+        sim::LabOptions options;
+        options.cameras = a.labCameras;
+        std::string labError;
+        if (lab_.Start(options, &labError) != 0) {
+            *error = QString::fromStdString(labError);
+            *status = 1;
+            return false;
+        }
+    }
+    searcher_ = std::make_unique<DeviceSearcher>(
+        table_, SearcherOptions{.labMode = a.labCameras > 0 || a.loopback});
+    table_.SetSender(searcher_.get());
+    searcher_->SetNetcardSelection(selection);
+    return true;
+}
+
+int Fail(const char* command, const QString& message, int status) {
+    std::fprintf(stderr, "camfleet-cli %s: %s\n", command, qPrintable(message));
+    return status;
+}
+
+}  // namespace camfleet::cli

@@ -1,0 +1,357 @@
+#include "devicelist/device_list_model.h"
+
+#include <QDateTime>
+#include <QLocale>
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
+#include "resources/display_strings.h"
+
+namespace camfleet {
+
+namespace {
+
+bool IsHexDigit(QChar c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+bool IsHexNumber(const QString& s) {
+    return !s.isEmpty() && std::all_of(s.begin(), s.end(), IsHexDigit);
+}
+
+// Compares two hexadecimal texts by value whatever their length (no 64-bit overflow):
+// without leading zeros, the longer number is the larger; equal lengths compare digit by
+// digit, case-insensitively.
+int CompareHex(const QString& a, const QString& b) {
+    auto significant = [](const QString& s) {
+        qsizetype i = 0;
+        while (i + 1 < s.size() && s[i] == '0')
+            ++i;
+        return s.mid(i).toUpper();
+    };
+    const QString x = significant(a);
+    const QString y = significant(b);
+    if (x.size() != y.size())
+        return x.size() < y.size() ? -1 : 1;
+    return x.compare(y);
+}
+
+std::optional<double> DecimalValue(const QString& s) {
+    QString t = s;
+    if (t.endsWith('%'))
+        t.chop(1);
+    bool ok = false;
+    const double v = t.toDouble(&ok);
+    return ok ? std::optional<double>(v) : std::nullopt;
+}
+
+std::optional<QDateTime> LocaleDateTime(const QString& s) {
+    if (s.isEmpty())
+        return std::nullopt;
+    const QLocale locale;
+    for (QLocale::FormatType format : {QLocale::ShortFormat, QLocale::LongFormat}) {
+        const QDateTime t = locale.toDateTime(s, format);
+        if (t.isValid())
+            return t;
+    }
+    return std::nullopt;
+}
+
+// "%u.%u.%u.%u" as a whole text, as a 64-bit value a*2^24 + b*2^16 + c*2^8 + d (parts above
+// 255 keep their weight instead of wrapping).
+std::optional<uint64_t> DottedQuadValue(const QString& s) {
+    const QStringList parts = s.split('.');
+    if (parts.size() != 4)
+        return std::nullopt;
+    uint64_t value = 0;
+    for (const QString& part : parts) {
+        if (part.isEmpty() ||
+            !std::all_of(part.begin(), part.end(), [](QChar c) { return c >= '0' && c <= '9'; }))
+            return std::nullopt;
+        bool ok = false;
+        const uint32_t n = part.toUInt(&ok);
+        if (!ok)
+            return std::nullopt;
+        value = (value << 8) + n;
+    }
+    return value;
+}
+
+template <typename T>
+int Sign(const T& a, const T& b) {
+    return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+QVariant ColorVariant(CellColor color) {
+    return (color >> 24) == 0 ? QVariant() : QVariant(static_cast<uint>(color));
+}
+
+}  // namespace
+
+int CompareCells(const QString& a, const QString& b) {
+    if (IsHexNumber(a) && IsHexNumber(b))
+        return CompareHex(a, b);
+    const auto da = DecimalValue(a);
+    const auto db = DecimalValue(b);
+    if (da && db)
+        return Sign(*da, *db);
+    const auto ta = LocaleDateTime(a);
+    const auto tb = LocaleDateTime(b);
+    if (ta && tb)
+        return Sign(*ta, *tb);
+    const auto qa = DottedQuadValue(a);
+    const auto qb = DottedQuadValue(b);
+    if (qa && qb)
+        return Sign(*qa, *qb);
+    const int c = a.compare(b, Qt::CaseSensitive);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+Qt::SortOrder SortOrderAfterClick(int column, int currentColumn, Qt::SortOrder currentOrder) {
+    if (column != currentColumn || currentOrder == Qt::DescendingOrder)
+        return Qt::AscendingOrder;
+    return Qt::DescendingOrder;
+}
+
+DeviceListModel::DeviceListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+DeviceListModel::~DeviceListModel() = default;
+
+int DeviceListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : Count();
+}
+
+int DeviceListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kDeviceColumnCount;
+}
+
+QVariant DeviceListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || !ValidRow(index.row()) || index.column() >= kDeviceColumnCount)
+        return {};
+    const Row& r = rows_[static_cast<std::size_t>(index.row())];
+    const int column = index.column();
+    switch (role) {
+        case Qt::DisplayRole:
+            return r.cells[column];
+        case Qt::CheckStateRole:
+            if (column == 0)
+                return r.checked ? Qt::Checked : Qt::Unchecked;
+            return {};
+        case Qt::ForegroundRole:
+            return ColorVariant(r.textColors[static_cast<std::size_t>(column)]);
+        case Qt::BackgroundRole:
+            return ColorVariant(r.backgroundColors[static_cast<std::size_t>(column)]);
+        default:
+            return {};
+    }
+}
+
+bool DeviceListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (!index.isValid() || !ValidRow(index.row()) || index.column() != 0 ||
+        role != Qt::CheckStateRole)
+        return false;
+    SetChecked(index.row(), value.toInt() == Qt::Checked);
+    return true;
+}
+
+QVariant DeviceListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= kDeviceColumnCount)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    return GetDisplayString(DeviceColumnKey(section));
+}
+
+Qt::ItemFlags DeviceListModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (index.isValid() && index.column() == 0)
+        f |= Qt::ItemIsUserCheckable;
+    return f;
+}
+
+void DeviceListModel::sort(int column, Qt::SortOrder order) {
+    if (column < 0 || column >= kDeviceColumnCount || rows_.size() < 2)
+        return;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    std::vector<std::size_t> order_(rows_.size());
+    for (std::size_t i = 0; i < order_.size(); ++i)
+        order_[i] = i;
+    std::stable_sort(order_.begin(), order_.end(), [&](std::size_t x, std::size_t y) {
+        const int c = CompareCells(rows_[x].cells[column], rows_[y].cells[column]);
+        return order == Qt::AscendingOrder ? c < 0 : c > 0;
+    });
+    std::vector<Row> sorted;
+    sorted.reserve(rows_.size());
+    std::vector<int> newRowOf(rows_.size());
+    for (std::size_t i = 0; i < order_.size(); ++i) {
+        newRowOf[order_[i]] = static_cast<int>(i);
+        sorted.push_back(std::move(rows_[order_[i]]));
+    }
+    rows_ = std::move(sorted);
+    QModelIndexList after;
+    for (const QModelIndex& i : before)
+        after.append(index(newRowOf[static_cast<std::size_t>(i.row())], i.column()));
+    changePersistentIndexList(before, after);
+    RebuildIndexes();
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+int DeviceListModel::AppendRow(std::unique_ptr<DeviceRecord> record) {
+    const int row = Count();
+    beginInsertRows({}, row, row);
+    Row r;
+    r.record = std::move(record);
+    r.cells = DeviceRowCells(r.record->answer);
+    const QByteArray key(r.record->key, static_cast<qsizetype>(strnlen(r.record->key, 64)));
+    keyRows_.insert(key, keyRows_.value(key, row));
+    if (r.record->loginHandle > 0 && !handleRows_.contains(r.record->loginHandle))
+        handleRows_.insert(r.record->loginHandle, row);
+    rows_.push_back(std::move(r));
+    endInsertRows();
+    return row;
+}
+
+void DeviceListModel::Clear() {
+    if (rows_.empty())
+        return;
+    beginResetModel();
+    rows_.clear();
+    keyRows_.clear();
+    handleRows_.clear();
+    checkedCount_ = 0;
+    endResetModel();
+}
+
+DeviceRecord* DeviceListModel::Record(int row) {
+    return ValidRow(row) ? rows_[static_cast<std::size_t>(row)].record.get() : nullptr;
+}
+
+const DeviceRecord* DeviceListModel::Record(int row) const {
+    return ValidRow(row) ? rows_[static_cast<std::size_t>(row)].record.get() : nullptr;
+}
+
+int DeviceListModel::FindRowByKey(const char* key) const {
+    if (key == nullptr)
+        return -1;
+    return keyRows_.value(QByteArray(key, static_cast<qsizetype>(strnlen(key, 64))), -1);
+}
+
+int DeviceListModel::FindRowByHandle(int handle) const {
+    return handle > 0 ? handleRows_.value(handle, -1) : -1;
+}
+
+void DeviceListModel::SetLoginHandle(int row, int handle) {
+    DeviceRecord* record = Record(row);
+    if (record == nullptr || record->loginHandle == handle)
+        return;
+    const int old = record->loginHandle;
+    record->loginHandle = handle;
+    if (old > 0 && handleRows_.value(old, -1) == row) {
+        // Another row may share the old handle (never in practice): find the next one.
+        handleRows_.remove(old);
+        for (int i = 0; i < Count(); ++i)
+            if (rows_[static_cast<std::size_t>(i)].record->loginHandle == old) {
+                handleRows_.insert(old, i);
+                break;
+            }
+    }
+    if (handle > 0) {
+        const int current = handleRows_.value(handle, -1);
+        if (current < 0 || current > row)
+            handleRows_.insert(handle, row);
+    }
+}
+
+void DeviceListModel::RebuildIndexes() {
+    keyRows_.clear();
+    handleRows_.clear();
+    for (int i = 0; i < Count(); ++i) {
+        const DeviceRecord& d = *rows_[static_cast<std::size_t>(i)].record;
+        const QByteArray key(d.key, static_cast<qsizetype>(strnlen(d.key, 64)));
+        if (!keyRows_.contains(key))
+            keyRows_.insert(key, i);
+        if (d.loginHandle > 0 && !handleRows_.contains(d.loginHandle))
+            handleRows_.insert(d.loginHandle, i);
+    }
+}
+
+void DeviceListModel::FillDeviceRow(int row, const SearchAnswer& answer) {
+    if (!ValidRow(row))
+        return;
+    Row& r = rows_[static_cast<std::size_t>(row)];
+    const QStringList cells = DeviceRowCells(answer);
+    for (int c = 0; c < kDeviceColumnCount; ++c)
+        if (c != kColumnPreview && c != kColumnVersion && c != kColumnState)
+            r.cells[c] = cells[c];
+    emit dataChanged(index(row, 0), index(row, kDeviceColumnCount - 1), {Qt::DisplayRole});
+}
+
+QString DeviceListModel::CellText(int row, int column) const {
+    if (!ValidRow(row) || column < 0 || column >= kDeviceColumnCount)
+        return {};
+    return rows_[static_cast<std::size_t>(row)].cells[column];
+}
+
+void DeviceListModel::SetCellText(int row, int column, const QString& text) {
+    if (!ValidRow(row) || column < 0 || column >= kDeviceColumnCount)
+        return;
+    rows_[static_cast<std::size_t>(row)].cells[column] = text;
+    const QModelIndex i = index(row, column);
+    emit dataChanged(i, i, {Qt::DisplayRole});
+}
+
+void DeviceListModel::SetCellColors(int row, int column, CellColor text, CellColor background) {
+    if (!ValidRow(row) || column < 0 || column >= kDeviceColumnCount)
+        return;
+    Row& r = rows_[static_cast<std::size_t>(row)];
+    r.textColors[static_cast<std::size_t>(column)] = text;
+    r.backgroundColors[static_cast<std::size_t>(column)] = background;
+    const QModelIndex i = index(row, column);
+    emit dataChanged(i, i, {Qt::ForegroundRole, Qt::BackgroundRole});
+}
+
+void DeviceListModel::SetRowColors(int row, CellColor text, CellColor background) {
+    if (!ValidRow(row))
+        return;
+    Row& r = rows_[static_cast<std::size_t>(row)];
+    r.textColors.fill(text);
+    r.backgroundColors.fill(background);
+    r.record->rowColor = background;
+    emit dataChanged(index(row, 0), index(row, kDeviceColumnCount - 1),
+                     {Qt::ForegroundRole, Qt::BackgroundRole});
+}
+
+bool DeviceListModel::IsChecked(int row) const {
+    return ValidRow(row) && rows_[static_cast<std::size_t>(row)].checked;
+}
+
+void DeviceListModel::SetChecked(int row, bool checked) {
+    if (!ValidRow(row) || rows_[static_cast<std::size_t>(row)].checked == checked)
+        return;
+    rows_[static_cast<std::size_t>(row)].checked = checked;
+    checkedCount_ += checked ? 1 : -1;
+    const QModelIndex i = index(row, 0);
+    emit dataChanged(i, i, {Qt::CheckStateRole});
+}
+
+void DeviceListModel::SetAllChecked(bool checked) {
+    for (int row = 0; row < Count(); ++row)
+        SetChecked(row, checked);
+}
+
+int DeviceListModel::CheckedCount() const {
+    return checkedCount_;
+}
+
+QString DeviceListModel::StatusLine(bool searching) const {
+    QString line;
+    if (searching)
+        line += GetDisplayString("CStorePlayBack_tip_searching");
+    line += GetDisplayString("STR_TOTAL") + QStringLiteral(":%1 ").arg(Count());
+    line += GetDisplayString("STR_SELECTED") + QStringLiteral(":%1 ").arg(CheckedCount());
+    return line;
+}
+
+}  // namespace camfleet

@@ -1,0 +1,86 @@
+#include "operations/device_list_sync.h"
+
+#include <cstring>
+#include <memory>
+
+#include "device/sdk/qv_netsdk_ipc.h"
+#include "device/xml_messages.h"
+
+namespace camfleet {
+
+void DeviceListSync::SyncDeviceList() {
+    table_->VisitEntries([this](SearchAnswer& entry) { MergeEntry(entry); });
+}
+
+void DeviceListSync::MergeEntry(SearchAnswer& entry) {
+    int row = model_->FindRowByKey(entry.serialNumber);
+    DeviceRecord* record = model_->Record(row);
+    if (record != nullptr) {
+        // The row's cells follow from the working block alone: an unchanged block needs no
+        // refill, which keeps a tick cheap for a list that is not changing.
+        SearchAnswer work = entry;
+        if (work.version[0] == '\0')
+            CopyField(work.version, record->firmwareVersion);
+        if (std::memcmp(&work, &record->answer, sizeof work) != 0) {
+            model_->FillDeviceRow(row, work);
+            if (std::strcmp(work.network.ipAddress, record->answer.network.ipAddress) != 0) {
+                if (record->loginHandle != 0)
+                    QV_NETSDK_IPC_Logout(record->loginHandle);
+                model_->SetLoginHandle(row, 0);
+                // The old session is gone; the new one reports its own login.
+                record->loggedIn = 0;
+                Login(row, work);
+            }
+            record->answer = work;
+        }
+    } else {
+        auto fresh = std::make_unique<DeviceRecord>();
+        std::memset(fresh.get(), 0, sizeof *fresh);
+        CopyField(fresh->key, entry.serialNumber);
+        fresh->answer = entry;
+        row = model_->AppendRow(std::move(fresh));
+        record = model_->Record(row);
+        if (!printMode_)
+            Login(row, entry);
+    }
+    if (printMode_) {
+        if (entry.p2pId[0] == '\0' || record->printDone == 1) {
+            entry.network.dhcp = 1;
+            table_->SendSetNetworkLocked(entry);
+        } else {
+            record->printDone = 1;
+            if (printCycle)
+                printCycle(entry, record);
+        }
+    }
+    if (bootLoaderHook)
+        bootLoaderHook(entry);
+}
+
+void DeviceListSync::Login(int row, const SearchAnswer& answer) {
+    const int handle = LoginDevice(answer, defaultAccount_);
+    model_->SetLoginHandle(row, handle);
+    if (handle <= 0)
+        model_->SetStateText(row, QString::fromLatin1(kLoginFailedText));
+}
+
+void DeviceListSync::ClearDevices() {
+    table_->ClearDevices();
+    model_->Clear();
+}
+
+void DeviceListSync::RefreshDevices() {
+    QV_NETSDK_IPC_LogoutAll();
+    ClearDevices();
+}
+
+bool LoginSettled(const DeviceListModel& model, int row) {
+    const DeviceRecord* record = model.Record(row);
+    if (record == nullptr)
+        return false;
+    if (record->loggedIn != 0)
+        return !model.CellText(row, kColumnVersion).isEmpty();
+    return !model.CellText(row, kColumnState).isEmpty();
+}
+
+}  // namespace camfleet

@@ -1,0 +1,62 @@
+#pragma once
+// What an operation asks the operator: message boxes, Yes/No questions, file and folder
+// choices. The window implements it with dialogs; the CLI and the tests use ScriptedPrompt.
+// Texts and captions are display keys, resolved by the implementation.
+
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <vector>
+
+namespace camfleet {
+
+enum class PromptIcon { kInformation, kWarning, kError, kQuestion };
+
+class Prompt {
+public:
+    virtual ~Prompt() = default;
+    // A message box with an OK button.
+    virtual void ShowMessage(const char* textKey, const char* captionKey, PromptIcon icon) = 0;
+    // A Yes/No question; true = Yes.
+    virtual bool AskYesNo(const char* textKey, const char* captionKey) = 0;
+    // A file to open (save = false) or to write; `filter` as Qt file dialogs take it. Empty
+    // when cancelled.
+    virtual QString ChooseFile(const char* captionKey, const QString& filter, bool save) = 0;
+    // A folder; empty when cancelled.
+    virtual QString ChooseFolder(const char* captionKey) = 0;
+};
+
+// Answers queued in advance and every prompt recorded, in order. A question with no queued
+// answer is answered No (and a choice with nothing queued is cancelled), so a script that
+// forgot an answer never acts on cameras.
+class ScriptedPrompt : public Prompt {
+public:
+    struct Record {
+        enum Kind { kMessage, kQuestion, kFile, kFolder } kind;
+        QString textKey;  // empty for file and folder choices
+        QString captionKey;
+        PromptIcon icon = PromptIcon::kInformation;
+    };
+
+    void QueueAnswer(bool yes) { answers_.push_back(yes); }
+    void QueueChoice(const QString& path) { choices_.push_back(path); }
+
+    void ShowMessage(const char* textKey, const char* captionKey, PromptIcon icon) override;
+    bool AskYesNo(const char* textKey, const char* captionKey) override;
+    QString ChooseFile(const char* captionKey, const QString& filter, bool save) override;
+    QString ChooseFolder(const char* captionKey) override;
+
+    const std::vector<Record>& Records() const { return records_; }
+    // The text keys of the message boxes shown so far.
+    QStringList MessageKeys() const;
+
+private:
+    QString TakeChoice();
+
+    std::deque<bool> answers_;
+    std::deque<QString> choices_;
+    std::vector<Record> records_;
+};
+
+}  // namespace camfleet
