@@ -28,9 +28,8 @@ DeviceListCommands::DeviceListCommands(CReportCtrl* list, DeviceListModel* model
     QAction* web = menu_->addAction(tr("Go to web page"));
     web->setData(int(kIdOpenWeb));
     connect(web, &QAction::triggered, this, &DeviceListCommands::OpenWebPage);
-    connect(list_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        menu_->popup(list_->viewport()->mapToGlobal(pos));
-    });
+    connect(list_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { menu_->popup(list_->viewport()->mapToGlobal(pos)); });
     connect(checkAll_, &QCheckBox::clicked, this, &DeviceListCommands::SetAllTicked);
     const auto update = [this] { UpdateStatusLine(); };
     connect(model_, &QAbstractItemModel::rowsInserted, this, update);

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QPixmap>
+#include <QScreen>
 #include <QTimer>
 
 #include <cstdio>
@@ -82,6 +83,9 @@ int main(int argc, char** argv) {
     camfleet::CRoRudAzovorErarDlg window(windowOptions);
     window.show();
     if (!options.screenshot.isEmpty()) {
+        // Without a window manager (Xvfb) maximising does nothing: fill the screen instead.
+        QTimer::singleShot(500, &window,
+                           [&] { window.setGeometry(window.screen()->availableGeometry()); });
         QTimer::singleShot(options.screenshotDelayMs, &window, [&] {
             if (!window.grab().save(options.screenshot))
                 std::fprintf(stderr, "camfleet: cannot write %s\n", qPrintable(options.screenshot));

@@ -38,9 +38,9 @@ class SystemMenu;
 class WindowPrompt;
 
 struct WindowOptions {
-    SearcherOptions searcher;       // labMode for a lab of simulated cameras
-    bool manualTicks = false;       // the caller drives the search timers (tests)
-    bool maximiseAfterShow = true;  // maximised about 300 ms after it is first shown
+    SearcherOptions searcher;        // labMode for a lab of simulated cameras
+    bool manualTicks = false;        // the caller drives the search timers (tests)
+    bool maximiseAfterShow = true;   // maximised about 300 ms after it is first shown
     WindowPrompt* prompt = nullptr;  // null: Qt dialogs; else must outlive the window
     std::string displayConfigPath;   // empty: "display.xml" in the program directory
 };

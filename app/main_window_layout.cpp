@@ -2,6 +2,7 @@
 // taking the space, the select-all box and the status line under it, and the command groups
 // along the bottom.
 
+#include <QApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -44,17 +45,16 @@ void CRoRudAzovorErarDlg::BuildControls() {
     hooks.syncDevices = [this] { SyncTick(); };
     hooks.printMode = [this] { return sync_.PrintMode(); };
     hooks.stateChanged = [this] { UpdateStatusLine(); };
-    search_ = new SearchControls(searcher_, std::move(hooks), windowOptions_.searcher.labMode,
-                                 central);
+    search_ =
+        new SearchControls(searcher_, std::move(hooks), windowOptions_.searcher.labMode, central);
     layout->addWidget(search_);
 
     list_ = new CReportCtrl(central);
     list_->SetDeviceModel(&model_);
     layout->addWidget(list_, 1);
     preview_ = new CDialogPreview(list_);
-    connect(list_, &CReportCtrl::clickedOutsideRows, preview_, [this] {
-        preview_->ShowForRow(-1);
-    });
+    connect(list_, &CReportCtrl::clickedOutsideRows, preview_,
+            [this] { preview_->ShowForRow(-1); });
 
     auto* listBar = new QHBoxLayout;
     checkAll_ = new QCheckBox(central);

@@ -13,8 +13,8 @@ namespace camfleet {
 namespace {
 
 const char* const kLanguageItemKeys[] = {
-    DisplayKey("LANGAGE_ZH_CN"),   DisplayKey("LANGAGE_ZH_TW"),  DisplayKey("LANGAGE_ENGLISH"),
-    DisplayKey("LANGAGE_KO_KO"),   DisplayKey("LANGAGE_RUSSIAN"), DisplayKey("LANGAGE_MONGOLIAN"),
+    DisplayKey("LANGAGE_ZH_CN"), DisplayKey("LANGAGE_ZH_TW"),   DisplayKey("LANGAGE_ENGLISH"),
+    DisplayKey("LANGAGE_KO_KO"), DisplayKey("LANGAGE_RUSSIAN"), DisplayKey("LANGAGE_MONGOLIAN"),
 };
 
 }  // namespace
@@ -23,8 +23,8 @@ SystemMenu::SystemMenu(QMenuBar* bar, WindowPrompt& prompt, QWidget* window)
     : QObject(bar), bar_(bar), prompt_(prompt), window_(window) {
     QMenu* languages = bar->addMenu(GetDisplayString("SWITCHLANGUAGE"));
     for (int id = kFirstLanguageMenuItem; id <= kLastLanguageMenuItem; ++id) {
-        QAction* item = languages->addAction(
-            GetDisplayString(kLanguageItemKeys[id - kFirstLanguageMenuItem]));
+        QAction* item =
+            languages->addAction(GetDisplayString(kLanguageItemKeys[id - kFirstLanguageMenuItem]));
         item->setData(id);
         connect(item, &QAction::triggered, this, [this, id] { Run(id); });
     }
@@ -57,9 +57,9 @@ bool SystemMenu::Run(int id) {
 
 void SystemMenu::SwitchLanguageItem(int id) {
     const LanguageSwitchMessage box = SwitchLanguage(LanguageCodeForMenuItem(id));
-    prompt_.ShowMessage(box.text, box.caption,
-                        box.icon == MessageIcon::Error ? PromptIcon::kError
-                                                       : PromptIcon::kInformation);
+    prompt_.ShowMessage(
+        box.text, box.caption,
+        box.icon == MessageIcon::Error ? PromptIcon::kError : PromptIcon::kInformation);
 }
 
 void SystemMenu::ShowAbout() {

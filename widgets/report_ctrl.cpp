@@ -3,6 +3,8 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 
+#include <algorithm>
+
 #include "devicelist/device_list_model.h"
 
 namespace camfleet {
@@ -38,8 +40,10 @@ void CReportCtrl::SetDeviceModel(QAbstractItemModel* source) {
 void CReportCtrl::SetColumnWidths(const DeviceColumnWidths& widths) {
     for (int column = 0; column < int(widths.size()); ++column) {
         setColumnHidden(column, widths[column] == 0);
+        // A header text wider than its column widens the column so the header stays legible.
         if (widths[column] > 0)
-            setColumnWidth(column, widths[column]);
+            setColumnWidth(column,
+                           std::max(widths[column], horizontalHeader()->sectionSizeHint(column)));
     }
 }
 

@@ -22,7 +22,7 @@ public:
     void SetDeviceModel(QAbstractItemModel* source);
     QAbstractItemModel* DeviceModel() const { return proxy_.sourceModel(); }
 
-    // Widths in pixels; 0 hides a column.
+    // Widths in pixels; 0 hides a column. A column is never narrower than its header text.
     void SetColumnWidths(const DeviceColumnWidths& widths);
 
     // A header click: sorts by `column` in the order SortOrderAfterClick gives.
