@@ -27,16 +27,6 @@ constexpr int kMergeIntervalMs = 200;    // the window's list merge timer
 constexpr int kSearchIntervalMs = 1000;  // the window's search request timer
 constexpr int kCheckIntervalMs = 50;
 
-// True once at least `expected` rows are listed and every row's login has ended.
-bool AllSettled(const DeviceListModel& model, int expected) {
-    if (model.Count() < expected)
-        return false;
-    for (int row = 0; row < model.Count(); ++row)
-        if (!LoginSettled(model, row))
-            return false;
-    return true;
-}
-
 // Searches and merges until every camera is settled (after at least `minimumMs`) or the time
 // is up, as the window's timers do.
 void RunUntilSettled(SearchSession& session, DeviceListSync& sync, const DeviceListModel& model,
@@ -49,7 +39,7 @@ void RunUntilSettled(SearchSession& session, DeviceListSync& sync, const DeviceL
                      [&] { session.searcher().SendSearchMessage(kMsgSearch, nullptr, 0); });
     QObject::connect(&check, &QTimer::timeout, [&] {
         if (clock.elapsed() >= seconds * 1000 ||
-            (clock.elapsed() >= minimumMs && AllSettled(model, expected)))
+            (clock.elapsed() >= minimumMs && AllLoginsSettled(model, expected)))
             loop.quit();
     });
     clock.start();

@@ -83,4 +83,13 @@ bool LoginSettled(const DeviceListModel& model, int row) {
     return !model.CellText(row, kColumnState).isEmpty();
 }
 
+bool AllLoginsSettled(const DeviceListModel& model, int expected) {
+    if (model.Count() < expected)
+        return false;
+    for (int row = 0; row < model.Count(); ++row)
+        if (!LoginSettled(model, row))
+            return false;
+    return true;
+}
+
 }  // namespace camfleet

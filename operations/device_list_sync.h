@@ -64,5 +64,7 @@ private:
 // version, or the text of a failed version query), or not logged in with a state text (a
 // refused or failed login). False while the SDK is still connecting.
 bool LoginSettled(const DeviceListModel& model, int row);
+// At least `expected` rows, each LoginSettled.
+bool AllLoginsSettled(const DeviceListModel& model, int expected);
 
 }  // namespace camfleet

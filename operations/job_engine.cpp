@@ -167,9 +167,13 @@ JobEngine::~JobEngine() {
     // Records still queued for this object are freed by Qt with their posted calls.
 }
 
-// SDK thread: copy and post. -1 when the record cannot be allocated (the event is lost).
-int JobEngine::OnStatusHook(int handle, int type, const void* data, void* user) {
-    std::shared_ptr<StatusMessage> m(MakeStatusMessage(handle, type, data));
+// SDK thread: posts `message` to the engine `user` for `handler`; -1 when the record could
+// not be allocated (the event is lost). The record is freed after the call, or with the
+// posted call when the engine is gone first.
+template <typename Message>
+int JobEngine::Post(std::unique_ptr<Message> made, void* user,
+                    void (JobEngine::*handler)(const Message&)) {
+    std::shared_ptr<Message> m(std::move(made));
     if (!m)
         return -1;
     std::lock_guard lock(hookTargetMutex);
@@ -177,21 +181,16 @@ int JobEngine::OnStatusHook(int handle, int type, const void* data, void* user) 
         return 0;
     JobEngine* engine = hookTarget;
     QMetaObject::invokeMethod(
-        engine, [engine, m] { engine->HandleStatus(*m); }, Qt::QueuedConnection);
+        engine, [engine, m, handler] { (engine->*handler)(*m); }, Qt::QueuedConnection);
     return 0;
 }
 
+int JobEngine::OnStatusHook(int handle, int type, const void* data, void* user) {
+    return Post(MakeStatusMessage(handle, type, data), user, &JobEngine::HandleStatus);
+}
+
 int JobEngine::OnResponseHook(int handle, uint32_t codeWord, const char* text, void* user) {
-    std::shared_ptr<ResponseMessage> m(MakeResponseMessage(handle, codeWord, text));
-    if (!m)
-        return -1;
-    std::lock_guard lock(hookTargetMutex);
-    if (hookTarget == nullptr || hookTarget != user)
-        return 0;
-    JobEngine* engine = hookTarget;
-    QMetaObject::invokeMethod(
-        engine, [engine, m] { engine->HandleResponse(*m); }, Qt::QueuedConnection);
-    return 0;
+    return Post(MakeResponseMessage(handle, codeWord, text), user, &JobEngine::HandleResponse);
 }
 
 void JobEngine::SetState(int row, const char* key) {

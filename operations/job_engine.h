@@ -118,6 +118,9 @@ signals:
 private:
     static int OnStatusHook(int handle, int type, const void* data, void* user);
     static int OnResponseHook(int handle, uint32_t codeWord, const char* text, void* user);
+    template <typename Message>
+    static int Post(std::unique_ptr<Message> message, void* user,
+                    void (JobEngine::*handler)(const Message&));
 
     void SetState(int row, const char* key);
     void ClearLogin(DeviceRecord* record);

@@ -1,0 +1,47 @@
+#pragma once
+// Shared pieces of the list and engine tests: a device list with records made from answers,
+// and display texts that must exist for the state checks to mean anything.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "device/xml_messages.h"
+#include "devicelist/device_list_model.h"
+#include "discovery/search_answer.h"
+#include "qt_application.h"
+#include "resources/display_strings.h"
+
+namespace camfleet::testing {
+
+inline SearchAnswer Answer(const char* serial, const char* ip = "127.0.0.1", int port = 1) {
+    SearchAnswer a = EmptySearchAnswer();
+    CopyField(a.serialNumber, serial);
+    CopyField(a.network.ipAddress, ip);
+    a.streamAccess.ptzPort = port;
+    return a;
+}
+
+// Appends a row for `serial` with `handle` and the logged-in flag; returns its index.
+inline int AddRow(DeviceListModel& model, const char* serial, int handle, bool loggedIn) {
+    auto r = std::make_unique<DeviceRecord>();
+    std::memset(r.get(), 0, sizeof *r);
+    r->answer = Answer(serial);
+    CopyField(r->key, serial);
+    r->loggedIn = loggedIn ? 1 : 0;
+    const int row = model.AppendRow(std::move(r));
+    model.SetLoginHandle(row, handle);
+    return row;
+}
+
+// The display text of `key`; fails the test when the strings file lacks it (an empty text
+// would make every state comparison pass).
+inline QString Shown(const char* key) {
+    const QString text = GetDisplayString(key);
+    EXPECT_FALSE(text.isEmpty()) << key;
+    return text;
+}
+
+}  // namespace camfleet::testing
