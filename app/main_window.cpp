@@ -63,6 +63,8 @@ CRoRudAzovorErarDlg::CRoRudAzovorErarDlg(WindowOptions options, QWidget* parent)
 
 CRoRudAzovorErarDlg::~CRoRudAzovorErarDlg() {
     Shutdown();
+    // The controls refer to the settings and the model: they go first, while both exist.
+    delete takeCentralWidget();
 }
 
 void CRoRudAzovorErarDlg::Initialise() {

@@ -237,6 +237,19 @@ private slots:
         QCOMPARE(CSaveParam().defaultPassword, QString("new"));
     }
 
+    void keyPromptShowsDisplayTexts() {
+        RecordingPrompt window;
+        KeyPrompt prompt(window);
+        prompt.ShowMessage("MSGTIP13", "ERROR", PromptIcon::kError);
+        QVERIFY(!prompt.AskYesNo("TEXT21", "TEXT21"));
+        QCOMPARE(window.messages.size(), size_t(2));
+        QCOMPARE(window.messages[0].text, GetDisplayString("MSGTIP13"));
+        QCOMPARE(window.messages[0].caption, GetDisplayString("ERROR"));
+        QVERIFY(window.messages[0].icon == PromptIcon::kError);
+        QCOMPARE(window.messages[1].caption, GetDisplayString("TEXT21"));
+        QVERIFY(!window.messages[0].text.isEmpty());
+    }
+
     void titleTextsAndMaximising() {
         WindowOptions options = LabWindowOptions(FreeUdpPort(), &prompt_);
         options.maximiseAfterShow = true;
