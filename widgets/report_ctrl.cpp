@@ -34,7 +34,21 @@ CReportCtrl::CReportCtrl(QWidget* parent) : QTableView(parent), proxy_(this) {
 
 void CReportCtrl::SetDeviceModel(QAbstractItemModel* source) {
     proxy_.setSourceModel(source);
+    ForgetSortOrder();
+    // An emptied list (a new search) is no longer sorted.
+    const auto forgetWhenEmpty = [this] {
+        if (proxy_.sourceModel() && proxy_.sourceModel()->rowCount() == 0)
+            ForgetSortOrder();
+    };
+    connect(source, &QAbstractItemModel::rowsRemoved, this, forgetWhenEmpty);
+    connect(source, &QAbstractItemModel::modelReset, this, forgetWhenEmpty);
+}
+
+void CReportCtrl::ForgetSortOrder() {
     sortColumn_ = -1;
+    sortOrder_ = Qt::AscendingOrder;
+    proxy_.sort(-1);
+    horizontalHeader()->setSortIndicatorShown(false);
 }
 
 void CReportCtrl::SetColumnWidths(const DeviceColumnWidths& widths) {

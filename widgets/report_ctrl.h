@@ -27,6 +27,8 @@ public:
 
     // A header click: sorts by `column` in the order SortOrderAfterClick gives.
     void SortByHeaderClick(int column);
+    // Back to the model's own row order (also done when the list is emptied).
+    void ForgetSortOrder();
     int SortColumn() const { return sortColumn_; }
     Qt::SortOrder SortOrder() const { return sortOrder_; }
 

@@ -107,6 +107,7 @@ private slots:
         model.AppendRow(std::move(record));
         QCOMPARE(ShownColumn(kColumnIp).last(), QString("127.0.60.200"));
         model.Clear();
+        QCOMPARE(List()->SortColumn(), -1);  // an emptied list is no longer sorted
         QVERIFY(DriveSearch(*window_, [&] { return model.Count() == kCameras; }));
     }
 
