@@ -1,6 +1,6 @@
 #include "app/option_boxes.h"
 
-#include <QHBoxLayout>
+#include <QGridLayout>
 
 #include "resources/save_param.h"
 
@@ -26,11 +26,14 @@ OptionBoxes::OptionBoxes(CSaveParam& settings, std::function<void(bool)> setPrin
       fullScreenStream_(new QCheckBox(this)),
       qr_(new QCheckBox(this)),
       printMode_(new QCheckBox(this)) {
-    auto* layout = new QHBoxLayout(this);
+    // Two rows of two, so that long texts of any language fit at 1366 pixels.
+    auto* layout = new QGridLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    for (QCheckBox* box : {audio_, fullScreenStream_, qr_, printMode_})
-        layout->addWidget(box);
-    layout->addStretch(1);
+    layout->addWidget(audio_, 0, 0, Qt::AlignLeft);
+    layout->addWidget(qr_, 0, 1, Qt::AlignLeft);
+    layout->addWidget(fullScreenStream_, 1, 0, Qt::AlignLeft);
+    layout->addWidget(printMode_, 1, 1, Qt::AlignLeft);
+    layout->setColumnStretch(2, 1);
     BindToSetting(audio_, settings, &CSaveParam::openAudio);
     BindToSetting(fullScreenStream_, settings, &CSaveParam::fullScreenStreamSwitch);
     BindToSetting(qr_, settings, &CSaveParam::qrShown);
