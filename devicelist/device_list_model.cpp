@@ -175,19 +175,19 @@ void DeviceListModel::sort(int column, Qt::SortOrder order) {
         return;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
-    std::vector<std::size_t> order_(rows_.size());
-    for (std::size_t i = 0; i < order_.size(); ++i)
-        order_[i] = i;
-    std::stable_sort(order_.begin(), order_.end(), [&](std::size_t x, std::size_t y) {
+    std::vector<std::size_t> permutation(rows_.size());
+    for (std::size_t i = 0; i < permutation.size(); ++i)
+        permutation[i] = i;
+    std::stable_sort(permutation.begin(), permutation.end(), [&](std::size_t x, std::size_t y) {
         const int c = CompareCells(rows_[x].cells[column], rows_[y].cells[column]);
         return order == Qt::AscendingOrder ? c < 0 : c > 0;
     });
     std::vector<Row> sorted;
     sorted.reserve(rows_.size());
     std::vector<int> newRowOf(rows_.size());
-    for (std::size_t i = 0; i < order_.size(); ++i) {
-        newRowOf[order_[i]] = static_cast<int>(i);
-        sorted.push_back(std::move(rows_[order_[i]]));
+    for (std::size_t i = 0; i < permutation.size(); ++i) {
+        newRowOf[permutation[i]] = static_cast<int>(i);
+        sorted.push_back(std::move(rows_[permutation[i]]));
     }
     rows_ = std::move(sorted);
     QModelIndexList after;

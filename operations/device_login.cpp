@@ -1,5 +1,7 @@
 #include "operations/device_login.h"
 
+#include <cstring>
+
 #include "device/sdk/qv_netsdk_ipc.h"
 #include "resources/save_param.h"
 

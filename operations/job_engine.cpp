@@ -150,12 +150,17 @@ JobEngine::JobEngine(DeviceListModel* model, QObject* parent) : QObject(parent),
 }
 
 JobEngine::~JobEngine() {
+    bool installed = false;
     {
         std::lock_guard lock(hookTargetMutex);
-        hookTarget = nullptr;
+        installed = hookTarget == this;
+        if (installed)
+            hookTarget = nullptr;
     }
-    QV_NETSDK_IPC_SetStatusEventCallBack(nullptr, nullptr);
-    QV_NETSDK_IPC_SetAUXResponseCallBack(nullptr, nullptr);
+    if (installed) {
+        QV_NETSDK_IPC_SetStatusEventCallBack(nullptr, nullptr);
+        QV_NETSDK_IPC_SetAUXResponseCallBack(nullptr, nullptr);
+    }
     {
         std::lock_guard lock(queryMutex_);
         stopQueries_ = true;

@@ -176,7 +176,7 @@ void ControlServer::ServeOnce(std::vector<Callback>* calls) {
         const auto it = connections_.find(static_cast<uint64_t>(owners[i]));
         if (it != connections_.end() && !it->second.dead &&
             (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) != 0)
-            Read(it->first, it->second, now, calls);
+            Read(it->second, now, calls);
     }
     SendDelayed(now, calls);
     for (auto it = connections_.begin(); it != connections_.end();) {
@@ -213,8 +213,7 @@ void ControlServer::Accept(int id, Clock::time_point now) {
     }
 }
 
-void ControlServer::Read(uint64_t, Connection& c, Clock::time_point now,
-                         std::vector<Callback>* calls) {
+void ControlServer::Read(Connection& c, Clock::time_point now, std::vector<Callback>* calls) {
     const int got = sdk::ReceiveSome(c.fd, &c.in);
     if (!c.in.empty()) {
         c.parser.Feed(c.in.data(), c.in.size());

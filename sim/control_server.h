@@ -77,7 +77,7 @@ private:
     void Run();
     void ServeOnce(std::vector<Callback>* callbacks);
     void Accept(int id, Clock::time_point now);
-    void Read(uint64_t key, Connection& c, Clock::time_point now, std::vector<Callback>* calls);
+    void Read(Connection& c, Clock::time_point now, std::vector<Callback>* calls);
     bool HandleFrame(Connection& c, sdk::Frame& frame, Clock::time_point now,
                      std::vector<Callback>* calls);
     void Answer(Connection& c, const sdk::Frame& request, ControlCamera::Reply reply,

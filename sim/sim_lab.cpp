@@ -4,6 +4,7 @@
 
 #include <future>
 
+#include "resources/log.h"
 #include "sim/lab_socket.h"
 #include "sim/lab_worker.h"
 
@@ -22,6 +23,27 @@ void RaiseDescriptorLimit() {
         return;
     limit.rlim_cur = limit.rlim_max;
     setrlimit(RLIMIT_NOFILE, &limit);
+}
+
+// What the camera-control side needs of a lab camera.
+ControlIdentity ControlIdentityOf(const CameraProfile& p) {
+    ControlIdentity id;
+    id.serialNumber = p.serialNumber;
+    id.model = p.model;
+    id.firmwareVersion = p.version;
+    id.macAddress = p.macAddress;
+    id.ipAddress = p.ipAddress;
+    id.netmask = p.netmask;
+    id.gateway = p.gateway;
+    id.dns1 = p.dns1;
+    id.dns2 = p.dns2;
+    id.dhcp = p.dhcp;
+    id.sdkPort = static_cast<uint16_t>(p.ptzPort);
+    id.rtspPort = p.videoPort;
+    id.webPort = p.webPort;
+    id.username = p.username;
+    id.password = p.password;
+    return id;
 }
 
 }  // namespace
@@ -61,7 +83,7 @@ int SimLab::Start(const LabOptions& options, std::string* error) {
 }
 
 // Every camera serves the camera-control protocol on its address and PTZPort; an SDK reboot
-// or restore silences its discovery side as a discovery reboot does.
+// or restore silences its discovery side as a discovery reboot does. Control id i is camera i.
 int SimLab::StartControl(std::string* error) {
     control_ = std::make_unique<ControlServer>();
     control_->SetNetworkNamespace(lan_.NamespaceFd());
@@ -72,19 +94,26 @@ int SimLab::StartControl(std::string* error) {
             profiles.push_back(camera.profile());
     }
     for (std::size_t i = 0; i < profiles.size(); ++i) {
-        const CameraProfile& p = profiles[i];
-        ControlIdentity id{p.serialNumber, p.model, p.version, "V1.0", p.macAddress,
-                           p.ipAddress, p.netmask, p.gateway, p.dns1, p.dns2, p.dhcp,
-                           static_cast<uint16_t>(p.ptzPort), p.videoPort, p.webPort, p.username,
-                           p.password};
+        ControlIdentity id = ControlIdentityOf(profiles[i]);
         ControlCallbacks callbacks;
         callbacks.onRestart = [this, i](bool restore) {
             std::lock_guard lock(mutex_);
             cameras_[i].Restart(clock_(), restore);
         };
-        if (control_->AddCamera(id, std::move(callbacks), error) < 0)
-            return -1;
-        control_->SetRestartTime(static_cast<int>(i), options_.rebootSilence);
+        int control = control_->AddCamera(id, callbacks, error);
+        if (control < 0) {
+            // Its port is taken (another lab on the same addresses, as in parallel tests):
+            // its control side listens on a free port instead, which control().Port tells;
+            // the discovery answer keeps the configured PTZPort.
+            id.sdkPort = 0;
+            control = control_->AddCamera(id, std::move(callbacks), error);
+            if (control < 0)
+                return -1;
+            LogMessage("lab camera %zu: SDK port %d taken, camera control on port %u\n", i,
+                       profiles[i].ptzPort, static_cast<unsigned>(control_->Port(control)));
+        }
+        error->clear();
+        control_->SetRestartTime(control, options_.rebootSilence);
     }
     control_->Start();
     return 0;

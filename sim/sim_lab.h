@@ -69,7 +69,8 @@ public:
     // Address of the PC end of LAN subnet k ("" in a loopback lab).
     std::string PcAddress(int k) const;
     // The camera-control side of every camera (docs/camera-protocol.md): camera i is
-    // control id i, listening on its address and its PTZPort. Valid between Start and Stop.
+    // control id i, listening on its address and its PTZPort (on a free port that
+    // control().Port(i) tells when the PTZPort was taken). Valid between Start and Stop.
     ControlServer& control() { return *control_; }
 
 private:

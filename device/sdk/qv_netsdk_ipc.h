@@ -22,34 +22,34 @@ extern "C" {
 
 /* ---- Error codes ---------------------------------------------------------------------- */
 #define QV_OK 0
-#define QV_ERR_NOT_INIT (-1)       /* QV_NETSDK_IPC_Init was not called */
-#define QV_ERR_PARAM (-2)          /* a null pointer, an empty address, a bad port or size */
-#define QV_ERR_HANDLE (-3)         /* no such login handle */
-#define QV_ERR_NOT_CONNECTED (-4)  /* the session is not logged in (yet, or any more) */
-#define QV_ERR_SEND (-5)           /* the request could not be sent */
-#define QV_ERR_TIMEOUT (-6)        /* no answer in time (synchronous calls only) */
-#define QV_ERR_REFUSED (-7)        /* the camera answered with a failure status */
+#define QV_ERR_NOT_INIT (-1)      /* QV_NETSDK_IPC_Init was not called */
+#define QV_ERR_PARAM (-2)         /* a null pointer, an empty address, a bad port or size */
+#define QV_ERR_HANDLE (-3)        /* no such login handle */
+#define QV_ERR_NOT_CONNECTED (-4) /* the session is not logged in (yet, or any more) */
+#define QV_ERR_SEND (-5)          /* the request could not be sent */
+#define QV_ERR_TIMEOUT (-6)       /* no answer in time (synchronous calls only) */
+#define QV_ERR_REFUSED (-7)       /* the camera answered with a failure status */
 #define QV_ERR_NO_MEMORY (-8)
-#define QV_ERR_FILE (-9)           /* a local file could not be read or written */
+#define QV_ERR_FILE (-9) /* a local file could not be read or written */
 
 /* ---- Status events (type argument of the status hook) ---------------------------------- */
-#define QV_EVENT_DISCONNECTED 2     /* an established session was lost */
-#define QV_EVENT_CONNECT_FAILED 3   /* the camera could not be reached */
-#define QV_EVENT_LOGGED_IN 4        /* login accepted; the handle is usable */
-#define QV_EVENT_AUTH_FAILED 5      /* user name or password refused */
+#define QV_EVENT_DISCONNECTED 2   /* an established session was lost */
+#define QV_EVENT_CONNECT_FAILED 3 /* the camera could not be reached */
+#define QV_EVENT_LOGGED_IN 4      /* login accepted; the handle is usable */
+#define QV_EVENT_AUTH_FAILED 5    /* user name or password refused */
 #define QV_EVENT_TALK_STARTED 6
 #define QV_EVENT_TALK_DATA 7
 #define QV_EVENT_TALK_STOPPED 8
-#define QV_EVENT_UPGRADE_DONE 14    /* firmware accepted; the camera restarts */
+#define QV_EVENT_UPGRADE_DONE 14 /* firmware accepted; the camera restarts */
 #define QV_EVENT_UPGRADE_FAILED 15
-#define QV_EVENT_FILE_DONE 16       /* file transfer finished; data: RESPONSE_PARAM text */
+#define QV_EVENT_FILE_DONE 16 /* file transfer finished; data: RESPONSE_PARAM text */
 #define QV_EVENT_FILE_FAILED 17
-#define QV_EVENT_ALARM 23           /* data: QV_ALARM_INFO (168 bytes) */
-#define QV_EVENT_CUSTOM_MODEL 24    /* data: 536-byte record */
-#define QV_EVENT_RECORD_25 25       /* data: 276-byte record */
-#define QV_EVENT_MEDIA_INFO 30      /* data: 1,360-byte record */
-#define QV_EVENT_BUSY 32            /* the camera is busy with another client's request */
-#define QV_EVENT_LOGIN_FAILED 34    /* login failed for another reason */
+#define QV_EVENT_ALARM 23        /* data: QV_ALARM_INFO (168 bytes) */
+#define QV_EVENT_CUSTOM_MODEL 24 /* data: 536-byte record */
+#define QV_EVENT_RECORD_25 25    /* data: 276-byte record */
+#define QV_EVENT_MEDIA_INFO 30   /* data: 1,360-byte record */
+#define QV_EVENT_BUSY 32         /* the camera is busy with another client's request */
+#define QV_EVENT_LOGIN_FAILED 34 /* login failed for another reason */
 #define QV_EVENT_TALK_BUSY 35
 #define QV_EVENT_TALK_PARAM_ERROR 36
 #define QV_EVENT_TALK_NOT_SUPPORTED 37
@@ -59,8 +59,8 @@ extern "C" {
 /* Status hook: (login handle, event type, data, user) -> 0. Data is a zero-terminated text,
  * or a fixed record for types 23 (168 bytes), 24 (536), 25 (276), 30 (1360). Valid only for
  * the duration of the call. */
-typedef int (*QV_NETSDK_IPC_StatusEventCallBack)(int loginHandle, int eventType,
-                                                 const void* data, void* user);
+typedef int (*QV_NETSDK_IPC_StatusEventCallBack)(int loginHandle, int eventType, const void* data,
+                                                 void* user);
 
 /* Response hook: (login handle, code word, response text, user) -> 0. Code word: low 24 bits
  * = command code, top 8 bits = status (0 = success). The text is valid during the call. */
@@ -122,28 +122,28 @@ int QV_NETSDK_IPC_CreateIFrame(int loginHandle, int stream);
 
 /* Video capture (codes 504 read / 524 write). 176 bytes; offsets are part of the contract. */
 typedef struct QV_VIDEO_CAPTURE {
-    int32_t brightness;     /*   0: 0..255 */
-    int32_t contrast;       /*   4: 0..255 */
-    int32_t saturation;     /*   8: 0..255 */
-    int32_t sharpness;      /*  12: 0..255 */
-    int32_t tvSystem;       /*  16: 1 = PAL (50 Hz), 0 = NTSC (60 Hz) */
-    int32_t backLight;      /*  20: 0 off, 1 on */
-    int32_t mirror;         /*  24: horizontal mirror, 0/1 */
-    int32_t flip;           /*  28: vertical flip, 0/1 */
-    int32_t rotation;       /*  32: degrees 0, 90, 180, 270 */
-    int32_t gain;           /*  36: 0..100 */
-    int32_t shutter;        /*  40: 0 auto, else 1/n seconds */
-    int32_t irCutMode;      /*  44: 0 auto, 1 day, 2 night */
-    int32_t ledMode;        /*  48: 0 auto, 1 on, 2 off */
-    int32_t wdr;            /*  52: 0/1 */
-    int32_t wdrLevel;       /*  56: 0..100 */
-    int32_t defog;          /*  60: 0/1 */
-    int32_t defogLevel;     /*  64: 0..100 */
-    int32_t whiteBalance;   /*  68: 0 auto, 1 indoor, 2 outdoor, 3 manual */
-    int32_t noiseFilter;    /*  72: 0..100 */
-    int32_t reserved1[12];  /*  76..123 */
-    int32_t dayNightMode;   /* 124: 0 auto, 1 day, 2 night, 3 forced night (demonstration) */
-    int32_t reserved2[12];  /* 128..175 */
+    int32_t brightness;    /*   0: 0..255 */
+    int32_t contrast;      /*   4: 0..255 */
+    int32_t saturation;    /*   8: 0..255 */
+    int32_t sharpness;     /*  12: 0..255 */
+    int32_t tvSystem;      /*  16: 1 = PAL (50 Hz), 0 = NTSC (60 Hz) */
+    int32_t backLight;     /*  20: 0 off, 1 on */
+    int32_t mirror;        /*  24: horizontal mirror, 0/1 */
+    int32_t flip;          /*  28: vertical flip, 0/1 */
+    int32_t rotation;      /*  32: degrees 0, 90, 180, 270 */
+    int32_t gain;          /*  36: 0..100 */
+    int32_t shutter;       /*  40: 0 auto, else 1/n seconds */
+    int32_t irCutMode;     /*  44: 0 auto, 1 day, 2 night */
+    int32_t ledMode;       /*  48: 0 auto, 1 on, 2 off */
+    int32_t wdr;           /*  52: 0/1 */
+    int32_t wdrLevel;      /*  56: 0..100 */
+    int32_t defog;         /*  60: 0/1 */
+    int32_t defogLevel;    /*  64: 0..100 */
+    int32_t whiteBalance;  /*  68: 0 auto, 1 indoor, 2 outdoor, 3 manual */
+    int32_t noiseFilter;   /*  72: 0..100 */
+    int32_t reserved1[12]; /*  76..123 */
+    int32_t dayNightMode;  /* 124: 0 auto, 1 day, 2 night, 3 forced night (demonstration) */
+    int32_t reserved2[12]; /* 128..175 */
 } QV_VIDEO_CAPTURE;
 
 /* Network (codes 305 read / 325 write). Same layout as the discovery network block. */
@@ -151,7 +151,7 @@ typedef struct QV_VIDEO_CAPTURE {
 typedef struct QV_NETWORK_LAN_CFG {
     char macAddress[18];
     int16_t dhcp;
-    int16_t allNet;  /* ONVIF all-net flag */
+    int16_t allNet; /* ONVIF all-net flag */
     char ipAddress[64];
     char netmask[64];
     char gateway[64];
@@ -162,13 +162,13 @@ typedef struct QV_NETWORK_LAN_CFG {
 
 /* Audio capture (codes 507 read / 527 write). 24 bytes; offsets are part of the contract. */
 typedef struct QV_AUDIO_CAPTURE {
-    int32_t inputType;        /*  0: 0 microphone, 1 line in */
-    int32_t sampleRate;       /*  4: Hz */
-    int32_t encoding;         /*  8: 0 G.711A, 1 G.711U, 2 AAC, 3 PCM */
-    int16_t captureVolume;    /* 12: 0..100 */
-    int16_t playbackVolume;   /* 14: 0..100 */
-    int32_t echoCancel;       /* 16: 0/1 */
-    int32_t keyAnswer;        /* 20: 0 disabled, 1 enabled */
+    int32_t inputType;      /*  0: 0 microphone, 1 line in */
+    int32_t sampleRate;     /*  4: Hz */
+    int32_t encoding;       /*  8: 0 G.711A, 1 G.711U, 2 AAC, 3 PCM */
+    int16_t captureVolume;  /* 12: 0..100 */
+    int16_t playbackVolume; /* 14: 0..100 */
+    int32_t echoCancel;     /* 16: 0/1 */
+    int32_t keyAnswer;      /* 20: 0 disabled, 1 enabled */
 } QV_AUDIO_CAPTURE;
 
 char* QV_NETSDK_IPC_XMLGET_VideoCaptureConfig(const QV_VIDEO_CAPTURE* capture);
@@ -180,7 +180,7 @@ int QV_NETSDK_IPC_Media_getAudioCaptureByXml(const char* xml, QV_AUDIO_CAPTURE* 
 void QV_NETSDK_IPC_XMLGET_SAFE_FREE(char* text);
 
 #ifdef __cplusplus
-}  /* extern "C" */
+} /* extern "C" */
 
 static_assert(sizeof(QV_VIDEO_CAPTURE) == 176);
 static_assert(offsetof(QV_VIDEO_CAPTURE, tvSystem) == 16);

@@ -11,6 +11,10 @@ namespace camfleet::sdk {
 
 namespace {
 
+// Handles keep counting across Cleanup and Init, so a handle kept from before a restart of
+// the SDK never names a new session.
+std::atomic<int> g_nextHandle{1};
+
 uint32_t CodeWord(uint32_t code, int32_t status) {
     return (static_cast<uint32_t>(status & 0xFF) << 24) | (code & kCodeMask);
 }
@@ -64,8 +68,10 @@ int Engine::Login(LoginTarget target) {
         if (stopping_)
             return QV_ERR_NOT_INIT;
         do {
-            handle = nextHandle_;
-            nextHandle_ = nextHandle_ == INT32_MAX ? 1 : nextHandle_ + 1;
+            int next = g_nextHandle.load();
+            do {
+                handle = next;
+            } while (!g_nextHandle.compare_exchange_weak(next, next == INT32_MAX ? 1 : next + 1));
         } while (handles_.count(handle) != 0);
         handles_[handle] = std::make_shared<HandleState>();
         reconnect = defaultReconnect_;

@@ -68,10 +68,9 @@ private:
     void OnLoggedIn(int handle, bool loggedIn) override;
 
     const SdkTiming timing_;
-    std::mutex mutex_;  // guards handles_, commands_, nextHandle_, stopping_, defaultReconnect_
+    std::mutex mutex_;  // guards handles_, commands_, stopping_, defaultReconnect_
     std::unordered_map<int, std::shared_ptr<HandleState>> handles_;
     std::vector<Command> commands_;
-    int nextHandle_ = 1;
     bool stopping_ = false;
     bool defaultReconnect_ = true;
     WakePipe wake_;

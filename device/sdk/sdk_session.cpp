@@ -41,7 +41,7 @@ bool RaisedBySdk(uint32_t type) {
 
 }  // namespace
 
-void SyncWaiter::Finish(int32_t status, std::string) {
+void SyncWaiter::Finish(int32_t status) {
     std::lock_guard lock(mutex_);
     if (done_)
         return;

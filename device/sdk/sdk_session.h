@@ -20,10 +20,10 @@ namespace camfleet::sdk {
 
 using Clock = std::chrono::steady_clock;
 
-// A caller blocked in a synchronous SDK call waits here for the answer's status and text.
+// A caller blocked in a synchronous SDK call waits here for the answer's status.
 class SyncWaiter {
 public:
-    void Finish(int32_t status, std::string text = {});  // the first call counts
+    void Finish(int32_t status);  // the first call counts
     // false when `limit` passed first.
     bool Wait(std::chrono::milliseconds limit, int32_t* status);
 

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "device/sdk/qv_netsdk_ipc.h"
 #include "operations/job_engine.h"
@@ -22,8 +24,11 @@ protected:
         row_ = AddRow(model_, "S1", kHandle, true);
         other_ = AddRow(model_, "S2", kHandle + 1, true);
     }
+    // Fixed-record types read their whole record: the text sits in a buffer large enough.
     void Status(int type, const std::string& text = {}, int handle = kHandle) {
-        engine_.HandleStatus(*MakeStatusMessage(handle, type, text.c_str()));
+        std::vector<char> data(std::max<std::size_t>(text.size() + 1, 1360), '\0');
+        std::copy(text.begin(), text.end(), data.begin());
+        engine_.HandleStatus(*MakeStatusMessage(handle, type, data.data()));
     }
     void Answer(int code, int status, const std::string& text, int handle = kHandle) {
         const uint32_t word = (static_cast<uint32_t>(status) << 24) | static_cast<uint32_t>(code);
