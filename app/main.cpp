@@ -82,12 +82,14 @@ int main(int argc, char** argv) {
 
     camfleet::CRoRudAzovorErarDlg window(windowOptions);
     window.show();
+    bool screenshotFailed = false;
     if (!options.screenshot.isEmpty()) {
         // Without a window manager (Xvfb) maximising does nothing: fill the screen instead.
         QTimer::singleShot(500, &window,
                            [&] { window.setGeometry(window.screen()->availableGeometry()); });
         QTimer::singleShot(options.screenshotDelayMs, &window, [&] {
-            if (!window.grab().save(options.screenshot))
+            screenshotFailed = !window.grab().save(options.screenshot);
+            if (screenshotFailed)
                 std::fprintf(stderr, "camfleet: cannot write %s\n", qPrintable(options.screenshot));
             window.close();
         });
@@ -95,5 +97,5 @@ int main(int argc, char** argv) {
     const int status = app.exec();
     window.Shutdown();
     lab.Stop();
-    return status;
+    return screenshotFailed ? 1 : status;
 }
