@@ -207,17 +207,31 @@ void JobEngine::ClearLogin(DeviceRecord* record) {
     record->upgrading = 0;
 }
 
+int JobEngine::TakeRow(int handle) {
+    const int row = model_->FindRowByHandle(handle);
+    ++(row < 0 ? dropped_ : handled_);
+    return row;
+}
+
 void JobEngine::HandleStatus(const StatusMessage& m) {
-    const int row = model_->FindRowByHandle(m.handle);
-    DeviceRecord* record = model_->Record(row);
-    if (record == nullptr) {
-        ++dropped_;
-        emit MessageHandled();
-        return;
-    }
-    ++handled_;
     if (IsTalkEvent(m.type) && talkEvent)
         talkEvent(m);
+    const int row = TakeRow(m.handle);
+    if (row >= 0)
+        ApplyStatus(row, model_->Record(row), m);
+    emit MessageHandled();
+}
+
+void JobEngine::HandleResponse(const ResponseMessage& m) {
+    if (talkAnswer && (m.code == 504 || m.code == 507 || m.code == 1021 || m.code == 1022))
+        talkAnswer(m);
+    const int row = TakeRow(m.handle);
+    if (row >= 0)
+        ApplyResponse(row, model_->Record(row), m);
+    emit MessageHandled();
+}
+
+void JobEngine::ApplyStatus(int row, DeviceRecord* record, const StatusMessage& m) {
     const auto rule = std::find_if(std::begin(kEventRules), std::end(kEventRules),
                                    [&](const EventRule& r) { return r.type == m.type; });
     if (rule != std::end(kEventRules)) {
@@ -259,20 +273,9 @@ void JobEngine::HandleStatus(const StatusMessage& m) {
                 break;  // other types are not shown
         }
     }
-    emit MessageHandled();
 }
 
-void JobEngine::HandleResponse(const ResponseMessage& m) {
-    if (talkAnswer && (m.code == 504 || m.code == 507 || m.code == 1021 || m.code == 1022))
-        talkAnswer(m);
-    const int row = model_->FindRowByHandle(m.handle);
-    DeviceRecord* record = model_->Record(row);
-    if (record == nullptr) {
-        ++dropped_;
-        emit MessageHandled();
-        return;
-    }
-    ++handled_;
+void JobEngine::ApplyResponse(int row, DeviceRecord* record, const ResponseMessage& m) {
     if (IsConfigurationWrite(m.code)) {
         SetState(row, m.status == 0 ? DisplayKey("SET_OK") : DisplayKey("SET_FAILED"));
     } else if (m.code == kCtlFileSystemVersion) {
@@ -294,7 +297,6 @@ void JobEngine::HandleResponse(const ResponseMessage& m) {
         if (continuation)
             continuation(row, m);
     }
-    emit MessageHandled();
 }
 
 bool JobEngine::UpgradeWatch() {

@@ -122,6 +122,11 @@ private:
     static int Post(std::unique_ptr<Message> message, void* user,
                     void (JobEngine::*handler)(const Message&));
 
+    // The row of `handle`, counting the record as handled, or as dropped when there is none
+    // (-1).
+    int TakeRow(int handle);
+    void ApplyStatus(int row, DeviceRecord* record, const StatusMessage& message);
+    void ApplyResponse(int row, DeviceRecord* record, const ResponseMessage& message);
     void SetState(int row, const char* key);
     void ClearLogin(DeviceRecord* record);
     void StartFollowUp(int handle);
