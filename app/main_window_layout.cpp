@@ -1,0 +1,118 @@
+// The main window's controls and their arrangement: the search bar on top, the device list
+// taking the space, the select-all box and the status line under it, and the command groups
+// along the bottom.
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "app/account_controls.h"
+#include "app/control_ids.h"
+#include "app/key_filter.h"
+#include "app/list_commands.h"
+#include "app/main_window.h"
+#include "app/option_boxes.h"
+#include "app/path_controls.h"
+#include "app/search_controls.h"
+#include "resources/display_strings.h"
+#include "widgets/dialog_preview.h"
+#include "widgets/report_ctrl.h"
+
+namespace camfleet {
+
+namespace {
+
+QGroupBox* Group(const QString& title, QWidget* content, QWidget* parent) {
+    auto* group = new QGroupBox(title, parent);
+    auto* layout = new QVBoxLayout(group);
+    layout->setContentsMargins(8, 6, 8, 6);
+    layout->addWidget(content);
+    layout->addStretch(1);
+    return group;
+}
+
+}  // namespace
+
+void CRoRudAzovorErarDlg::BuildControls() {
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(8, 6, 8, 6);
+    layout->setSpacing(6);
+
+    SearchHooks hooks;
+    hooks.clearDevices = [this] { ClearForSearch(); };
+    hooks.syncDevices = [this] { SyncTick(); };
+    hooks.printMode = [this] { return sync_.PrintMode(); };
+    hooks.stateChanged = [this] { UpdateStatusLine(); };
+    search_ =
+        new SearchControls(searcher_, std::move(hooks), windowOptions_.searcher.labMode, central);
+    layout->addWidget(search_);
+
+    list_ = new CReportCtrl(central);
+    list_->SetDeviceModel(&model_);
+    layout->addWidget(list_, 1);
+    preview_ = new CDialogPreview(list_);
+    connect(list_, &CReportCtrl::clickedOutsideRows, preview_,
+            [this] { preview_->ShowForRow(-1); });
+
+    auto* listBar = new QHBoxLayout;
+    checkAll_ = new QCheckBox(central);
+    statusLine_ = new QLabel(central);
+    statusLine_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    listBar->addWidget(checkAll_);
+    listBar->addSpacing(16);
+    listBar->addWidget(statusLine_, 1);
+    layout->addLayout(listBar);
+
+    listCommands_ = new DeviceListCommands(list_, &model_, checkAll_, statusLine_, this);
+    listCommands_->SetSearchingQuery([this] { return search_ && search_->IsSearching(); });
+    connect(preview_, &CDialogPreview::webClicked, listCommands_,
+            &DeviceListCommands::OpenWebPageOfRow);
+    QMenu* menu = listCommands_->ContextMenu();
+    menu->addSeparator();
+    QAction* defaultUser = menu->addAction(GetDisplayString("TEXT14"));
+    defaultUser->setData(int(kIdDefaultUserDialog));
+    connect(defaultUser, &QAction::triggered, this, &CRoRudAzovorErarDlg::OpenDefaultUserDialog);
+
+    layout->addWidget(BuildBottomPanel());
+    setCentralWidget(central);
+    keyFilter_ = new KeyFilter(this);
+    qApp->installEventFilter(keyFilter_);
+    resize(1280, 720);
+}
+
+QWidget* CRoRudAzovorErarDlg::BuildBottomPanel() {
+    auto* panel = new QWidget(this);
+    auto* row = new QHBoxLayout(panel);
+    row->setContentsMargins(0, 0, 0, 0);
+    account_ = new AccountControls(settings_, panel);
+    paths_ = new PathControls(settings_, panel);
+    options_ = new OptionBoxes(
+        settings_, [this](bool on) { sync_.SetPrintMode(on); }, panel);
+    row->addWidget(Group(GetDisplayString("TEXT14"), account_, panel), 2);
+    row->addWidget(Group(tr("Firmware and configuration files"), paths_, panel), 5);
+    row->addWidget(Group(tr("Options"), options_, panel), 3);
+    panel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    return panel;
+}
+
+void CRoRudAzovorErarDlg::RegisterControls() {
+    controls_.Add(kIdStartSearch, search_->StartStopButton());
+    controls_.Add(kIdNetcard, search_->NetcardBox());
+    controls_.Add(kIdNetcardLabel, search_->NetcardLabel());
+    controls_.Add(kIdList, list_);
+    controls_.Add(kIdStatusLine, statusLine_);
+    controls_.Add(kIdCheckAll, checkAll_);
+    controls_.Add(kIdAudio, options_->Audio());
+    controls_.Add(kIdFullScreenStream, options_->FullScreenStream());
+    controls_.Add(kIdQrOption, options_->Qr());
+    controls_.Add(kIdPrintMode, options_->PrintMode());
+    controls_.Add(kIdUpgradeFile, paths_->FirmwareFile());
+    controls_.Add(kIdConfigFile, paths_->ConfigFile());
+    controls_.Add(kIdUpgradeDirectory, paths_->UpgradeDirectory());
+    controls_.Add(kIdDefaultUser, account_->User());
+    controls_.Add(kIdDefaultPassword, account_->Password());
+}
+
+}  // namespace camfleet

@@ -1,0 +1,48 @@
+#include "app/qt_prompt.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace camfleet {
+
+namespace {
+
+QMessageBox::Icon BoxIcon(PromptIcon icon) {
+    switch (icon) {
+        case PromptIcon::kWarning:
+            return QMessageBox::Warning;
+        case PromptIcon::kError:
+            return QMessageBox::Critical;
+        case PromptIcon::kQuestion:
+            return QMessageBox::Question;
+        case PromptIcon::kInformation:
+            break;
+    }
+    return QMessageBox::Information;
+}
+
+}  // namespace
+
+void QtPrompt::ShowMessage(const QString& text, const QString& caption, PromptIcon icon) {
+    QMessageBox box(BoxIcon(icon), caption, text, QMessageBox::Ok, parent_);
+    box.exec();
+}
+
+bool QtPrompt::AskYesNo(const QString& text, const QString& caption) {
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
+                    parent_);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QString QtPrompt::ChooseFile(const QString& caption, const QString& filter, bool save) {
+    if (save)
+        return QFileDialog::getSaveFileName(parent_, caption, QString(), filter);
+    return QFileDialog::getOpenFileName(parent_, caption, QString(), filter);
+}
+
+QString QtPrompt::ChooseFolder(const QString& caption) {
+    return QFileDialog::getExistingDirectory(parent_, caption);
+}
+
+}  // namespace camfleet

@@ -1,0 +1,120 @@
+#include "widgets/report_ctrl.h"
+
+#include <QHeaderView>
+#include <QMouseEvent>
+
+#include <algorithm>
+
+#include "devicelist/device_list_model.h"
+
+namespace camfleet {
+
+CReportCtrl::CReportCtrl(QWidget* parent) : QTableView(parent), proxy_(this) {
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setShowGrid(true);
+    setAlternatingRowColors(false);
+    setWordWrap(false);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    setMouseTracking(true);
+    verticalHeader()->hide();
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setSectionsClickable(true);
+    horizontalHeader()->setSortIndicatorShown(false);
+    horizontalHeader()->setStretchLastSection(true);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // Sorting follows the list's own toggle rule, not the header's.
+    setSortingEnabled(false);
+    connect(horizontalHeader(), &QHeaderView::sectionClicked, this,
+            &CReportCtrl::SortByHeaderClick);
+    setModel(&proxy_);
+}
+
+void CReportCtrl::SetDeviceModel(QAbstractItemModel* source) {
+    proxy_.setSourceModel(source);
+    ForgetSortOrder();
+    // An emptied list (a new search) is no longer sorted.
+    const auto forgetWhenEmpty = [this] {
+        if (proxy_.sourceModel() && proxy_.sourceModel()->rowCount() == 0)
+            ForgetSortOrder();
+    };
+    connect(source, &QAbstractItemModel::rowsRemoved, this, forgetWhenEmpty);
+    connect(source, &QAbstractItemModel::modelReset, this, forgetWhenEmpty);
+}
+
+void CReportCtrl::ForgetSortOrder() {
+    sortColumn_ = -1;
+    sortOrder_ = Qt::AscendingOrder;
+    proxy_.sort(-1);
+    horizontalHeader()->setSortIndicatorShown(false);
+}
+
+void CReportCtrl::SetColumnWidths(const DeviceColumnWidths& widths) {
+    for (int column = 0; column < int(widths.size()); ++column) {
+        setColumnHidden(column, widths[column] == 0);
+        // A header text wider than its column widens the column so the header stays legible.
+        if (widths[column] > 0)
+            setColumnWidth(column,
+                           std::max(widths[column], horizontalHeader()->sectionSizeHint(column)));
+    }
+}
+
+void CReportCtrl::SortByHeaderClick(int column) {
+    sortOrder_ = SortOrderAfterClick(column, sortColumn_, sortOrder_);
+    sortColumn_ = column;
+    proxy_.sort(column, sortOrder_);
+    horizontalHeader()->setSortIndicatorShown(true);
+    horizontalHeader()->setSortIndicator(column, sortOrder_);
+}
+
+int CReportCtrl::SourceRowAt(int viewRow) const {
+    if (viewRow < 0 || viewRow >= proxy_.rowCount())
+        return -1;
+    return proxy_.mapToSource(proxy_.index(viewRow, 0)).row();
+}
+
+int CReportCtrl::FirstSelectedRow() const {
+    int first = -1;
+    for (const QModelIndex& index : selectionModel()->selectedRows()) {
+        if (first < 0 || index.row() < first)
+            first = index.row();
+    }
+    return SourceRowAt(first);
+}
+
+QRect CReportCtrl::RowRect(int sourceRow) const {
+    if (!proxy_.sourceModel() || sourceRow < 0)
+        return {};
+    const QModelIndex index = proxy_.mapFromSource(proxy_.sourceModel()->index(sourceRow, 0));
+    if (!index.isValid())
+        return {};
+    const int y = rowViewportPosition(index.row());
+    return QRect(0, y, viewport()->width(), rowHeight(index.row()));
+}
+
+void CReportCtrl::mouseMoveEvent(QMouseEvent* event) {
+    SetHoveredRow(SourceRowAt(rowAt(event->position().toPoint().y())));
+    QTableView::mouseMoveEvent(event);
+}
+
+void CReportCtrl::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && !indexAt(event->position().toPoint()).isValid())
+        emit clickedOutsideRows();
+    QTableView::mousePressEvent(event);
+}
+
+void CReportCtrl::leaveEvent(QEvent* event) {
+    SetHoveredRow(-1);
+    QTableView::leaveEvent(event);
+}
+
+void CReportCtrl::SetHoveredRow(int sourceRow) {
+    if (sourceRow == hoveredRow_)
+        return;
+    hoveredRow_ = sourceRow;
+    emit hoveredRowChanged(sourceRow);
+}
+
+}  // namespace camfleet

@@ -1,0 +1,62 @@
+#pragma once
+// The device list view: a table over the core's device model through a sorting layer, with
+// full-row selection, grid lines, a check box per row (the model's check state of column 0)
+// and the cell colours the model gives. Rows are addressed by their row in the core model
+// ("source row") everywhere outside this class.
+//
+// UI thread only. The view does not own the source model.
+
+#include <QTableView>
+
+#include "widgets/device_columns.h"
+#include "widgets/device_sort_proxy.h"
+
+namespace camfleet {
+
+class CReportCtrl : public QTableView {
+    Q_OBJECT
+public:
+    explicit CReportCtrl(QWidget* parent = nullptr);
+
+    // Shows `source` (the core's device model) through the sorting layer.
+    void SetDeviceModel(QAbstractItemModel* source);
+    QAbstractItemModel* DeviceModel() const { return proxy_.sourceModel(); }
+
+    // Widths in pixels; 0 hides a column. A column is never narrower than its header text.
+    void SetColumnWidths(const DeviceColumnWidths& widths);
+
+    // A header click: sorts by `column` in the order SortOrderAfterClick gives.
+    void SortByHeaderClick(int column);
+    // Back to the model's own row order (also done when the list is emptied).
+    void ForgetSortOrder();
+    int SortColumn() const { return sortColumn_; }
+    Qt::SortOrder SortOrder() const { return sortOrder_; }
+
+    // Source row of the first selected row in the order shown; -1 without a selection.
+    int FirstSelectedRow() const;
+    // Source row shown at view row `viewRow`; -1 when out of range.
+    int SourceRowAt(int viewRow) const;
+    // Rectangle of a source row in viewport coordinates (empty when not shown).
+    QRect RowRect(int sourceRow) const;
+
+signals:
+    // The mouse moved onto another row (source row) or off every row (-1).
+    void hoveredRowChanged(int sourceRow);
+    // A left click outside every row.
+    void clickedOutsideRows();
+
+protected:
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    void SetHoveredRow(int sourceRow);
+
+    DeviceSortProxy proxy_;
+    int sortColumn_ = -1;
+    Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
+    int hoveredRow_ = -1;
+};
+
+}  // namespace camfleet
