@@ -8,7 +8,9 @@
 // OPTIONS: --hostile KIND (every camera answers broken that way: overlong, no-lan,
 // no-stream, no-user, no-body, both-roots, wrong-code, no-flag, not-camera, odd-osd,
 // nonhex-osd, bad-utf8-osd, oversize, silent), --reboot-silence MS (default 3000),
-// --answer-delay MS (answers wait 0 to MS ms, default 20).
+// --answer-delay MS (answers wait 0 to MS ms, default 20), --password I=PW (camera I, counted
+// from 1, takes the password PW while its discovery answer keeps the factory account, as a
+// camera whose password was changed by someone else; may be given more than once).
 
 #include <signal.h>
 
@@ -17,6 +19,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/number_text.h"
 #include "sim/sim_lab.h"
@@ -26,6 +30,7 @@ namespace {
 struct Arguments {
     camfleet::sim::LabOptions options;
     camfleet::sim::Hostility hostility = camfleet::sim::Hostility::kNone;
+    std::vector<std::pair<int, std::string>> passwords;  // camera index from 0, password
     bool lan = false;
     bool valid = false;
 };
@@ -35,7 +40,8 @@ int Usage() {
                  "usage: camfleet-sim --lab N [--seed S] [--port P] [OPTIONS]\n"
                  "       camfleet-sim --lan-lab N [--subnet A.B.C.0/24]... [--seed S] "
                  "[OPTIONS]\n"
-                 "options: --hostile KIND, --reboot-silence MS, --answer-delay MS\n");
+                 "options: --hostile KIND, --reboot-silence MS, --answer-delay MS, "
+                 "--password I=PW\n");
     return 2;
 }
 
@@ -54,6 +60,12 @@ bool ParseOne(Arguments* a, const std::string& flag, const char* value) {
         a->options.rebootSilence = std::chrono::milliseconds(camfleet::TextToInt(value));
     } else if (flag == "--answer-delay") {
         a->options.maxAnswerDelayMs = camfleet::TextToInt(value);
+    } else if (flag == "--password") {
+        const char* equals = std::strchr(value, '=');
+        const int camera = camfleet::TextToInt(value);
+        if (equals == nullptr || camera < 1)
+            return false;
+        a->passwords.emplace_back(camera - 1, equals + 1);
     } else if (flag == "--hostile") {
         return camfleet::sim::ParseHostility(value, &a->hostility);
     } else {
@@ -93,6 +105,14 @@ int main(int argc, char** argv) {
     }
     for (int i = 0; i < lab.CameraCount(); ++i)
         lab.SetHostility(i, args.hostility);
+    for (const auto& [camera, password] : args.passwords) {
+        if (camera >= lab.CameraCount()) {
+            std::fprintf(stderr, "camfleet-sim: no camera %d for --password\n", camera + 1);
+            lab.Stop();
+            return 2;
+        }
+        lab.control().SetPassword(camera, password);
+    }
     std::printf("camfleet-sim: %d cameras from %s, port %u\n", lab.CameraCount(),
                 lab.Snapshot(0).profile.ipAddress.c_str(), unsigned(args.options.port));
     std::fflush(stdout);

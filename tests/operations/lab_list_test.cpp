@@ -80,21 +80,54 @@ TEST(LabList, EveryCameraLogsInExceptTheOneWithAChangedPassword) {
     lab.Stop();
 }
 
-TEST(LabList, CliListShowsEveryLabCameraLoggedInWithItsVersion) {
-    // In a network namespace of its own: the CLI's lab answers on discovery port 3001, which
-    // other tests running at the same time use too.
+// Runs `script` with sh in a network namespace of its own (the labs answer on discovery port
+// 3001, which other tests running at the same time use too) with the programs' folder as
+// working directory; returns its standard output and sets `exitStatus`.
+std::string RunInOwnNamespace(const std::string& script, int* exitStatus) {
     const std::string command = std::string("unshare ") + (getuid() == 0 ? "-n" : "-r -n") +
-                                " -- sh -c 'ip link set lo up && exec " + CAMFLEET_BIN_DIR +
-                                "/camfleet-cli list --lab 20 --seconds 8 --json'";
-    FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
+                                " -- sh -c 'ip link set lo up || exit 1; cd " + CAMFLEET_BIN_DIR +
+                                " || exit 1; " + script + "'";
     std::string out;
+    *exitStatus = -1;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return out;
     char chunk[4096];
     for (std::size_t n; (n = fread(chunk, 1, sizeof chunk, pipe)) > 0;)
         out.append(chunk, n);
     const int status = pclose(pipe);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    if (WIFEXITED(status))
+        *exitStatus = WEXITSTATUS(status);
+    return out;
+}
+
+TEST(LabList, CliListOfASeparateSimulatorShowsTheCameraWithAChangedPassword) {
+    int status = -1;
+    const std::string out = RunInOwnNamespace(
+        "./camfleet-sim --lab 3 --seed 7 --password 2=secret >/dev/null & sim=$!; sleep 0.3; "
+        "./camfleet-cli list --loopback --seconds 6 --json; rc=$?; kill $sim; wait $sim; "
+        "exit $rc",
+        &status);
+    EXPECT_EQ(status, 0);
+    const QJsonArray cameras = QJsonDocument::fromJson(QByteArray::fromStdString(out)).array();
+    ASSERT_EQ(cameras.size(), 3);
+    int refused = 0;
+    for (const QJsonValue& v : cameras) {
+        const QJsonObject o = v.toObject();
+        const bool second = o["IPADDR"].toString() == "127.0.10.2";
+        SCOPED_TRACE(o["IPADDR"].toString().toStdString());
+        EXPECT_EQ(o["LOGGEDIN"].toBool(), !second);
+        EXPECT_EQ(o["STATE"].toString(), Shown(second ? "MSGTIP3" : "MSGTIP1"));
+        refused += second ? 1 : 0;
+    }
+    EXPECT_EQ(refused, 1);
+}
+
+TEST(LabList, CliListShowsEveryLabCameraLoggedInWithItsVersion) {
+    int status = -1;
+    const std::string out =
+        RunInOwnNamespace("exec ./camfleet-cli list --lab 20 --seconds 8 --json", &status);
+    EXPECT_EQ(status, 0);
     const QJsonArray cameras = QJsonDocument::fromJson(QByteArray::fromStdString(out)).array();
     ASSERT_EQ(cameras.size(), 20);
     for (const QJsonValue& v : cameras) {
