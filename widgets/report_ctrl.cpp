@@ -2,8 +2,11 @@
 
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QStyle>
+#include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 #include "devicelist/device_list_model.h"
 
@@ -42,6 +45,37 @@ void CReportCtrl::SetDeviceModel(QAbstractItemModel* source) {
     };
     connect(source, &QAbstractItemModel::rowsRemoved, this, forgetWhenEmpty);
     connect(source, &QAbstractItemModel::modelReset, this, forgetWhenEmpty);
+    connect(source, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int) {
+                if (firstUnfittedRow_ < 0)
+                    QTimer::singleShot(0, this, &CReportCtrl::FitNewRows);
+                if (firstUnfittedRow_ < 0 || first < firstUnfittedRow_)
+                    firstUnfittedRow_ = first;
+            });
+}
+
+void CReportCtrl::FitNewRows() {
+    const QAbstractItemModel* source = proxy_.sourceModel();
+    const int first = std::exchange(firstUnfittedRow_, -1);
+    if (source == nullptr || first < 0)
+        return;
+    const QFontMetrics metrics = fontMetrics();
+    // Cell padding, and room for the check box in front of the first column.
+    const int padding = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 8;
+    const int checkBox = style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, this) + 8;
+    for (int column = 0; column < source->columnCount(); ++column) {
+        if (isColumnHidden(column))
+            continue;
+        int wanted = columnWidth(column);
+        for (int row = first; row < source->rowCount(); ++row) {
+            const QString text = source->index(row, column).data().toString();
+            wanted = std::max(
+                wanted, metrics.horizontalAdvance(text) + padding + (column == 0 ? checkBox : 0));
+        }
+        wanted = std::min(wanted, kMaxFittedColumnWidth);
+        if (wanted > columnWidth(column))
+            setColumnWidth(column, wanted);
+    }
 }
 
 void CReportCtrl::ForgetSortOrder() {

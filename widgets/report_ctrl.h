@@ -22,8 +22,10 @@ public:
     void SetDeviceModel(QAbstractItemModel* source);
     QAbstractItemModel* DeviceModel() const { return proxy_.sourceModel(); }
 
-    // Widths in pixels; 0 hides a column. A column is never narrower than its header text.
+    // Widths in pixels; 0 hides a column. A column is never narrower than its header text,
+    // and it grows (up to kMaxFittedColumnWidth) when a new row's text would not fit.
     void SetColumnWidths(const DeviceColumnWidths& widths);
+    static constexpr int kMaxFittedColumnWidth = 480;
 
     // A header click: sorts by `column` in the order SortOrderAfterClick gives.
     void SortByHeaderClick(int column);
@@ -52,11 +54,15 @@ protected:
 
 private:
     void SetHoveredRow(int sourceRow);
+    // Widens visible columns to the texts of the rows added since the last fit. Runs once per
+    // turn of the event loop however many rows arrived, and measures only the new rows.
+    void FitNewRows();
 
     DeviceSortProxy proxy_;
     int sortColumn_ = -1;
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
     int hoveredRow_ = -1;
+    int firstUnfittedRow_ = -1;  // source row; -1 = nothing pending
 };
 
 }  // namespace camfleet

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QHostAddress>
 #include <QItemSelectionModel>
@@ -88,6 +89,17 @@ private slots:
 
         List()->horizontalHeader()->sectionClicked(column);
         QCOMPARE(List()->SortOrder(), Qt::AscendingOrder);
+    }
+
+    void columnsGrowToTheTextsOfNewRows() {
+        QTest::qWait(0);  // the fit runs once the event loop turns
+        const QFontMetrics metrics = List()->fontMetrics();
+        for (int column :
+             {int(kColumnSerial), int(kColumnP2pId), int(kColumnRunningTime), int(kColumnModel)}) {
+            for (const QString& text : ShownColumn(column))
+                QVERIFY2(metrics.horizontalAdvance(text) < List()->columnWidth(column),
+                         qPrintable(text));
+        }
     }
 
     void addressesSortAsNumbersNotAsTexts() {
