@@ -138,6 +138,15 @@ QString UpgradeProgressText(int percent) {
                              std::min(percent, 100));
 }
 
+QString AlarmStateText(const QV_ALARM_INFO& alarm) {
+    if (alarm.alarmType == 1 || alarm.alarmType == 2)
+        return {};
+    const QString text = QString::fromUtf8(
+        alarm.alarmText, static_cast<qsizetype>(strnlen(alarm.alarmText, sizeof alarm.alarmText)));
+    return QString::asprintf("%02d:%02d:%02d ", alarm.hour, alarm.minute, alarm.second) +
+           GetDisplayString("IDS_ALARM") + ':' + text;
+}
+
 JobEngine::JobEngine(DeviceListModel* model, QObject* parent) : QObject(parent), model_(model) {
     {
         std::lock_guard lock(hookTargetMutex);
@@ -254,8 +263,7 @@ void JobEngine::ApplyStatus(int row, DeviceRecord* record, const StatusMessage& 
                 record->upgrading = 0;
                 break;
             case QV_EVENT_ALARM:
-                if (alarmEvent)
-                    alarmEvent(row, m);
+                ApplyAlarm(row, record, m);
                 break;
             case QV_EVENT_CUSTOM_MODEL:
                 if (customModelEvent)
@@ -297,6 +305,20 @@ void JobEngine::ApplyResponse(int row, DeviceRecord* record, const ResponseMessa
         if (continuation)
             continuation(row, m);
     }
+}
+
+void JobEngine::ApplyAlarm(int row, DeviceRecord* record, const StatusMessage& m) {
+    QV_ALARM_INFO alarm;
+    if (m.size != sizeof alarm)
+        return;  // no record came with the event
+    std::memcpy(&alarm, m.payload, sizeof alarm);
+    const QString text = AlarmStateText(alarm);
+    if (!text.isEmpty())
+        model_->SetStateText(row, text);
+    if (alarm.alarmType == QV_ALARM_SNAPSHOT)
+        record->snapshotPending = 0;  // the snapshot came: no time-out to show
+    if (alarmEvent)
+        alarmEvent(row, m);
 }
 
 bool JobEngine::UpgradeWatch() {
