@@ -7,6 +7,7 @@
 #include <new>
 
 #include "device/sdk/qv_netsdk_ipc.h"
+#include "device/sdk/sdk_event_records.h"
 #include "device/sdk_documents.h"
 #include "device/xml_messages.h"
 #include "resources/display_strings.h"
@@ -76,21 +77,6 @@ QString Text(const char* field) {
 
 }  // namespace
 
-std::size_t FixedEventSize(int type) {
-    switch (type) {
-        case QV_EVENT_ALARM:
-            return 168;
-        case QV_EVENT_CUSTOM_MODEL:
-            return 536;
-        case QV_EVENT_RECORD_25:
-            return 276;
-        case QV_EVENT_MEDIA_INFO:
-            return 1360;
-        default:
-            return 0;
-    }
-}
-
 std::unique_ptr<StatusMessage> MakeStatusMessage(int handle, int type, const void* data) {
     std::unique_ptr<StatusMessage> m(new (std::nothrow) StatusMessage);
     if (!m)
@@ -98,7 +84,7 @@ std::unique_ptr<StatusMessage> MakeStatusMessage(int handle, int type, const voi
     m->handle = handle;
     m->type = type;
     std::memset(m->payload, 0, sizeof m->payload);
-    const std::size_t fixed = FixedEventSize(type);
+    const std::size_t fixed = FixedEventRecordSize(type);
     if (data == nullptr) {
         m->size = 0;
     } else if (fixed != 0) {

@@ -60,9 +60,6 @@ std::unique_ptr<StatusMessage> MakeStatusMessage(int handle, int type, const voi
 std::unique_ptr<ResponseMessage> MakeResponseMessage(int handle, uint32_t codeWord,
                                                      const char* text);
 
-// Size of the fixed record of status event `type`, or 0 for a text event.
-std::size_t FixedEventSize(int type);
-
 // State text of an upgrade progress report: "UPLOAD: %02d%" for 1 to 100 (above 100 counts as
 // 100); an empty text for a percentage below 1, which leaves the state as it is.
 QString UpgradeProgressText(int percent);
