@@ -1,11 +1,7 @@
 #include "devicelist/device_list_model.h"
 
-#include <QDateTime>
-#include <QLocale>
-
 #include <algorithm>
 #include <cstring>
-#include <optional>
 
 #include "resources/display_strings.h"
 
@@ -13,101 +9,11 @@ namespace camfleet {
 
 namespace {
 
-bool IsHexDigit(QChar c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-bool IsHexNumber(const QString& s) {
-    return !s.isEmpty() && std::all_of(s.begin(), s.end(), IsHexDigit);
-}
-
-// Compares two hexadecimal texts by value whatever their length (no 64-bit overflow):
-// without leading zeros, the longer number is the larger; equal lengths compare digit by
-// digit, case-insensitively.
-int CompareHex(const QString& a, const QString& b) {
-    auto significant = [](const QString& s) {
-        qsizetype i = 0;
-        while (i + 1 < s.size() && s[i] == '0')
-            ++i;
-        return s.mid(i).toUpper();
-    };
-    const QString x = significant(a);
-    const QString y = significant(b);
-    if (x.size() != y.size())
-        return x.size() < y.size() ? -1 : 1;
-    return x.compare(y);
-}
-
-std::optional<double> DecimalValue(const QString& s) {
-    QString t = s;
-    if (t.endsWith('%'))
-        t.chop(1);
-    bool ok = false;
-    const double v = t.toDouble(&ok);
-    return ok ? std::optional<double>(v) : std::nullopt;
-}
-
-std::optional<QDateTime> LocaleDateTime(const QString& s) {
-    if (s.isEmpty())
-        return std::nullopt;
-    const QLocale locale;
-    for (QLocale::FormatType format : {QLocale::ShortFormat, QLocale::LongFormat}) {
-        const QDateTime t = locale.toDateTime(s, format);
-        if (t.isValid())
-            return t;
-    }
-    return std::nullopt;
-}
-
-// "%u.%u.%u.%u" as a whole text, as a 64-bit value a*2^24 + b*2^16 + c*2^8 + d (parts above
-// 255 keep their weight instead of wrapping).
-std::optional<uint64_t> DottedQuadValue(const QString& s) {
-    const QStringList parts = s.split('.');
-    if (parts.size() != 4)
-        return std::nullopt;
-    uint64_t value = 0;
-    for (const QString& part : parts) {
-        if (part.isEmpty() ||
-            !std::all_of(part.begin(), part.end(), [](QChar c) { return c >= '0' && c <= '9'; }))
-            return std::nullopt;
-        bool ok = false;
-        const uint32_t n = part.toUInt(&ok);
-        if (!ok)
-            return std::nullopt;
-        value = (value << 8) + n;
-    }
-    return value;
-}
-
-template <typename T>
-int Sign(const T& a, const T& b) {
-    return a < b ? -1 : (b < a ? 1 : 0);
-}
-
 QVariant ColorVariant(CellColor color) {
     return (color >> 24) == 0 ? QVariant() : QVariant(static_cast<uint>(color));
 }
 
 }  // namespace
-
-int CompareCells(const QString& a, const QString& b) {
-    if (IsHexNumber(a) && IsHexNumber(b))
-        return CompareHex(a, b);
-    const auto da = DecimalValue(a);
-    const auto db = DecimalValue(b);
-    if (da && db)
-        return Sign(*da, *db);
-    const auto ta = LocaleDateTime(a);
-    const auto tb = LocaleDateTime(b);
-    if (ta && tb)
-        return Sign(*ta, *tb);
-    const auto qa = DottedQuadValue(a);
-    const auto qb = DottedQuadValue(b);
-    if (qa && qb)
-        return Sign(*qa, *qb);
-    const int c = a.compare(b, Qt::CaseSensitive);
-    return c < 0 ? -1 : (c > 0 ? 1 : 0);
-}
 
 Qt::SortOrder SortOrderAfterClick(int column, int currentColumn, Qt::SortOrder currentOrder) {
     if (column != currentColumn || currentOrder == Qt::DescendingOrder)
@@ -178,8 +84,12 @@ void DeviceListModel::sort(int column, Qt::SortOrder order) {
     std::vector<std::size_t> permutation(rows_.size());
     for (std::size_t i = 0; i < permutation.size(); ++i)
         permutation[i] = i;
+    std::vector<CellSortKey> keys;
+    keys.reserve(rows_.size());
+    for (const Row& r : rows_)
+        keys.emplace_back(r.cells[column]);
     std::stable_sort(permutation.begin(), permutation.end(), [&](std::size_t x, std::size_t y) {
-        const int c = CompareCells(rows_[x].cells[column], rows_[y].cells[column]);
+        const int c = CompareSortKeys(keys[x], keys[y]);
         return order == Qt::AscendingOrder ? c < 0 : c > 0;
     });
     std::vector<Row> sorted;

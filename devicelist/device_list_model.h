@@ -23,17 +23,13 @@
 #include <memory>
 #include <vector>
 
+#include "devicelist/cell_sort_key.h"
 #include "devicelist/device_record.h"
 #include "devicelist/device_row_text.h"
 
 namespace camfleet {
 
 using CellColor = uint32_t;  // 0xAARRGGBB; alpha 0 = default
-
-// Typed comparison of two cells of one column: hexadecimal numbers, then decimal numbers
-// (with an optional trailing "%"), then date-times in the user's locale, then dotted quads,
-// then the texts (case-sensitive). Negative, 0 or positive like strcmp; ascending order.
-int CompareCells(const QString& a, const QString& b);
 
 // Sort order after a click on the header of `column`: ascending for another column than the
 // current one or when the current order is descending, otherwise descending.
@@ -53,7 +49,8 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
-    // Reorders the rows by CompareCells on `column` (stable; descending reverses the sign).
+    // Reorders the rows by the typed comparison of cell_sort_key.h on `column`, each cell
+    // read once (stable; descending reverses the sign).
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
     // ---- Rows -----------------------------------------------------------------------------

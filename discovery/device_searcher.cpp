@@ -63,8 +63,10 @@ int DeviceSearcher::StopSearchThread() {
         return 0;
     }
     running_ = 0;
+    wake_.Wake();  // ends the read wait now instead of at its time-out
     if (thread_.joinable())
         thread_.join();
+    wake_.Drain();
     return 1;
 }
 
@@ -104,7 +106,9 @@ void DeviceSearcher::SearchIPCThread() {
     SendSearchMessage(kMsgSearch, nullptr, 0);
     const uint32_t selection = selection_.load();
     {
-        SearchLoop loop(table_, queue_, BroadcastAddress(), options_.port, options_.receiveBuffer);
+        const SearchLoopSettings settings{BroadcastAddress(), options_.port, options_.receiveBuffer,
+                                          options_.readWaitMs, wake_.readFd()};
+        SearchLoop loop(table_, queue_, settings);
         loop.OpenSockets(EnumAdapters(options_.labMode), selection);
         LogMessage("SearchIPCThread(): enter send and recv loop...\n");
         while (running_.load() == 1)

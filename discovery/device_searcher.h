@@ -7,7 +7,8 @@
 // Threads: Start/Stop run on the owner's thread; SendSearchMessage on any thread; the
 // search thread runs SearchIPCThread. `running_` is the running flag (written by the
 // owner, polled by the search thread once per pass); `queue_` has its own lock;
-// `selection_` is read once by the search thread at its start.
+// `selection_` is read once by the search thread at its start; `wake_` is woken by Stop and
+// drained by the owner once the thread has ended.
 
 #include <atomic>
 #include <cstdint>
@@ -19,6 +20,7 @@
 #include "discovery/device_table.h"
 #include "discovery/search_message_sender.h"
 #include "discovery/search_request_queue.h"
+#include "platform/wake_pipe.h"
 
 namespace camfleet {
 
@@ -30,6 +32,9 @@ struct SearcherOptions {
     uint16_t port = kDiscoveryPort;
     // Receive buffer of every search socket (the kernel caps it at net.core.rmem_max).
     int receiveBuffer = kSearchReceiveBuffer;
+    // Longest read wait of a pass, ms: how long the thread waits for answers before it sends
+    // the next queued request. Stop ends the wait at once whatever its length.
+    int readWaitMs = 1000;
 };
 
 class DeviceSearcher final : public SearchMessageSender {
@@ -48,7 +53,9 @@ public:
     // 1: table emptied, thread started. 0: already running (nothing changes) or the start
     // failed (logged; the running flag is cleared again).
     int StartSearchThread();
-    // 1: flag cleared and thread joined (within about a second). 0: it was not running.
+    // 1: flag cleared, the thread woken from its read wait and joined (within milliseconds:
+    // at most a send wait, or the datagrams of a pass, are finished first). 0: it was not
+    // running.
     int StopSearchThread();
     bool IsRunning() const { return running_.load() == 1; }
 
@@ -69,6 +76,7 @@ private:
     std::atomic<int> running_{0};
     std::atomic<uint32_t> selection_{0};
     SearchRequestQueue queue_;
+    WakePipe wake_;
     std::thread thread_;  // owner's thread only
 };
 

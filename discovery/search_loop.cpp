@@ -13,13 +13,9 @@
 
 namespace camfleet {
 
-SearchLoop::SearchLoop(DeviceTable& table, SearchRequestQueue& queue, uint32_t broadcast,
-                       uint16_t port, int receiveBuffer)
-    : table_(table),
-      queue_(queue),
-      broadcast_(broadcast),
-      port_(port),
-      receiveBuffer_(receiveBuffer) {}
+SearchLoop::SearchLoop(DeviceTable& table, SearchRequestQueue& queue,
+                       const SearchLoopSettings& settings)
+    : table_(table), queue_(queue), settings_(settings) {}
 
 SearchLoop::~SearchLoop() {
     for (const auto& [address, fd] : sockets_)
@@ -32,25 +28,27 @@ void SearchLoop::OpenSockets(const AdapterMap& adapters, uint32_t selection) {
         if (selection != 0 && selection != address)
             continue;
         if (sockets_.count(address) == 0)
-            sockets_[address] = OpenBroadcastSocket(address, 0, receiveBuffer_);
+            sockets_[address] = OpenBroadcastSocket(address, 0, settings_.receiveBuffer);
     }
 }
 
-void SearchLoop::RunPass() {
+PassEnd SearchLoop::RunPass() {
     if (std::optional<std::string> request = queue_.TryPop()) {
         LogMessage("send broardcast");
         SendRequest(*request);
     }
     std::vector<pollfd> fds;
     std::vector<uint32_t> addresses;  // adapter address of fds[i]
-    if (!WaitReadable(&fds, &addresses))
-        return;
-    for (std::size_t i = 0; i < fds.size(); ++i) {
+    const PassEnd end = WaitReadable(&fds, &addresses);
+    if (end != PassEnd::kDone)
+        return end;
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
         if (fds[i].revents & (POLLERR | POLLNVAL))
             LogMessage("SearchIPCThread(): select sock find socket error\n");
         else if (fds[i].revents & POLLIN)
             ReceiveAvailable(addresses[i], fds[i].fd);
     }
+    return PassEnd::kDone;
 }
 
 void SearchLoop::SendRequest(const std::string& text) {
@@ -64,7 +62,8 @@ void SearchLoop::SendRequest(const std::string& text) {
             LogMessage("SearchIPCThread(): select sock find socket error\n");
             continue;
         }
-        if (SendDatagram(fd, text, broadcast_, port_) < static_cast<long>(text.size())) {
+        if (SendDatagram(fd, text, settings_.broadcast, settings_.port) <
+            static_cast<long>(text.size())) {
             LogMessage("SearchIPCThread(): sendto failed, error=%d\n", errno);
             return;
         }
@@ -72,7 +71,7 @@ void SearchLoop::SendRequest(const std::string& text) {
     }
 }
 
-bool SearchLoop::WaitReadable(std::vector<pollfd>* fds, std::vector<uint32_t>* addresses) {
+PassEnd SearchLoop::WaitReadable(std::vector<pollfd>* fds, std::vector<uint32_t>* addresses) {
     for (const auto& [address, fd] : sockets_) {
         if (fd < 0)
             continue;
@@ -81,10 +80,15 @@ bool SearchLoop::WaitReadable(std::vector<pollfd>* fds, std::vector<uint32_t>* a
         fds->push_back(pollfd{fd, POLLIN, 0});
         addresses->push_back(address);
     }
-    if (poll(fds->data(), fds->size(), kReadWaitMs) >= 0)
-        return true;
-    LogMessage("SearchIPCThread(): select failed, error=%d\n", errno);
-    return false;
+    if (settings_.wakeFd >= 0)
+        fds->push_back(pollfd{settings_.wakeFd, POLLIN, 0});
+    if (poll(fds->data(), fds->size(), settings_.readWaitMs) < 0) {
+        LogMessage("SearchIPCThread(): select failed, error=%d\n", errno);
+        return PassEnd::kWaitFailed;
+    }
+    if (settings_.wakeFd >= 0 && (fds->back().revents & POLLIN) != 0)
+        return PassEnd::kWoken;
+    return PassEnd::kDone;
 }
 
 void SearchLoop::ReceiveAvailable(uint32_t address, int fd) {

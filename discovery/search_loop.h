@@ -17,19 +17,32 @@
 namespace camfleet {
 
 inline constexpr int kMaxWatchedSockets = 64;  // sockets watched per read wait
-inline constexpr int kReadWaitMs = 1000;       // bounds the reaction to Stop
 inline constexpr int kSendWaitMs = 2000;
 // Datagrams read from one readable socket per pass. Draining a burst of answers before
 // the next wait keeps the 128 KiB receive buffer from overflowing; the bound keeps one busy
 // socket from delaying queued requests and the other sockets.
 inline constexpr int kMaxDatagramsPerPass = 64;
 
+// Set by the owner (the searcher, from its SearcherOptions).
+struct SearchLoopSettings {
+    uint32_t broadcast;  // destination address of every datagram, network byte order
+    uint16_t port;       // destination port
+    int receiveBuffer;   // SO_RCVBUF every socket asks for, bytes
+    int readWaitMs;      // longest read wait of a pass
+    int wakeFd;          // readable = end the current read wait now (owner stops); -1 = none
+};
+
+// How a pass ended.
+enum class PassEnd {
+    kDone,       // read what had come, or the read wait timed out
+    kWoken,      // the wake descriptor became readable: nothing was read
+    kWaitFailed  // poll failed (logged)
+};
+
 class SearchLoop {
 public:
-    // `table` and `queue` outlive the loop. Datagrams go to `broadcast`:`port`; every socket
-    // asks for `receiveBuffer` bytes of receive buffer.
-    SearchLoop(DeviceTable& table, SearchRequestQueue& queue, uint32_t broadcast, uint16_t port,
-               int receiveBuffer);
+    // `table` and `queue` outlive the loop, and so does the descriptor `settings.wakeFd`.
+    SearchLoop(DeviceTable& table, SearchRequestQueue& queue, const SearchLoopSettings& settings);
     ~SearchLoop();  // closes every socket
     SearchLoop(const SearchLoop&) = delete;
     SearchLoop& operator=(const SearchLoop&) = delete;
@@ -37,14 +50,15 @@ public:
     // Opens a socket (port 0) on each adapter matching `selection` (0 = all) that has none.
     void OpenSockets(const AdapterMap& adapters, uint32_t selection);
     // One pass: at most one queued request sent on every socket, then a read wait of up to
-    // 1 s, then the datagrams waiting on each readable socket (up to kMaxDatagramsPerPass).
-    void RunPass();
+    // readWaitMs (ended early by the wake descriptor), then the datagrams waiting on each
+    // readable socket (up to kMaxDatagramsPerPass).
+    PassEnd RunPass();
 
 private:
     void SendRequest(const std::string& text);
-    // Fills `fds` with the watched sockets and `addresses` with their adapters, then waits;
-    // false when the wait failed (logged).
-    bool WaitReadable(std::vector<pollfd>* fds, std::vector<uint32_t>* addresses);
+    // Fills `fds` with the watched sockets and `addresses` with their adapters (the wake
+    // descriptor comes last, without an address), then waits.
+    PassEnd WaitReadable(std::vector<pollfd>* fds, std::vector<uint32_t>* addresses);
     // Reads what is waiting on `fd`, at most kMaxDatagramsPerPass datagrams.
     void ReceiveAvailable(uint32_t address, int fd);
     // Reads one datagram; false when none was waiting.
@@ -53,9 +67,7 @@ private:
 
     DeviceTable& table_;
     SearchRequestQueue& queue_;
-    const uint32_t broadcast_;
-    const uint16_t port_;
-    const int receiveBuffer_;
+    const SearchLoopSettings settings_;
     SocketMap sockets_;
     std::array<char, 5120 + 1> buffer_;  // one datagram plus a terminating zero
 };

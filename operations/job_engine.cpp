@@ -7,6 +7,7 @@
 #include <new>
 
 #include "device/sdk/qv_netsdk_ipc.h"
+#include "device/sdk/sdk_event_records.h"
 #include "device/sdk_documents.h"
 #include "device/xml_messages.h"
 #include "resources/display_strings.h"
@@ -76,21 +77,6 @@ QString Text(const char* field) {
 
 }  // namespace
 
-std::size_t FixedEventSize(int type) {
-    switch (type) {
-        case QV_EVENT_ALARM:
-            return 168;
-        case QV_EVENT_CUSTOM_MODEL:
-            return 536;
-        case QV_EVENT_RECORD_25:
-            return 276;
-        case QV_EVENT_MEDIA_INFO:
-            return 1360;
-        default:
-            return 0;
-    }
-}
-
 std::unique_ptr<StatusMessage> MakeStatusMessage(int handle, int type, const void* data) {
     std::unique_ptr<StatusMessage> m(new (std::nothrow) StatusMessage);
     if (!m)
@@ -98,7 +84,7 @@ std::unique_ptr<StatusMessage> MakeStatusMessage(int handle, int type, const voi
     m->handle = handle;
     m->type = type;
     std::memset(m->payload, 0, sizeof m->payload);
-    const std::size_t fixed = FixedEventSize(type);
+    const std::size_t fixed = FixedEventRecordSize(type);
     if (data == nullptr) {
         m->size = 0;
     } else if (fixed != 0) {
@@ -136,6 +122,15 @@ QString UpgradeProgressText(int percent) {
         return {};
     return QString::asprintf("%s: %02d%%", GetDisplayString("UPLOAD").toUtf8().constData(),
                              std::min(percent, 100));
+}
+
+QString AlarmStateText(const QV_ALARM_INFO& alarm) {
+    if (alarm.alarmType == 1 || alarm.alarmType == 2)
+        return {};
+    const QString text = QString::fromUtf8(
+        alarm.alarmText, static_cast<qsizetype>(strnlen(alarm.alarmText, sizeof alarm.alarmText)));
+    return QString::asprintf("%02d:%02d:%02d ", alarm.hour, alarm.minute, alarm.second) +
+           GetDisplayString("IDS_ALARM") + ':' + text;
 }
 
 JobEngine::JobEngine(DeviceListModel* model, QObject* parent) : QObject(parent), model_(model) {
@@ -254,8 +249,7 @@ void JobEngine::ApplyStatus(int row, DeviceRecord* record, const StatusMessage& 
                 record->upgrading = 0;
                 break;
             case QV_EVENT_ALARM:
-                if (alarmEvent)
-                    alarmEvent(row, m);
+                ApplyAlarm(row, record, m);
                 break;
             case QV_EVENT_CUSTOM_MODEL:
                 if (customModelEvent)
@@ -297,6 +291,20 @@ void JobEngine::ApplyResponse(int row, DeviceRecord* record, const ResponseMessa
         if (continuation)
             continuation(row, m);
     }
+}
+
+void JobEngine::ApplyAlarm(int row, DeviceRecord* record, const StatusMessage& m) {
+    QV_ALARM_INFO alarm;
+    if (m.size != sizeof alarm)
+        return;  // no record came with the event
+    std::memcpy(&alarm, m.payload, sizeof alarm);
+    const QString text = AlarmStateText(alarm);
+    if (!text.isEmpty())
+        model_->SetStateText(row, text);
+    if (alarm.alarmType == QV_ALARM_SNAPSHOT)
+        record->snapshotPending = 0;  // the snapshot came: no time-out to show
+    if (alarmEvent)
+        alarmEvent(row, m);
 }
 
 bool JobEngine::UpgradeWatch() {

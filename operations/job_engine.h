@@ -29,6 +29,7 @@
 #include <thread>
 #include <vector>
 
+#include "device/sdk/qv_netsdk_ipc.h"
 #include "devicelist/device_list_model.h"
 
 namespace camfleet {
@@ -59,12 +60,14 @@ std::unique_ptr<StatusMessage> MakeStatusMessage(int handle, int type, const voi
 std::unique_ptr<ResponseMessage> MakeResponseMessage(int handle, uint32_t codeWord,
                                                      const char* text);
 
-// Size of the fixed record of status event `type`, or 0 for a text event.
-std::size_t FixedEventSize(int type);
-
 // State text of an upgrade progress report: "UPLOAD: %02d%" for 1 to 100 (above 100 counts as
 // 100); an empty text for a percentage below 1, which leaves the state as it is.
 QString UpgradeProgressText(int percent);
+
+// State text of an alarm record: "%02d:%02d:%02d IDS_ALARM:text" with the alarm's hour,
+// minute and second and its text (at most the 140 bytes of its field, up to the first zero);
+// an empty text for alarm kinds 1 and 2, which leave the state as it is.
+QString AlarmStateText(const QV_ALARM_INFO& alarm);
 
 class JobEngine : public QObject {
     Q_OBJECT
@@ -101,7 +104,8 @@ public:
     // Events 6, 7, 8, 14, 35, 36, 37 and answers 504, 507, 1021, 1022 for the talk window.
     std::function<void(const StatusMessage& event)> talkEvent;
     std::function<void(const ResponseMessage& answer)> talkAnswer;
-    // Events 23 (alarm) and 24 (custom model) for their features.
+    // Events 23 (alarm: after its state text, with the snapshot ended for a snapshot result)
+    // and 24 (custom model) for their features.
     std::function<void(int row, const StatusMessage& event)> alarmEvent;
     std::function<void(int row, const StatusMessage& event)> customModelEvent;
 
@@ -127,6 +131,7 @@ private:
     int TakeRow(int handle);
     void ApplyStatus(int row, DeviceRecord* record, const StatusMessage& message);
     void ApplyResponse(int row, DeviceRecord* record, const ResponseMessage& message);
+    void ApplyAlarm(int row, DeviceRecord* record, const StatusMessage& message);
     void SetState(int row, const char* key);
     void ClearLogin(DeviceRecord* record);
     void StartFollowUp(int handle);

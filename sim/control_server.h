@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "device/sdk/control_frame.h"
+#include "device/sdk/qv_netsdk_ipc.h"
 #include "device/sdk/socket_util.h"
 #include "sim/control_camera.h"
 
@@ -53,6 +54,7 @@ public:
     void SetFailStatus(int id, int32_t status);                    // device commands fail (0 = off)
     void SetRestartTime(int id, std::chrono::milliseconds time);   // reboot/restore downtime
     void EmitEvent(int id, int type, const std::string& payload);  // to every logged-in session
+    void EmitAlarm(int id, const QV_ALARM_INFO& alarm);            // event 23 with the record
     void SetPassword(int id, const std::string& password);         // changed on the camera
 
     // ---- Inspection ---------------------------------------------------------------------

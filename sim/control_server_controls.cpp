@@ -65,6 +65,10 @@ void ControlServer::EmitEvent(int id, int type, const std::string& payload) {
     wake_.Wake();
 }
 
+void ControlServer::EmitAlarm(int id, const QV_ALARM_INFO& alarm) {
+    EmitEvent(id, QV_EVENT_ALARM, std::string(reinterpret_cast<const char*>(&alarm), sizeof alarm));
+}
+
 int ControlServer::SessionCount(int id) const {
     std::lock_guard lock(mutex_);
     return CountSessions(id);

@@ -56,6 +56,25 @@ extern "C" {
 #define QV_EVENT_UPGRADE_PROGRESS 54
 #define QV_EVENT_UPGRADE_PROGRESS_2 55
 
+/* Alarm record of status event 23. 168 bytes; offsets are part of the contract. Every field
+ * comes from the camera and is untrusted. */
+#define QV_ALARM_SNAPSHOT 23 /* alarmType of a snapshot result */
+typedef struct QV_ALARM_INFO {
+    int32_t alarmType;   /*   0: alarm kind. 1 and 2 leave the device's state text as it is;
+                          *      QV_ALARM_SNAPSHOT (23) answers a snapshot request and names
+                          *      the picture in alarmText; other kinds are shown as alarms. */
+    int32_t year;        /*   4: camera's local time of the alarm: year, e.g. 2024 */
+    int32_t month;       /*   8: 1..12 */
+    int32_t day;         /*  12: 1..31 */
+    int32_t hour;        /*  16: 0..23 */
+    int32_t minute;      /*  20: 0..59 */
+    int32_t second;      /*  24: 0..59 */
+    char alarmText[140]; /*  28..167: alarm text in the ANSI code page, zero-terminated when
+                          *      shorter than the field; a camera may fill the field whole, so
+                          *      read at most 140 bytes. May carry the camera-side paths of
+                          *      alarm pictures after "@@alarmjpg1=" and "@@alarmjpg2=". */
+} QV_ALARM_INFO;
+
 /* Status hook: (login handle, event type, data, user) -> 0. Data is a zero-terminated text,
  * or a fixed record for types 23 (168 bytes), 24 (536), 25 (276), 30 (1360). Valid only for
  * the duration of the call. */
@@ -182,6 +201,9 @@ void QV_NETSDK_IPC_XMLGET_SAFE_FREE(char* text);
 #ifdef __cplusplus
 } /* extern "C" */
 
+static_assert(sizeof(QV_ALARM_INFO) == 168);
+static_assert(offsetof(QV_ALARM_INFO, hour) == 16);
+static_assert(offsetof(QV_ALARM_INFO, alarmText) == 28);
 static_assert(sizeof(QV_VIDEO_CAPTURE) == 176);
 static_assert(offsetof(QV_VIDEO_CAPTURE, tvSystem) == 16);
 static_assert(offsetof(QV_VIDEO_CAPTURE, mirror) == 24);

@@ -7,6 +7,7 @@
 
 #include "device/sdk/control_protocol.h"
 #include "device/sdk/qv_netsdk_ipc.h"
+#include "device/sdk/sdk_event_records.h"
 #include "device/sdk/socket_util.h"
 #include "resources/log.h"
 
@@ -15,22 +16,6 @@ namespace camfleet::sdk {
 namespace {
 
 using std::chrono::milliseconds;
-
-// Size of the fixed record an event type carries, 0 for text events.
-std::size_t FixedRecordSize(uint32_t type) {
-    switch (type) {
-        case QV_EVENT_ALARM:
-            return 168;
-        case QV_EVENT_CUSTOM_MODEL:
-            return 536;
-        case QV_EVENT_RECORD_25:
-            return 276;
-        case QV_EVENT_MEDIA_INFO:
-            return 1360;
-        default:
-            return 0;
-    }
-}
 
 // Session events only the SDK itself may raise.
 bool RaisedBySdk(uint32_t type) {
@@ -202,7 +187,7 @@ void Session::HandleAnswer(Frame& frame) {
 void Session::HandleEvent(Frame& frame) {
     if (RaisedBySdk(frame.code))
         return;
-    const std::size_t fixed = FixedRecordSize(frame.code);
+    const std::size_t fixed = FixedEventRecordSize(static_cast<int>(frame.code));
     if (fixed != 0 && frame.payload.size() != fixed) {
         LogMessage("SDK session %d: event %u with %zu bytes dropped\n", handle_,
                    static_cast<unsigned>(frame.code), frame.payload.size());

@@ -129,25 +129,4 @@ void CloseSocket(int fd) {
         close(fd);
 }
 
-WakePipe::WakePipe() {
-    if (pipe2(fds_, O_NONBLOCK | O_CLOEXEC) != 0)
-        fds_[0] = fds_[1] = -1;
-}
-
-WakePipe::~WakePipe() {
-    CloseSocket(fds_[0]);
-    CloseSocket(fds_[1]);
-}
-
-void WakePipe::Wake() {
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = write(fds_[1], &byte, 1);  // a full pipe wakes anyway
-}
-
-void WakePipe::Drain() {
-    char buffer[256];
-    while (read(fds_[0], buffer, sizeof buffer) > 0) {
-    }
-}
-
 }  // namespace camfleet::sdk

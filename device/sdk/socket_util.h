@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/wake_pipe.h"
+
 namespace camfleet::sdk {
 
 // Starts a non-blocking TCP connect to ip:port. Returns the socket (connect in progress or
@@ -27,18 +29,7 @@ bool SendSome(int fd, std::string* out);
 int ReceiveSome(int fd, std::string* in);
 void CloseSocket(int fd);
 
-// A self-pipe that wakes a poll loop from another thread.
-class WakePipe {
-public:
-    WakePipe();
-    ~WakePipe();
-    WakePipe(const WakePipe&) = delete;
-    WakePipe& operator=(const WakePipe&) = delete;
-    int readFd() const { return fds_[0]; }
-    void Wake();   // any thread
-    void Drain();  // the polling thread
-private:
-    int fds_[2] = {-1, -1};
-};
+// The poll loops of the SDK and of the simulated cameras are woken through it.
+using camfleet::WakePipe;
 
 }  // namespace camfleet::sdk

@@ -49,6 +49,8 @@ TEST(CompareCells, TypedComparisonInItsOrder) {
         {"decimal percent", "9%", "10%", -1},
         {"negative decimal", "-3", "2.5", -1},
         {"date-time in the locale", date1, date2, 1},
+        {"digits alone are no date-time", "2024", date1, 1},
+        {"date-time against text", date1, "Kamera", -1},
         {"dotted quad", "192.168.1.9", "192.168.1.10", -1},
         {"dotted quad by octets", "10.0.0.1", "9.255.255.255", 1},
         {"dotted quad wide parts", "1.0.0.300", "1.0.1.0", 1},

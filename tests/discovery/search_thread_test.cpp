@@ -136,13 +136,35 @@ TEST_F(SearchThreadTest, StopEndsTheThreadAndSendsGoOutAtOnce) {
     ASSERT_TRUE(WaitUntil([&] { return table.Count() == 1; }, SearchTick(searcher)));
     const auto before = std::chrono::steady_clock::now();
     EXPECT_EQ(searcher.StopSearchThread(), 1);
-    // Generous bound: catches a hang, not a slow machine (the read wait is 1 s).
+    // Generous bound: catches a hang, not a slow machine.
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(5));
     EXPECT_FALSE(searcher.IsRunning());
     EXPECT_EQ(searcher.StopSearchThread(), 0);
     // Without a thread, a command goes out at once through every adapter.
     ASSERT_EQ(table.RebootDevice(lab.Snapshot(0).profile.serialNumber.c_str()), 0);
     EXPECT_TRUE(WaitUntil([&] { return lab.Snapshot(0).reboots == 1; }));
+}
+
+TEST_F(SearchThreadTest, StopEndsTheReadWaitAtOnceAndTheSearchRestarts) {
+    StartLab(2);
+    // A read wait far longer than the test: a Stop that sat it out would take a minute.
+    constexpr auto kReadWait = std::chrono::seconds(60);
+    DeviceSearcher patient(
+        table, {.labMode = true,
+                .port = port,
+                .readWaitMs = static_cast<int>(std::chrono::milliseconds(kReadWait).count())});
+    table.SetSender(&patient);
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_EQ(patient.StartSearchThread(), 1) << "round " << round;
+        // The first request of a start goes out at once; every camera answers it.
+        ASSERT_TRUE(WaitUntil([&] { return table.Count() == 2; })) << "round " << round;
+        const auto before = std::chrono::steady_clock::now();
+        EXPECT_EQ(patient.StopSearchThread(), 1);
+        EXPECT_LT(std::chrono::steady_clock::now() - before, kReadWait / 2)
+            << "round " << round << ": Stop waited for the read wait to time out";
+        EXPECT_FALSE(patient.IsRunning());
+    }
+    table.SetSender(&searcher);
 }
 
 TEST_F(SearchThreadTest, StartClearsTheTable) {

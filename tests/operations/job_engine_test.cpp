@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -204,6 +205,60 @@ TEST_F(JobEngineTest, DefaultConfigurationOnlyForDirOvaduModels) {
     EXPECT_TRUE(testing::ProcessEventsUntil([&] { return engine_.PendingQueries() == 0; }));
     QCoreApplication::processEvents();
     EXPECT_EQ(calls, 1);
+}
+
+QV_ALARM_INFO MakeAlarm(int kind, const std::string& text) {
+    QV_ALARM_INFO alarm;
+    std::memset(&alarm, 0, sizeof alarm);
+    alarm = {kind, 2024, 5, 17, 9, 3, 7, {}};
+    std::memcpy(alarm.alarmText, text.data(), std::min(text.size(), sizeof alarm.alarmText));
+    return alarm;
+}
+
+TEST_F(JobEngineTest, AlarmsShowTimeAndTextCutAtTheirField) {
+    const QString prefix = "09:03:07 " + Shown("IDS_ALARM") + ":";
+    const std::string full(sizeof QV_ALARM_INFO::alarmText, 'x');
+    const struct {
+        const char* name;
+        int kind;
+        std::string text;
+        QString shown;  // empty: the state stays
+        int snapshotPendingAfter;
+    } cases[] = {
+        {"an alarm", 5, "motion", prefix + "motion", 1},
+        {"kind 1 leaves the state", 1, "io", {}, 1},
+        {"kind 2 leaves the state", 2, "io", {}, 1},
+        {"a snapshot result ends the snapshot", QV_ALARM_SNAPSHOT, "/snap/a.jpg",
+         prefix + "/snap/a.jpg", 0},
+        {"empty text", 0, "", prefix, 1},
+        {"text filling its field, unterminated", 9, full, prefix + QString::fromStdString(full), 1},
+        {"UTF-8 text", 5, "B\xc3\xbcro", prefix + QString::fromUtf8("B\xc3\xbcro"), 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        model_.SetStateText(row_, "before");
+        Record().snapshotPending = 1;
+        // The record sits in a payload whose remaining bytes are not zero: nothing past the
+        // record may be read.
+        StatusMessage message;
+        message.handle = kHandle;
+        message.type = QV_EVENT_ALARM;
+        message.size = sizeof(QV_ALARM_INFO);
+        std::memset(message.payload, 'y', sizeof message.payload);
+        const QV_ALARM_INFO alarm = MakeAlarm(c.kind, c.text);
+        std::memcpy(message.payload, &alarm, sizeof alarm);
+        int hooked = 0;
+        engine_.alarmEvent = [&](int row, const StatusMessage&) { hooked += row == row_; };
+        engine_.HandleStatus(message);
+        EXPECT_EQ(State(row_), c.shown.isEmpty() ? QString("before") : c.shown);
+        EXPECT_EQ(Record().snapshotPending, c.snapshotPendingAfter);
+        EXPECT_EQ(hooked, 1) << "the alarm feature gets every alarm";
+        EXPECT_EQ(State(other_), QString());
+    }
+    // An alarm event without its record changes nothing.
+    model_.SetStateText(row_, "before");
+    engine_.HandleStatus(*MakeStatusMessage(kHandle, QV_EVENT_ALARM, nullptr));
+    EXPECT_EQ(State(row_), "before");
 }
 
 TEST_F(JobEngineTest, WatchesOfUpgradesAndSnapshots) {

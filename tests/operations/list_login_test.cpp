@@ -5,6 +5,7 @@
 
 #include <QObject>
 
+#include <cstring>
 #include <memory>
 
 #include "device/sdk/qv_netsdk_ipc.h"
@@ -112,6 +113,43 @@ TEST_F(ListLoginTest, NewCamerasLogInAndAnswersLandInTheirRows) {
     EXPECT_EQ(model_.CellText(1, kColumnState), Shown("MSGTIP9"));
     EXPECT_EQ(model_.CellText(0, kColumnState), Shown("MSGTIP1"));
     EXPECT_EQ(history_.mid(history_.size() - 2), (QStringList{Shown("MSGTIP5"), Shown("MSGTIP9")}));
+}
+
+TEST_F(ListLoginTest, AlarmFromACameraLandsInItsRowsStateColumn) {
+    const int a = AddCamera("SNQUIET");
+    const int b = AddCamera("SNALARM");
+    Announce(a, "SNQUIET");
+    Announce(b, "SNALARM");
+    sync_.SyncDeviceList();
+    ASSERT_TRUE(WaitLoggedIn(0));
+    ASSERT_TRUE(WaitLoggedIn(1));
+    const int row = model_.FindRowByKey("SNALARM");
+
+    QV_ALARM_INFO alarm;
+    std::memset(&alarm, 0, sizeof alarm);
+    alarm.alarmType = 5;
+    alarm.hour = 23;
+    alarm.minute = 4;
+    alarm.second = 59;
+    std::memset(alarm.alarmText, 'm', sizeof alarm.alarmText);  // fills its field, unterminated
+    server_.EmitAlarm(b, alarm);
+    const QString shown = "23:04:59 " + Shown("IDS_ALARM") + ":" +
+                          QString(static_cast<qsizetype>(sizeof alarm.alarmText), 'm');
+    EXPECT_TRUE(ProcessEventsUntil([&] { return model_.CellText(row, kColumnState) == shown; }));
+
+    // Kinds 1 and 2 leave the state as it is; a later alarm shows again.
+    alarm.alarmType = 1;
+    server_.EmitAlarm(b, alarm);
+    alarm.alarmType = 2;
+    server_.EmitAlarm(b, alarm);
+    alarm.alarmType = 7;
+    alarm.second = 0;
+    std::strcpy(alarm.alarmText, "door");
+    server_.EmitAlarm(b, alarm);  // events of a session arrive in order
+    const QString door = "23:04:00 " + Shown("IDS_ALARM") + ":door";
+    EXPECT_TRUE(ProcessEventsUntil([&] { return model_.CellText(row, kColumnState) == door; }));
+    EXPECT_EQ(history_.count(shown), 1) << "kinds 1 and 2 wrote no state text";
+    EXPECT_EQ(model_.CellText(1 - row, kColumnState), Shown("MSGTIP1")) << "the other row";
 }
 
 TEST_F(ListLoginTest, RefusedAndUnreachableCamerasShowTheirState) {

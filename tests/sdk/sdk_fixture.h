@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "device/sdk/qv_netsdk_ipc.h"
+#include "device/sdk/sdk_event_records.h"
 #include "device/sdk/sdk_timing.h"
 #include "sim/control_server.h"
 
@@ -36,8 +37,8 @@ public:
     static int OnStatus(int handle, int type, const void* data, void* user) {
         auto* self = static_cast<HookRecorder*>(user);
         const char* text = static_cast<const char*>(data);
-        const std::size_t size =
-            type == QV_EVENT_ALARM ? 168 : std::char_traits<char>::length(text);
+        const std::size_t fixed = FixedEventRecordSize(type);
+        const std::size_t size = fixed != 0 ? fixed : std::char_traits<char>::length(text);
         std::lock_guard lock(self->mutex_);
         self->events_.push_back({handle, type, std::string(text, size)});
         self->cv_.notify_all();

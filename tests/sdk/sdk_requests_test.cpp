@@ -178,6 +178,38 @@ TEST_F(SdkRequests, CameraEventsReachTheStatusHook) {
     EXPECT_EQ(events[2].data, "busy");
 }
 
+TEST_F(SdkRequests, FixedRecordsArriveWholeOnlyWithTheirSize) {
+    const int camera = AddCamera();
+    const int handle = LoggedIn(camera);
+    const struct {
+        int type;
+        std::size_t size;
+    } cases[] = {
+        {QV_EVENT_ALARM, sizeof(QV_ALARM_INFO)},
+        {QV_EVENT_CUSTOM_MODEL, 536},
+        {QV_EVENT_RECORD_25, 276},
+        {QV_EVENT_MEDIA_INFO, 1360},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.type);
+        EXPECT_EQ(FixedEventRecordSize(c.type), c.size);
+        std::string record(c.size, 'r');
+        record[1] = '\0';  // a record is not a text: a zero does not end it
+        server_.EmitEvent(camera, c.type, record + "x");      // one byte too many: dropped
+        server_.EmitEvent(camera, c.type, record.substr(1));  // one byte short: dropped
+        server_.EmitEvent(camera, c.type, record);
+        server_.EmitEvent(camera, QV_EVENT_BUSY, "");
+        ASSERT_TRUE(hooks_.WaitEvent(handle, QV_EVENT_BUSY));
+        const std::vector<StatusRecord> events = hooks_.Events();
+        ASSERT_GE(events.size(), 2u);
+        EXPECT_EQ(events[events.size() - 2].type, c.type);
+        EXPECT_EQ(events[events.size() - 2].data, record);
+        hooks_.Clear();
+    }
+    for (int type : {QV_EVENT_FILE_DONE, QV_EVENT_BUSY, QV_EVENT_UPGRADE_PROGRESS})
+        EXPECT_EQ(FixedEventRecordSize(type), 0u) << type << " carries a text";
+}
+
 TEST_F(SdkRequests, HookMayCallSynchronousFunctions) {
     const int camera = AddCamera();
     struct Context {
