@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "device/xml_messages.h"
+#include "platform/network_params.h"
 #include "resources/log.h"
 
 namespace camfleet {
@@ -49,6 +50,30 @@ DeviceTable::Entries::iterator DeviceTable::Find(const char* serial) {
 void DeviceTable::ClearDevices() {
     std::lock_guard lock(mutex_);
     entries_.clear();
+    assigned_.fill(0);
+}
+
+// Caller holds mutex_.
+void DeviceTable::RecordAssigned(uint32_t address) {
+    if (address == 0)
+        return;
+    for (uint32_t& slot : assigned_)
+        if (slot == address)
+            slot = 0;
+    for (uint32_t& slot : assigned_)
+        if (slot == 0) {
+            slot = address;
+            return;
+        }
+}
+
+std::vector<uint32_t> DeviceTable::AssignedAddresses() const {
+    std::lock_guard lock(mutex_);
+    std::vector<uint32_t> addresses;
+    for (uint32_t slot : assigned_)
+        if (slot != 0)
+            addresses.push_back(slot);
+    return addresses;
 }
 
 int DeviceTable::GetDeviceAnswer(const char* serial, void* out, std::size_t size) const {
@@ -71,6 +96,9 @@ int DeviceTable::SetDeviceNetwork(const char* serial, const void* block, std::si
         return kTableBufferTooSmall;
     std::memcpy(&it->second, block, kSearchAnswerSize);
     TerminateTextFields(&it->second);
+    uint32_t address = 0;
+    if (ParseDottedAddress(it->second.network.ipAddress, &address))
+        RecordAssigned(address);
     return SendSetNetworkLocked(it->second);
 }
 
