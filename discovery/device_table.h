@@ -84,9 +84,9 @@ private:
     void RecordAssigned(uint32_t address);
 
     mutable std::mutex mutex_;
-    Entries entries_;                                    // guarded by mutex_
+    Entries entries_;                                  // guarded by mutex_
     std::array<uint32_t, kAssignedSlots> assigned_{};  // guarded by mutex_; 0 = free slot
-    SearchMessageSender* sender_;  // guarded by mutex_
+    SearchMessageSender* sender_;                      // guarded by mutex_
 };
 
 }  // namespace camfleet

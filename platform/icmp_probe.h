@@ -7,9 +7,9 @@
 namespace camfleet {
 
 enum ProbeResult : int {
-    kProbeInUse = 1,    // the address answered an echo request
-    kProbeUnused = 0,   // no valid answer after every attempt
-    kProbeError = -1,   // socket, send, wait or receive error
+    kProbeInUse = 1,   // the address answered an echo request
+    kProbeUnused = 0,  // no valid answer after every attempt
+    kProbeError = -1,  // socket, send, wait or receive error
 };
 
 class AddressProbe {
