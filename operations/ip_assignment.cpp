@@ -275,12 +275,14 @@ int IpAssignment::AssignFreeAddress(int row, AddressProbe& probe, Prompt& prompt
     return ApplyFreeAddress(row, FindFreeAddress(CollectFreeSearchInput(), probe), prompt);
 }
 
-int IpAssignment::SwitchToDhcp(const std::vector<int>& rows) {
-    int sent = 0;
+std::vector<int> IpAssignment::SwitchToDhcp(const std::vector<int>& rows) {
+    std::vector<int> results;
     for (int row : rows) {
         const DeviceRecord* record = model_->Record(row);
-        if (record == nullptr)
+        if (record == nullptr) {
+            results.push_back(kTableUnknownSerial);
             continue;
+        }
         const NetworkBlock& n = record->answer.network;
         NetworkSettings v{true, n.ipAddress, n.netmask, n.gateway, n.dns1, n.dns2};
         if (v.ip == "0.0.0.0") {
@@ -288,10 +290,9 @@ int IpAssignment::SwitchToDhcp(const std::vector<int>& rows) {
             v.mask = kFallbackMask;
             v.gateway = kDhcpFallbackGateway;
         }
-        if (SendNetwork(row, v) == kTableOk)
-            ++sent;
+        results.push_back(SendNetwork(row, v));
     }
-    return sent;
+    return results;
 }
 
 bool IpAssignment::PrepareNumbering(const CSaveParam& settings, Prompt& prompt,
@@ -329,30 +330,29 @@ bool IpAssignment::PrepareNumbering(const CSaveParam& settings, Prompt& prompt,
     return true;
 }
 
-int IpAssignment::NumberDevices(const std::vector<int>& rows, const NetworkSettings& values,
-                                CSaveParam* settings) {
+std::vector<int> IpAssignment::NumberDevices(const std::vector<int>& rows,
+                                             const NetworkSettings& values, CSaveParam* settings) {
     if (settings != nullptr) {
         settings->firstAssignAddress = QString::fromStdString(values.ip);
         settings->Save();
     }
+    std::vector<int> results(rows.size(), kTableUnknownSerial);
     uint32_t start = 0;
     if (!ParseDottedAddress(values.ip, &start))
-        return 0;
+        return results;
     const uint32_t mask = AddressOf(values.mask);
     uint64_t current = start;
-    int sent = 0;
-    for (int row : rows) {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
         const std::optional<uint32_t> address = NextUsableAddress(current, mask);
         if (!address)
             break;
         NetworkSettings v = values;
         v.ip = DottedAddress(*address);
-        if (SendNetwork(row, v) == kTableOk) {
-            ++sent;
+        results[i] = SendNetwork(rows[i], v);
+        if (results[i] == kTableOk)
             current = uint64_t{*address} + 1;
-        }
     }
-    return sent;
+    return results;
 }
 
 }  // namespace camfleet

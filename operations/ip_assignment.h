@@ -120,15 +120,16 @@ public:
     int AssignFreeAddress(int row, AddressProbe& probe, Prompt& prompt);
 
     // DHCP for every row (a "0.0.0.0" device also gets 192.168.0.123/24, gateway
-    // 192.168.0.1). Returns how many sends succeeded.
-    int SwitchToDhcp(const std::vector<int>& rows);
+    // 192.168.0.1). Returns each row's send result, in the order of `rows`.
+    std::vector<int> SwitchToDhcp(const std::vector<int>& rows);
 
     // The numbering dialog's first values; false after the "PLEASE_SET_NETARD_IPV4" box.
     bool PrepareNumbering(const CSaveParam& settings, Prompt& prompt, NumberingStart* start);
     // Numbers `rows` in order from the dialog's start address (saved as the last start
     // address, when `settings` is given). Only a successful send moves on to the next
-    // address. Returns how many sends succeeded.
-    int NumberDevices(const std::vector<int>& rows, const NetworkSettings& values,
+    // address. Returns each row's send result, in the order of `rows` (-1 for rows past the
+    // last address).
+    std::vector<int> NumberDevices(const std::vector<int>& rows, const NetworkSettings& values,
                       CSaveParam* settings);
 
 private:

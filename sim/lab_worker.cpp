@@ -130,9 +130,11 @@ void LabWorker::Deliver(int camera, const std::string& text, const sockaddr_in& 
     const AddressPool pool = [&link] { return Dotted(link.nextLease++); };
     VirtualCamera::Reaction reaction;
     SimClock::time_point now;
+    std::string before;
     {
         std::lock_guard lock(lab_.mutex_);
         now = lab_.clock_();
+        before = lab_.cameras_[camera].profile().ipAddress;
         lab_.received_[camera].push_back(text);
         reaction = lab_.cameras_[camera].OnDatagram(text, now, pool);
     }
@@ -144,21 +146,28 @@ void LabWorker::Deliver(int camera, const std::string& text, const sockaddr_in& 
                        from.sin_addr.s_addr, from.sin_port});
     }
     if (reaction.addressChanged)
-        Move(camera, link);
+        Move(camera, link, before);
 }
 
-// The camera took a new address: a LAN lab gives the address to the camera side of the
-// link, then the camera's socket is bound afresh.
-void LabWorker::Move(int camera, const LabLink& link) {
+// The camera took a new address: a LAN lab moves the address on the camera side of the link
+// (the old one goes unless another camera still has it, so it stops answering pings), then
+// the camera's socket is bound afresh.
+void LabWorker::Move(int camera, const LabLink& link, const std::string& before) {
     close(cameraFds_[camera]);
     std::string address;
+    bool beforeShared = false;
     {
         std::lock_guard lock(lab_.mutex_);
         address = lab_.cameras_[camera].profile().ipAddress;
+        for (const VirtualCamera& other : lab_.cameras_)
+            beforeShared = beforeShared || other.profile().ipAddress == before;
     }
-    if (namespaceFd_ >= 0)
-        RunCommand(
-            {"ip", "addr", "add", address + "/" + std::to_string(link.prefix), "dev", link.device});
+    if (namespaceFd_ >= 0) {
+        const std::string prefix = "/" + std::to_string(link.prefix);
+        if (!beforeShared)
+            RunCommand({"ip", "addr", "del", before + prefix, "dev", link.device});
+        RunCommand({"ip", "addr", "add", address + prefix, "dev", link.device});
+    }
     cameraFds_[camera] = OpenCameraSocket(camera);
     lab_.OnCameraMoved(camera, address);  // the camera-control side follows
 }

@@ -6,6 +6,8 @@
 
 #include <QTemporaryDir>
 
+#include <algorithm>
+
 #include "discovery/recording_sender.h"
 #include "ip_fakes.h"
 #include "list_fixture.h"
@@ -188,7 +190,9 @@ TEST_F(IpAssignmentTest, NumberingSevenDevicesAndAFailedSend) {
     CSaveParam settings;
     settings.settingsFilePath = dir.filePath("qv_cfg.xml");
     NetworkSettings values{false, "192.168.1.250", "255.255.255.0", "192.168.1.1", "1.1.1.1", ""};
-    EXPECT_EQ(ip.NumberDevices(rows, values, &settings), 7);
+    const std::vector<int> results = ip.NumberDevices(rows, values, &settings);
+    EXPECT_EQ(std::count(results.begin(), results.end(), 0), 7);
+    EXPECT_EQ(results[2], kTableUnknownSerial);
     const char* expected[] = {"192.168.1.250", "192.168.1.251", "192.168.1.252", "192.168.1.253",
                               "192.168.1.254", "192.168.2.1",   "192.168.2.2"};
     for (int i = 0; i < 7; ++i) {
@@ -273,7 +277,7 @@ TEST_F(IpAssignmentTest, NumberingStartValues) {
 TEST_F(IpAssignmentTest, DhcpGivesAZeroAddressDeviceAFallbackAddress) {
     const int zero = AddCamera("Z", "0.0.0.0");
     const int normal = AddCamera("N", "192.168.5.9");
-    EXPECT_EQ(ip.SwitchToDhcp({zero, normal}), 2);
+    EXPECT_EQ(ip.SwitchToDhcp({zero, normal}), (std::vector<int>{0, 0}));
     const NetworkBlock z = Sent("Z");
     EXPECT_EQ(z.dhcp, 1);
     EXPECT_STREQ(z.ipAddress, "192.168.0.123");
