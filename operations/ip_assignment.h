@@ -106,6 +106,8 @@ public:
                  NetworkParamSource* source)
         : table_(table), model_(model), pc_(pc), source_(source) {}
 
+    DeviceTable* Table() const { return table_; }
+
     // Sends `values` to the device of `row` through the device table (set-network datagram).
     // 0 on success: the IP column shows the new address and the next list merge logs the
     // camera out and in again at it. -1 when the row or its device table entry is missing;
