@@ -1,8 +1,10 @@
 #include "sim/sim_lab.h"
 
+#include <sched.h>
 #include <sys/resource.h>
 
 #include <future>
+#include <thread>
 
 #include "resources/log.h"
 #include "sim/lab_socket.h"
@@ -233,6 +235,21 @@ std::string SimLab::PcAddress(int k) const {
     if (k < 0 || k >= static_cast<int>(subnets_.size()))
         return {};
     return Dotted(subnets_[k].base + 253);
+}
+
+int SimLab::RunInCameraNamespace(const std::vector<std::string>& argv,
+                                 const std::string& input) const {
+    const int fd = lan_.NamespaceFd();
+    if (fd < 0)
+        return -1;
+    // A thread of its own enters the namespace, so the caller's threads stay where they are;
+    // the command's process inherits the thread's namespace.
+    int status = -1;
+    std::thread([&] {
+        if (setns(fd, CLONE_NEWNET) == 0)
+            status = RunCommand(argv, input);
+    }).join();
+    return status;
 }
 
 }  // namespace camfleet::sim
