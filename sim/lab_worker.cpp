@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
 
 #include "sim/lab_socket.h"
 
@@ -71,6 +72,14 @@ std::string LabWorker::SetUp() {
 }
 
 std::string LabWorker::AddLanAddresses() {
+    // A camera that moves removes its old address; without promotion, removing a subnet's
+    // first (primary) address would take every other camera's address of that subnet along.
+    for (const LabLink& link : links_) {
+        std::ofstream promote("/proc/sys/net/ipv4/conf/" + link.device + "/promote_secondaries");
+        promote << "1\n";
+        if (!promote.flush())
+            return "could not set promote_secondaries on " + link.device;
+    }
     std::string batch;
     for (const LabLink& link : links_)
         for (int camera : link.cameras)

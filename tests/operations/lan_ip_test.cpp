@@ -7,7 +7,12 @@
 #include <sched.h>
 #include <unistd.h>
 
+#include <sys/wait.h>
+
 #include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
 
 #include <chrono>
 #include <cstdlib>
@@ -44,12 +49,14 @@ protected:
     }
 
     // Starts the lab, the SDK and the list; every thread is made after the namespace switch.
-    void Start(int cameras, const std::string& subnet) {
+    void Start(int cameras, const std::string& subnet, bool list = true) {
         sim::LabOptions options;
         options.cameras = cameras;
         options.lanSubnets = {subnet};
         std::string error;
         ASSERT_EQ(lab.Start(options, &error), 0) << error;
+        if (!list)
+            return;
         ASSERT_EQ(QV_NETSDK_IPC_Init(), QV_OK);
         sdk = true;
         QV_NETSDK_IPC_SetAutoReconnect(0, 1);
@@ -214,6 +221,52 @@ TEST_F(LanIpTest, DhcpCameraTakesAPoolAddressAndComesBack) {
     EXPECT_TRUE(Drive([&] { return LoggedInAt(row, "192.168.1.12"); }))
         << model.Record(row)->answer.network.ipAddress;
     EXPECT_EQ(model.Record(row)->answer.network.dhcp, 1);
+}
+
+// Runs camfleet-cli with `args` in this namespace; returns its output lines and exit status.
+std::vector<QJsonObject> RunCli(const std::string& args, int* status) {
+    QTemporaryDir documents;
+    const std::string command = "CAMFLEET_DOCUMENTS_DIR=" + documents.path().toStdString() + " " +
+                                CAMFLEET_BIN_DIR + "/camfleet-cli " + args;
+    FILE* pipe = popen(command.c_str(), "r");
+    std::vector<QJsonObject> lines;
+    if (pipe == nullptr)
+        return lines;
+    char line[4096];
+    while (fgets(line, sizeof line, pipe) != nullptr)
+        lines.push_back(QJsonDocument::fromJson(line).object());
+    const int raw = pclose(pipe);
+    *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return lines;
+}
+
+TEST_F(LanIpTest, CliNumbersAndFindsAFreeAddress) {
+    Start(3, "192.168.1.0/24", false);
+    int status = -1;
+    const std::vector<QJsonObject> numbered =
+        RunCli("ip number --from 192.168.1.50 --all --json --seconds 20", &status);
+    EXPECT_EQ(status, 0);
+    ASSERT_EQ(numbered.size(), 3u);
+    QStringList addresses;
+    for (const QJsonObject& o : numbered) {
+        SCOPED_TRACE(QJsonDocument(o).toJson().toStdString());
+        EXPECT_EQ(o["RESULT"].toInt(), 0);
+        EXPECT_TRUE(o["RELISTED"].toBool());
+        EXPECT_TRUE(o["LOGGEDIN"].toBool());
+        addresses << o["IP"].toString();
+    }
+    EXPECT_EQ(addresses, (QStringList{"192.168.1.50", "192.168.1.51", "192.168.1.52"}));
+
+    // The PC's network falls back to 192.168.1.253 with gateway .1 (no default route here);
+    // .2 is the first host nothing answers at.
+    const std::string serial = lab.Snapshot(0).profile.serialNumber;
+    const std::vector<QJsonObject> freed =
+        RunCli("ip free " + serial + " --json --seconds 20", &status);
+    EXPECT_EQ(status, 0);
+    ASSERT_EQ(freed.size(), 1u);
+    EXPECT_EQ(freed[0]["IP"].toString(), "192.168.1.2");
+    EXPECT_TRUE(freed[0]["RELISTED"].toBool());
+    EXPECT_EQ(lab.Snapshot(0).profile.ipAddress, "192.168.1.2");
 }
 
 }  // namespace
