@@ -136,7 +136,11 @@ void LabWorker::Receive(int fd, int link, int camera) {
 
 void LabWorker::Deliver(int camera, const std::string& text, const sockaddr_in& from) {
     LabLink& link = links_[lab_.cameraLink_[camera]];
-    const AddressPool pool = [&link] { return Dotted(link.nextLease++); };
+    const AddressPool pool = [&link] {
+        if (link.nextLease == link.pcAddress && link.pcAddress != 0)
+            ++link.nextLease;
+        return Dotted(link.nextLease++);
+    };
     VirtualCamera::Reaction reaction;
     SimClock::time_point now;
     std::string before;
