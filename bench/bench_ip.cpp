@@ -191,6 +191,8 @@ bool Numbering(int argc, char** argv, int cameras) {
                 },
                 120);
             const double total = Seconds(Clock::now() - start);
+            std::printf("numbering %d cameras: every row shows its new address after %.2f s\n",
+                        cameras, listedSeconds);
             std::printf(
                 "numbering %d cameras: %d sent in %.3f s; all relisted at the new address "
                 "and logged in: %s after %.2f s (target %.0f s)\n",
