@@ -26,6 +26,12 @@ void DeviceTable::StoreDeviceAnswer(const SearchAnswer& answer, const char* adap
     TerminateTextFields(&block);
     const char* arrivedOn = adapter != nullptr ? adapter : "";
     std::lock_guard lock(mutex_);
+    if (auto sent = awaitingMove_.find(block.serialNumber); sent != awaitingMove_.end()) {
+        const bool moved = sent->second.dhcp ? block.network.dhcp == 1
+                                             : sent->second.ip == block.network.ipAddress;
+        if (moved)
+            awaitingMove_.erase(sent);
+    }
     auto it = entries_.find(block.serialNumber);
     if (it != entries_.end()) {
         const char* kept = it->second.adapterAddress;
@@ -51,6 +57,7 @@ void DeviceTable::ClearDevices() {
     std::lock_guard lock(mutex_);
     entries_.clear();
     assigned_.fill(0);
+    awaitingMove_.clear();
 }
 
 // Caller holds mutex_.
@@ -99,7 +106,15 @@ int DeviceTable::SetDeviceNetwork(const char* serial, const void* block, std::si
     uint32_t address = 0;
     if (ParseDottedAddress(it->second.network.ipAddress, &address))
         RecordAssigned(address);
-    return SendSetNetworkLocked(it->second);
+    const int result = SendSetNetworkLocked(it->second);
+    if (result == kTableOk)
+        awaitingMove_[it->first] = {it->second.network.ipAddress, it->second.network.dhcp == 1};
+    return result;
+}
+
+// Caller holds mutex_ (inside VisitEntries).
+bool DeviceTable::AwaitingMoveLocked(const SearchAnswer& entry) const {
+    return awaitingMove_.count(entry.serialNumber) != 0;
 }
 
 void DeviceTable::VisitEntries(const std::function<void(SearchAnswer& entry)>& visit) {

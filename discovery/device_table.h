@@ -45,7 +45,8 @@ public:
     int GetDeviceAnswer(const char* serial, void* out, std::size_t size) const;
     // Copies the caller's block (`size` bytes) over the stored one, then sends the
     // set-network datagram (code 2) from the stored serial and network block. The block's
-    // IP address goes into the assigned-address table first. 0/-3, -1, -2.
+    // IP address goes into the assigned-address table first. After a send the entry awaits
+    // the camera's move (see AwaitingMoveLocked). 0/-3, -1, -2.
     int SetDeviceNetwork(const char* serial, const void* block, std::size_t size);
     // Factory-restore datagram (code 5), three times. 0/-3, -1.
     int RestoreDevice(const char* serial);
@@ -58,6 +59,11 @@ public:
     // whole walk (the list merge). `visit` may change the entry and may call
     // SendSetNetworkLocked; any other member of the table would deadlock.
     void VisitEntries(const std::function<void(SearchAnswer& entry)>& visit);
+    // Inside VisitEntries only: whether `entry` was sent new network settings by
+    // SetDeviceNetwork and the camera has not answered with them yet (an answer at the sent
+    // address, or for DHCP an answer with DHCP on). Answers already on their way when the
+    // settings were sent do not end the wait.
+    bool AwaitingMoveLocked(const SearchAnswer& entry) const;
     // Inside VisitEntries only: the set-network datagram (code 2) built from `entry`'s serial
     // and network block, without copying anything into the table. 0 or -3.
     int SendSetNetworkLocked(const SearchAnswer& entry);
@@ -86,6 +92,11 @@ private:
     mutable std::mutex mutex_;
     Entries entries_;                                  // guarded by mutex_
     std::array<uint32_t, kAssignedSlots> assigned_{};  // guarded by mutex_; 0 = free slot
+    struct SentNetwork {
+        std::string ip;
+        bool dhcp = false;
+    };
+    std::map<std::string, SentNetwork> awaitingMove_;  // guarded by mutex_; by serial
     SearchMessageSender* sender_;                      // guarded by mutex_
 };
 

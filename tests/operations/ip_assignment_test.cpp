@@ -415,3 +415,45 @@ TEST(AssignedAddressTable, OneSlotPerAddressAndAFullTable) {
 
 }  // namespace
 }  // namespace camfleet
+
+namespace camfleet {
+namespace {
+
+TEST(AwaitingMove, EndsWithTheFirstAnswerCarryingTheSentSettings) {
+    RecordingSender sender;
+    DeviceTable table(&sender);
+    SearchAnswer old = testing::Answer("S", "10.0.0.1");
+    table.StoreDeviceAnswer(old, "");
+    auto awaiting = [&] {
+        bool result = false;
+        table.VisitEntries([&](SearchAnswer& e) { result = table.AwaitingMoveLocked(e); });
+        return result;
+    };
+    EXPECT_FALSE(awaiting());
+    SearchAnswer sent = old;
+    CopyField(sent.network.ipAddress, "10.0.0.9");
+    ASSERT_EQ(table.SetDeviceNetwork("S", &sent, sizeof sent), 0);
+    EXPECT_TRUE(awaiting());
+    table.StoreDeviceAnswer(old, "");  // an answer already on its way
+    EXPECT_TRUE(awaiting());
+    table.StoreDeviceAnswer(sent, "");
+    EXPECT_FALSE(awaiting());
+
+    SearchAnswer dhcp = sent;
+    dhcp.network.dhcp = 1;
+    ASSERT_EQ(table.SetDeviceNetwork("S", &dhcp, sizeof dhcp), 0);
+    table.StoreDeviceAnswer(sent, "");  // still static
+    EXPECT_TRUE(awaiting());
+    SearchAnswer leased = dhcp;
+    CopyField(leased.network.ipAddress, "10.0.0.77");
+    table.StoreDeviceAnswer(leased, "");
+    EXPECT_FALSE(awaiting());
+
+    ASSERT_EQ(table.SetDeviceNetwork("S", &sent, sizeof sent), 0);
+    table.ClearDevices();
+    table.StoreDeviceAnswer(old, "");
+    EXPECT_FALSE(awaiting()) << "a cleared table forgets the wait";
+}
+
+}  // namespace
+}  // namespace camfleet

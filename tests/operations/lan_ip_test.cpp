@@ -166,6 +166,19 @@ TEST_F(LanIpTest, FreeAddressSkipsPingingHostsGatewayDevicesAssignedAndThePc) {
     EXPECT_EQ(lab.Snapshot(2).profile.ipAddress, "192.168.1.6");
 }
 
+// The real probe, asked up to three times: on a loaded machine an answer can miss the
+// probe's 100 ms waits, and this test is about the rule, not the waits.
+class PatientProbe : public AddressProbe {
+public:
+    int Probe(uint32_t address) override {
+        int result = kProbeUnused;
+        for (int i = 0; i < 3 && result != kProbeInUse; ++i)
+            result = probe.Probe(address);
+        return result;
+    }
+    IcmpProbe probe;
+};
+
 TEST_F(LanIpTest, FullSubnetShowsTheMessageAndSendsNothing) {
     Start(1, "192.168.1.0/24");
     // Every host of the subnet but the PC's is local to the camera namespace, so every
@@ -180,7 +193,8 @@ TEST_F(LanIpTest, FullSubnetShowsTheMessageAndSendsNothing) {
     IpAssignment ip(&table, &model, &pc, &network);
     const std::size_t before = lab.Snapshot(0).received.size();
     searcher->StopSearchThread();
-    EXPECT_EQ(ip.AssignFreeAddress(0, probe, prompt), kTableUnknownSerial);
+    PatientProbe patient;
+    EXPECT_EQ(ip.AssignFreeAddress(0, patient, prompt), kTableUnknownSerial);
     EXPECT_EQ(prompt.MessageKeys(), QStringList{"NO_FREE_IP"});
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(lab.Snapshot(0).received.size(), before) << "no datagram reached the camera";
