@@ -10,6 +10,7 @@
 #include "app/account_controls.h"
 #include "app/control_ids.h"
 #include "app/drop_target.h"
+#include "app/ip_commands.h"
 #include "app/key_filter.h"
 #include "app/list_commands.h"
 #include "app/option_boxes.h"
@@ -18,6 +19,7 @@
 #include "app/search_controls.h"
 #include "app/system_menu.h"
 #include "app/version_text.h"
+#include "app/window_prompt.h"
 #include "device/sdk/qv_netsdk_ipc.h"
 #include "dialogs/dialog_default_user.h"
 #include "operations/device_login.h"
@@ -55,6 +57,7 @@ CRoRudAzovorErarDlg::CRoRudAzovorErarDlg(WindowOptions options, QWidget* parent)
         ownPrompt_ = std::make_unique<QtPrompt>(this);
         prompt_ = ownPrompt_.get();
     }
+    keyPrompt_ = std::make_unique<KeyPrompt>(*prompt_);
     setAcceptDrops(true);
     BuildControls();
     RegisterControls();
@@ -102,6 +105,7 @@ void CRoRudAzovorErarDlg::InitialiseSdk() {
 
 void CRoRudAzovorErarDlg::ClearForSearch() {
     sync_.RefreshDevices();
+    ip_->ClearPcNetwork();
     checkAll_->setChecked(false);
     UpdateStatusLine();
 }

@@ -1,9 +1,9 @@
 #pragma once
 // The main window: owns the device table, the search, the device list and its model, the
 // list merge, the job engine and the settings, and lays out the command groups. The command
-// groups live in their own classes (SearchControls, DeviceListCommands, PathControls,
-// AccountControls, OptionBoxes, SystemMenu); this class wires them in the start-up order and
-// takes them down in the close order.
+// groups live in their own classes (SearchControls, DeviceListCommands, IpCommands,
+// PathControls, AccountControls, OptionBoxes, SystemMenu); this class wires them in the start-up
+// order and takes them down in the close order.
 //
 // UI thread only. Other threads reach the window only through the device table lock (search
 // thread) and the job engine's queued calls (SDK hooks).
@@ -29,6 +29,8 @@ class AccountControls;
 class CDialogPreview;
 class CReportCtrl;
 class DeviceListCommands;
+class IpCommands;
+class KeyPrompt;
 class JobEngine;
 class KeyFilter;
 class OptionBoxes;
@@ -64,6 +66,7 @@ public:
     CReportCtrl* List() const { return list_; }
     DeviceListModel& Model() { return model_; }
     DeviceListCommands* ListCommands() const { return listCommands_; }
+    IpCommands* Ip() const { return ip_; }
     CDialogPreview* Preview() const { return preview_; }
     PathControls* Paths() const { return paths_; }
     AccountControls* Account() const { return account_; }
@@ -103,7 +106,8 @@ private:
     ControlRegistry controls_;
     std::unique_ptr<WindowPrompt> ownPrompt_;
     WindowPrompt* prompt_ = nullptr;
-    std::unique_ptr<JobEngine> engine_;  // between SDK init and cleanup
+    std::unique_ptr<KeyPrompt> keyPrompt_;  // the core's prompt over prompt_
+    std::unique_ptr<JobEngine> engine_;     // between SDK init and cleanup
     bool sdkStarted_ = false;
     bool shutDown_ = false;
     bool shownOnce_ = false;
@@ -113,6 +117,7 @@ private:
     CReportCtrl* list_ = nullptr;
     CDialogPreview* preview_ = nullptr;
     DeviceListCommands* listCommands_ = nullptr;
+    IpCommands* ip_ = nullptr;
     QCheckBox* checkAll_ = nullptr;
     QLabel* statusLine_ = nullptr;
     PathControls* paths_ = nullptr;

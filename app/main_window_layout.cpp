@@ -9,12 +9,14 @@
 
 #include "app/account_controls.h"
 #include "app/control_ids.h"
+#include "app/ip_commands.h"
 #include "app/key_filter.h"
 #include "app/list_commands.h"
 #include "app/main_window.h"
 #include "app/option_boxes.h"
 #include "app/path_controls.h"
 #include "app/search_controls.h"
+#include "app/window_prompt.h"
 #include "resources/display_strings.h"
 #include "widgets/dialog_preview.h"
 #include "widgets/report_ctrl.h"
@@ -74,6 +76,9 @@ void CRoRudAzovorErarDlg::BuildControls() {
     QAction* defaultUser = menu->addAction(GetDisplayString("TEXT14"));
     defaultUser->setData(int(kIdDefaultUserDialog));
     connect(defaultUser, &QAction::triggered, this, &CRoRudAzovorErarDlg::OpenDefaultUserDialog);
+    ip_ = new IpCommands(&table_, &model_, list_, &settings_, keyPrompt_.get(), central, this);
+    menu->addSeparator();
+    ip_->AddContextItems(menu);
 
     layout->addWidget(BuildBottomPanel());
     setCentralWidget(central);
@@ -93,6 +98,7 @@ QWidget* CRoRudAzovorErarDlg::BuildBottomPanel() {
     row->addWidget(Group(GetDisplayString("TEXT14"), account_, panel), 2);
     row->addWidget(Group(tr("Firmware and configuration files"), paths_, panel), 5);
     row->addWidget(Group(tr("Options"), options_, panel), 3);
+    row->addWidget(Group(tr("Batch"), ip_->BatchButton(), panel), 2);
     panel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     return panel;
 }
@@ -102,6 +108,7 @@ void CRoRudAzovorErarDlg::RegisterControls() {
     controls_.Add(kIdNetcard, search_->NetcardBox());
     controls_.Add(kIdNetcardLabel, search_->NetcardLabel());
     controls_.Add(kIdList, list_);
+    controls_.Add(kIdBatchIp, ip_->BatchButton());
     controls_.Add(kIdStatusLine, statusLine_);
     controls_.Add(kIdCheckAll, checkAll_);
     controls_.Add(kIdAudio, options_->Audio());

@@ -1,11 +1,8 @@
 // camfleet-cli list: searches, logs every camera in through the device SDK and prints the
 // device list as the window shows it, with the state and version columns.
 
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QTimer>
 
 #include <cstdio>
 
@@ -23,33 +20,16 @@ namespace camfleet::cli {
 namespace {
 
 constexpr int kDefaultSeconds = 10;
-constexpr int kMergeIntervalMs = 200;    // the window's list merge timer
-constexpr int kSearchIntervalMs = 1000;  // the window's search request timer
-constexpr int kCheckIntervalMs = 50;
-
 // Searches and merges until every camera is settled (after at least `minimumMs`) or the time
 // is up, as the window's timers do.
 void RunUntilSettled(SearchSession& session, DeviceListSync& sync, const DeviceListModel& model,
                      int expected, int minimumMs, int seconds) {
-    QEventLoop loop;
-    QElapsedTimer clock;
-    QTimer merge, search, check;
-    QObject::connect(&merge, &QTimer::timeout, [&] { sync.SyncDeviceList(); });
-    QObject::connect(&search, &QTimer::timeout,
-                     [&] { session.searcher().SendSearchMessage(kMsgSearch, nullptr, 0); });
-    QObject::connect(&check, &QTimer::timeout, [&] {
-        if (clock.elapsed() >= seconds * 1000 ||
-            (clock.elapsed() >= minimumMs && AllLoginsSettled(model, expected)))
-            loop.quit();
-    });
-    clock.start();
-    session.searcher().StartSearch();
-    merge.start(kMergeIntervalMs);
-    search.start(kSearchIntervalMs);
-    check.start(kCheckIntervalMs);
-    loop.exec();
-    session.searcher().StopSearchThread();
-    sync.SyncDeviceList();
+    SearchAndMergeUntil(
+        session, sync,
+        [&](qint64 elapsedMs) {
+            return elapsedMs >= minimumMs && AllLoginsSettled(model, expected);
+        },
+        seconds);
 }
 
 QByteArray ListJson(const DeviceListModel& model) {

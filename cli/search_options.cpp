@@ -1,8 +1,13 @@
 #include "cli/search_options.h"
 
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
 #include <cstdio>
 #include <string>
 
+#include "device/xml_messages.h"
 #include "discovery/adapter_map.h"
 
 namespace camfleet::cli {
@@ -69,6 +74,31 @@ bool SearchSession::Start(const SearchOptions& a, QString* error, int* status) {
     table_.SetSender(searcher_.get());
     searcher_->SetNetcardSelection(selection);
     return true;
+}
+
+void SearchAndMergeUntil(SearchSession& session, DeviceListSync& sync,
+                         const std::function<bool(qint64 elapsedMs)>& done, int seconds) {
+    constexpr int kMergeIntervalMs = 200;    // the window's list merge timer
+    constexpr int kSearchIntervalMs = 1000;  // the window's search request timer
+    constexpr int kCheckIntervalMs = 50;
+    QEventLoop loop;
+    QElapsedTimer clock;
+    QTimer merge, search, check;
+    QObject::connect(&merge, &QTimer::timeout, [&] { sync.SyncDeviceList(); });
+    QObject::connect(&search, &QTimer::timeout,
+                     [&] { session.searcher().SendSearchMessage(kMsgSearch, nullptr, 0); });
+    QObject::connect(&check, &QTimer::timeout, [&] {
+        if (clock.elapsed() >= seconds * 1000 || done(clock.elapsed()))
+            loop.quit();
+    });
+    clock.start();
+    session.searcher().StartSearch();
+    merge.start(kMergeIntervalMs);
+    search.start(kSearchIntervalMs);
+    check.start(kCheckIntervalMs);
+    loop.exec();
+    session.searcher().StopSearchThread();
+    sync.SyncDeviceList();
 }
 
 int Fail(const char* command, const QString& message, int status) {

@@ -6,9 +6,11 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "discovery/device_searcher.h"
+#include "operations/device_list_sync.h"
 #include "sim/sim_lab.h"
 
 namespace camfleet::cli {
@@ -43,6 +45,11 @@ private:
     DeviceTable table_;
     std::unique_ptr<DeviceSearcher> searcher_;
 };
+
+// Searches and merges as the window's timers do (a merge every 200 ms, a search request every
+// second) until `done(elapsed milliseconds)` holds or `seconds` passed, then merges once more.
+void SearchAndMergeUntil(SearchSession& session, DeviceListSync& sync,
+                         const std::function<bool(qint64 elapsedMs)>& done, int seconds);
 
 // Prints "camfleet-cli COMMAND: MESSAGE" to stderr and returns `status`.
 int Fail(const char* command, const QString& message, int status);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "device/xml_messages.h"
+#include "platform/network_params.h"
 #include "resources/log.h"
 
 namespace camfleet {
@@ -25,6 +26,12 @@ void DeviceTable::StoreDeviceAnswer(const SearchAnswer& answer, const char* adap
     TerminateTextFields(&block);
     const char* arrivedOn = adapter != nullptr ? adapter : "";
     std::lock_guard lock(mutex_);
+    if (auto sent = awaitingMove_.find(block.serialNumber); sent != awaitingMove_.end()) {
+        const bool moved = sent->second.dhcp ? block.network.dhcp == 1
+                                             : sent->second.ip == block.network.ipAddress;
+        if (moved)
+            awaitingMove_.erase(sent);
+    }
     auto it = entries_.find(block.serialNumber);
     if (it != entries_.end()) {
         const char* kept = it->second.adapterAddress;
@@ -49,6 +56,31 @@ DeviceTable::Entries::iterator DeviceTable::Find(const char* serial) {
 void DeviceTable::ClearDevices() {
     std::lock_guard lock(mutex_);
     entries_.clear();
+    assigned_.fill(0);
+    awaitingMove_.clear();
+}
+
+// Caller holds mutex_.
+void DeviceTable::RecordAssigned(uint32_t address) {
+    if (address == 0)
+        return;
+    for (uint32_t& slot : assigned_)
+        if (slot == address)
+            slot = 0;
+    for (uint32_t& slot : assigned_)
+        if (slot == 0) {
+            slot = address;
+            return;
+        }
+}
+
+std::vector<uint32_t> DeviceTable::AssignedAddresses() const {
+    std::lock_guard lock(mutex_);
+    std::vector<uint32_t> addresses;
+    for (uint32_t slot : assigned_)
+        if (slot != 0)
+            addresses.push_back(slot);
+    return addresses;
 }
 
 int DeviceTable::GetDeviceAnswer(const char* serial, void* out, std::size_t size) const {
@@ -71,7 +103,18 @@ int DeviceTable::SetDeviceNetwork(const char* serial, const void* block, std::si
         return kTableBufferTooSmall;
     std::memcpy(&it->second, block, kSearchAnswerSize);
     TerminateTextFields(&it->second);
-    return SendSetNetworkLocked(it->second);
+    uint32_t address = 0;
+    if (ParseDottedAddress(it->second.network.ipAddress, &address))
+        RecordAssigned(address);
+    const int result = SendSetNetworkLocked(it->second);
+    if (result == kTableOk)
+        awaitingMove_[it->first] = {it->second.network.ipAddress, it->second.network.dhcp == 1};
+    return result;
+}
+
+// Caller holds mutex_ (inside VisitEntries).
+bool DeviceTable::AwaitingMoveLocked(const SearchAnswer& entry) const {
+    return awaitingMove_.count(entry.serialNumber) != 0;
 }
 
 void DeviceTable::VisitEntries(const std::function<void(SearchAnswer& entry)>& visit) {

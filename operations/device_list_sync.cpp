@@ -15,7 +15,10 @@ void DeviceListSync::SyncDeviceList() {
 void DeviceListSync::MergeEntry(SearchAnswer& entry) {
     int row = model_->FindRowByKey(entry.serialNumber);
     DeviceRecord* record = model_->Record(row);
-    if (record != nullptr) {
+    if (record != nullptr && table_->AwaitingMoveLocked(entry)) {
+        // Sent new network settings: the row keeps what it shows until the camera answers
+        // with them, and the new login waits until the camera is reachable there.
+    } else if (record != nullptr) {
         // The row's cells follow from the working block alone: an unchanged block needs no
         // refill, which keeps a tick cheap for a list that is not changing.
         SearchAnswer work = entry;

@@ -39,6 +39,8 @@ public:
     //  - a known row is filled from the entry (an empty answer version takes the firmware
     //    version known from the SDK); when the IP address differs from the row's, the old
     //    session is logged out and a new login made; the entry then replaces the row's answer;
+    //  - a row whose camera was sent new network settings waits (no refill, no login) until
+    //    the camera answers with them (DeviceTable::AwaitingMoveLocked);
     //  - an unknown serial gets a new row at the end and, unless print mode is on, a login;
     //  - in print mode a camera without a P2P id, or one already printed, is switched to DHCP
     //    by a set-network datagram on every tick; any other gets the print cycle once.

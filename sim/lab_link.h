@@ -14,6 +14,7 @@ struct LabLink {
     int prefix = 8;
     uint32_t firstAddress = 0;  // address of the link's first camera, host order
     uint32_t nextLease = 0;     // next DHCP address handed out, host order
+    uint32_t pcAddress = 0;     // the PC end's address (LAN lab), never given to a camera
     int receiver = -1;          // socket of the receiver
     std::vector<int> cameras;   // indices into the lab's cameras
 };

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
 
 #include "sim/lab_socket.h"
 
@@ -71,6 +72,14 @@ std::string LabWorker::SetUp() {
 }
 
 std::string LabWorker::AddLanAddresses() {
+    // A camera that moves removes its old address; without promotion, removing a subnet's
+    // first (primary) address would take every other camera's address of that subnet along.
+    for (const LabLink& link : links_) {
+        std::ofstream promote("/proc/sys/net/ipv4/conf/" + link.device + "/promote_secondaries");
+        promote << "1\n";
+        if (!promote.flush())
+            return "could not set promote_secondaries on " + link.device;
+    }
     std::string batch;
     for (const LabLink& link : links_)
         for (int camera : link.cameras)
@@ -127,12 +136,18 @@ void LabWorker::Receive(int fd, int link, int camera) {
 
 void LabWorker::Deliver(int camera, const std::string& text, const sockaddr_in& from) {
     LabLink& link = links_[lab_.cameraLink_[camera]];
-    const AddressPool pool = [&link] { return Dotted(link.nextLease++); };
+    const AddressPool pool = [&link] {
+        if (link.nextLease == link.pcAddress && link.pcAddress != 0)
+            ++link.nextLease;
+        return Dotted(link.nextLease++);
+    };
     VirtualCamera::Reaction reaction;
     SimClock::time_point now;
+    std::string before;
     {
         std::lock_guard lock(lab_.mutex_);
         now = lab_.clock_();
+        before = lab_.cameras_[camera].profile().ipAddress;
         lab_.received_[camera].push_back(text);
         reaction = lab_.cameras_[camera].OnDatagram(text, now, pool);
     }
@@ -144,21 +159,28 @@ void LabWorker::Deliver(int camera, const std::string& text, const sockaddr_in& 
                        from.sin_addr.s_addr, from.sin_port});
     }
     if (reaction.addressChanged)
-        Move(camera, link);
+        Move(camera, link, before);
 }
 
-// The camera took a new address: a LAN lab gives the address to the camera side of the
-// link, then the camera's socket is bound afresh.
-void LabWorker::Move(int camera, const LabLink& link) {
+// The camera took a new address: a LAN lab moves the address on the camera side of the link
+// (the old one goes unless another camera still has it, so it stops answering pings), then
+// the camera's socket is bound afresh.
+void LabWorker::Move(int camera, const LabLink& link, const std::string& before) {
     close(cameraFds_[camera]);
     std::string address;
+    bool beforeShared = false;
     {
         std::lock_guard lock(lab_.mutex_);
         address = lab_.cameras_[camera].profile().ipAddress;
+        for (const VirtualCamera& other : lab_.cameras_)
+            beforeShared = beforeShared || other.profile().ipAddress == before;
     }
-    if (namespaceFd_ >= 0)
-        RunCommand(
-            {"ip", "addr", "add", address + "/" + std::to_string(link.prefix), "dev", link.device});
+    if (namespaceFd_ >= 0) {
+        const std::string prefix = "/" + std::to_string(link.prefix);
+        if (!beforeShared)
+            RunCommand({"ip", "addr", "del", before + prefix, "dev", link.device});
+        RunCommand({"ip", "addr", "add", address + prefix, "dev", link.device});
+    }
     cameraFds_[camera] = OpenCameraSocket(camera);
     lab_.OnCameraMoved(camera, address);  // the camera-control side follows
 }

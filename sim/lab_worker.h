@@ -43,7 +43,7 @@ private:
     void ServeOnce();
     void Receive(int fd, int link, int camera);
     void Deliver(int camera, const std::string& text, const sockaddr_in& from);
-    void Move(int camera, const LabLink& link);
+    void Move(int camera, const LabLink& link, const std::string& before);
     void SendDue();
     int TimeoutMs() const;
 

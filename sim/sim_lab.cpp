@@ -1,8 +1,11 @@
 #include "sim/sim_lab.h"
 
+#include <sched.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <future>
+#include <thread>
 
 #include "resources/log.h"
 #include "sim/lab_socket.h"
@@ -13,7 +16,12 @@ namespace camfleet::sim {
 namespace {
 
 constexpr uint32_t kLoopbackBroadcastHost = 0x7fffffffu;
-constexpr int kMaxLanCameras = 200;  // .10 to .209; leases follow, .253 is the PC
+// Cameras per LAN subnet: from .10 upward, leaving room for leases; the PC's address is
+// passed over. 200 in a /24 (.10 to .209), more in a wider subnet, at most 1,000.
+int MaxLanCameras(int prefix) {
+    const long long hosts = 1LL << (32 - prefix);
+    return static_cast<int>(std::min<long long>(hosts - 56, 1000));
+}
 
 // Every camera has a socket of its own: a large lab needs more descriptors than the
 // usual soft limit of 1,024.
@@ -131,11 +139,12 @@ int SimLab::CreateCameras(std::vector<LabLink>* links, std::string* error) {
     received_.clear();
     cameraLink_.clear();
     const int count = std::max(options_.cameras, 0);
-    if (!subnets_.empty() && count > kMaxLanCameras) {
-        *error =
-            "a LAN lab holds at most " + std::to_string(kMaxLanCameras) + " cameras per subnet";
-        return -1;
-    }
+    for (const LanSubnet& lan : subnets_)
+        if (count > MaxLanCameras(lan.prefix)) {
+            *error = "a LAN lab holds at most " + std::to_string(MaxLanCameras(lan.prefix)) +
+                     " cameras in a /" + std::to_string(lan.prefix) + " subnet";
+            return -1;
+        }
     const uint32_t loopbackFirst = HostOrder(options_.firstAddress);
     if (subnets_.empty() && (loopbackFirst >> 24) != 127) {
         *error = "the loopback lab needs a 127.x.x.x first address";
@@ -169,14 +178,18 @@ LabLink SimLab::LanLink(int k, CameraSubnet* subnet) {
     link.device = LanNamespace::CameraEnd(k);
     link.prefix = lan.prefix;
     link.firstAddress = lan.base + 10;
+    link.pcAddress = lan.base + 253;
     return link;
 }
 
 // Caller holds mutex_. Appends `count` cameras on link `k`; DHCP leases follow them.
 void SimLab::AddCameras(int k, int count, const CameraSubnet& subnet, LabLink* link) {
-    for (int j = 0; j < count; ++j) {
+    uint32_t next = link->firstAddress;
+    for (int j = 0; j < count; ++j, ++next) {
         const int index = static_cast<int>(cameras_.size());
-        const std::string address = Dotted(link->firstAddress + static_cast<uint32_t>(j));
+        if (next == link->pcAddress && next != 0)
+            ++next;
+        const std::string address = Dotted(next);
         cameras_.emplace_back(
             MakeCameraProfile(options_.seed, index, address, subnet, options_.firstSdkPort + index),
             SimClock::now());
@@ -185,7 +198,7 @@ void SimLab::AddCameras(int k, int count, const CameraSubnet& subnet, LabLink* l
         cameraLink_.push_back(k);
         link->cameras.push_back(index);
     }
-    link->nextLease = link->firstAddress + static_cast<uint32_t>(count);
+    link->nextLease = next == link->pcAddress && next != 0 ? next + 1 : next;
 }
 
 void SimLab::Stop() {
@@ -233,6 +246,21 @@ std::string SimLab::PcAddress(int k) const {
     if (k < 0 || k >= static_cast<int>(subnets_.size()))
         return {};
     return Dotted(subnets_[k].base + 253);
+}
+
+int SimLab::RunInCameraNamespace(const std::vector<std::string>& argv,
+                                 const std::string& input) const {
+    const int fd = lan_.NamespaceFd();
+    if (fd < 0)
+        return -1;
+    // A thread of its own enters the namespace, so the caller's threads stay where they are;
+    // the command's process inherits the thread's namespace.
+    int status = -1;
+    std::thread([&] {
+        if (setns(fd, CLONE_NEWNET) == 0)
+            status = RunCommand(argv, input);
+    }).join();
+    return status;
 }
 
 }  // namespace camfleet::sim

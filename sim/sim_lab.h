@@ -68,6 +68,11 @@ public:
     void SetClock(std::function<SimClock::time_point()> clock);
     // Address of the PC end of LAN subnet k ("" in a loopback lab).
     std::string PcAddress(int k) const;
+    // Runs a command (e.g. "ip route ...") inside the LAN lab's camera namespace and returns
+    // its exit status, with `input` on its standard input; -1 in a loopback lab or when the
+    // namespace cannot be entered.
+    int RunInCameraNamespace(const std::vector<std::string>& argv,
+                             const std::string& input = "") const;
     // The camera-control side of every camera (docs/camera-protocol.md): camera i is
     // control id i, listening on its address and its PTZPort (on a free port that
     // control().Port(i) tells when the PTZPort was taken). Valid between Start and Stop.

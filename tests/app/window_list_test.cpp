@@ -179,7 +179,7 @@ private slots:
             if (!action->isSeparator())
                 ids << action->data().toInt();
         }
-        QCOMPARE(ids, (QList<int>{32965, 33014, 32777, 32963}));
+        QCOMPARE(ids, (QList<int>{32965, 33014, 32777, 32963, 32772, 32775}));
     }
 
     void hoverButtonsFollowTheRowAndOpenItsPage() {

@@ -1,0 +1,123 @@
+#include "app/ip_commands.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+
+#include <thread>
+
+#include "app/control_ids.h"
+#include "dialogs/dialog_ip_setting.h"
+#include "operations/batch_targets.h"
+#include "resources/log.h"
+#include "widgets/report_ctrl.h"
+
+namespace camfleet {
+
+IpCommands::IpCommands(DeviceTable* table, DeviceListModel* model, CReportCtrl* list,
+                       CSaveParam* settings, Prompt* prompt, QWidget* buttonParent, QObject* parent)
+    : QObject(parent),
+      model_(model),
+      list_(list),
+      settings_(settings),
+      prompt_(prompt),
+      source_(MakeSystemNetworkParamSource()),
+      probe_(std::make_shared<IcmpProbe>(&LogMessage)),
+      ip_(table, model, &pc_, source_.get()),
+      runDialog_([](CDialogIpSetting& dialog) { return dialog.exec() == QDialog::Accepted; }),
+      button_(new QPushButton(buttonParent)),
+      menu_(new QMenu(button_)) {
+    QAction* dhcp = menu_->addAction(GetDisplayString("DHCP"));
+    dhcp->setData(int(kIdDhcp));
+    connect(dhcp, &QAction::triggered, this, &IpCommands::SwitchToDhcp);
+    QAction* number = menu_->addAction(GetDisplayString("BTNTEXT3"));
+    number->setData(int(kIdNumberIp));
+    connect(number, &QAction::triggered, this, &IpCommands::NumberDevices);
+    connect(button_, &QPushButton::clicked, this,
+            [this] { menu_->popup(button_->mapToGlobal(QPoint(0, button_->height()))); });
+}
+
+IpCommands::~IpCommands() = default;
+
+void IpCommands::SetNetworkSource(std::unique_ptr<NetworkParamSource> source) {
+    source_ = std::move(source);
+    ip_ = IpAssignment(ip_.Table(), model_, &pc_, source_.get());
+}
+
+void IpCommands::AddContextItems(QMenu* menu) {
+    QAction* edit = menu->addAction(tr("Change IP address"));
+    edit->setData(int(kIdEditIp));
+    connect(edit, &QAction::triggered, this, &IpCommands::EditDevice);
+    QAction* free = menu->addAction(tr("Assign a free address"));
+    free->setData(int(kIdFreeIp));
+    connect(free, &QAction::triggered, this, &IpCommands::AssignFreeAddress);
+}
+
+void IpCommands::EditDevice() {
+    const int row = list_->FirstSelectedRow();
+    const DeviceRecord* record = model_->Record(row);
+    if (record == nullptr)
+        return;
+    const QByteArray key(record->key);
+    CDialogIpSetting dialog(EditDialogValues(record->answer.network), false, 1, probe_, *prompt_,
+                            list_);
+    if (!runDialog_(dialog))
+        return;
+    // The list may have changed while the dialog was open.
+    const int now = model_->FindRowByKey(key.constData());
+    if (now >= 0)
+        ip_.SendNetwork(now, dialog.Values());
+}
+
+void IpCommands::AssignFreeAddress() {
+    const DeviceRecord* record = model_->Record(list_->FirstSelectedRow());
+    if (record == nullptr || freeSearchRunning_)
+        return;
+    freeSearchRunning_ = true;
+    const QByteArray key(record->key);
+    const FreeSearchInput input = ip_.CollectFreeSearchInput();
+    std::shared_ptr<AddressProbe> probe = probe_;
+    QPointer<IpCommands> self(this);
+    std::thread([input, probe, self, key] {
+        const std::optional<uint32_t> address = FindFreeAddress(input, *probe);
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, key, address] {
+                if (!self)
+                    return;
+                self->freeSearchRunning_ = false;
+                const int row = self->model_->FindRowByKey(key.constData());
+                const int result = row >= 0
+                                       ? self->ip_.ApplyFreeAddress(row, address, *self->prompt_)
+                                       : int{kTableUnknownSerial};
+                emit self->freeAddressDone(result);
+            },
+            Qt::QueuedConnection);
+    }).detach();
+}
+
+void IpCommands::NumberDevices() {
+    NumberingStart start;
+    if (!ip_.PrepareNumbering(*settings_, *prompt_, &start))
+        return;
+    const std::vector<int> rows = SelectTargets(*model_, {}, *prompt_);
+    if (rows.empty())
+        return;
+    CDialogIpSetting dialog(start.values, true, static_cast<int>(rows.size()), probe_, *prompt_,
+                            list_);
+    if (!runDialog_(dialog))
+        return;
+    // Rows are only ever appended, so the ticked rows are still where they were.
+    ip_.NumberDevices(rows, dialog.Values(), settings_);
+}
+
+void IpCommands::SwitchToDhcp() {
+    if (model_->CheckedCount() == 0) {
+        prompt_->ShowMessage(kNoDhcpTargetKey, kErrorCaption, PromptIcon::kError);
+        return;
+    }
+    ip_.SwitchToDhcp(SelectTargets(*model_, {}, *prompt_));
+}
+
+}  // namespace camfleet

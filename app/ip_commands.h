@@ -1,0 +1,75 @@
+#pragma once
+// The main window's address commands: the batch button (1030) with its menu (DHCP 32945,
+// numbering 32902), and the context-menu items edit address (32772) and free address (32775).
+// Owns the PC network block, which is cleared at every search start.
+//
+// UI thread only. The free address search and the dialog's conflict check probe on worker
+// threads; their results come back as queued calls, matched to the row by serial number.
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+#include "operations/ip_assignment.h"
+
+class QMenu;
+class QPushButton;
+class QWidget;
+
+namespace camfleet {
+
+class CDialogIpSetting;
+class CReportCtrl;
+
+class IpCommands : public QObject {
+    Q_OBJECT
+public:
+    // Everything given outlives this object; `buttonParent` takes the batch button.
+    IpCommands(DeviceTable* table, DeviceListModel* model, CReportCtrl* list, CSaveParam* settings,
+               Prompt* prompt, QWidget* buttonParent, QObject* parent = nullptr);
+    ~IpCommands() override;
+
+    QPushButton* BatchButton() const { return button_; }
+    QMenu* BatchMenu() const { return menu_; }
+    // Appends 32772 and 32775 to the list's context menu.
+    void AddContextItems(QMenu* menu);
+
+    // Replacements for tests: the PC's network, the probe, and how a dialog is run (default:
+    // modal exec; returns whether it was accepted).
+    void SetNetworkSource(std::unique_ptr<NetworkParamSource> source);
+    void SetProbe(std::shared_ptr<AddressProbe> probe) { probe_ = std::move(probe); }
+    void SetDialogRunner(std::function<bool(CDialogIpSetting&)> run) {
+        runDialog_ = std::move(run);
+    }
+
+    PcNetwork& Pc() { return pc_; }
+    // Forgets the PC network block (search start).
+    void ClearPcNetwork() { pc_.Clear(); }
+    bool FreeSearchRunning() const { return freeSearchRunning_; }
+
+    void EditDevice();         // 32772, the first selected row
+    void AssignFreeAddress();  // 32775, the first selected row; ends with freeAddressDone
+    void NumberDevices();      // 32902, the ticked rows
+    void SwitchToDhcp();       // 32945, the ticked rows
+
+signals:
+    // The free address command ended: the send result, or -1 (no row, no free address).
+    void freeAddressDone(int result);
+
+private:
+    DeviceListModel* model_;
+    CReportCtrl* list_;
+    CSaveParam* settings_;
+    Prompt* prompt_;
+    std::unique_ptr<NetworkParamSource> source_;
+    std::shared_ptr<AddressProbe> probe_;
+    PcNetwork pc_;
+    IpAssignment ip_;
+    std::function<bool(CDialogIpSetting&)> runDialog_;
+    QPushButton* button_;
+    QMenu* menu_;
+    bool freeSearchRunning_ = false;
+};
+
+}  // namespace camfleet

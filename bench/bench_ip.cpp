@@ -1,0 +1,247 @@
+// Address assignment benchmark on the LAN lab (root, inside scripts/netns-run.sh):
+//  1. the free address search over a /24 where the lower half of the hosts answer pings
+//     (target 1.5 s), run off the event-loop thread as the window runs it, while the event
+//     loop's longest gap between 5 ms timer ticks is measured (target under 100 ms);
+//  2. numbering N cameras (default 254): every set-network datagram sent, and every camera
+//     listed again at its new address and logged in (target 10 s). The datagrams are sent with
+//     the search thread stopped, as camfleet-cli sends them; with BENCH_IP_SEARCH_RUNNING set
+//     they go through the running search thread's queue, as the window sends them today.
+//
+//   bench_ip [--cameras N]
+
+#include <sched.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "device/sdk/qv_netsdk_ipc.h"
+#include "device/xml_messages.h"
+#include "discovery/device_searcher.h"
+#include "operations/device_list_sync.h"
+#include "operations/ip_assignment.h"
+#include "operations/job_engine.h"
+#include "sim/lab_socket.h"
+#include "sim/sim_lab.h"
+
+namespace {
+
+using namespace camfleet;
+using Clock = std::chrono::steady_clock;
+
+constexpr double kFreeTargetSeconds = 1.5;
+constexpr double kStallTargetMs = 100;
+constexpr double kNumberTargetSeconds = 10;
+
+double Seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
+
+// Fixed PC network: 192.168.1.253/24 behind gateway .1.
+class BenchNetwork : public NetworkParamSource {
+public:
+    bool ReadDnsServers(std::vector<std::string>* servers) override {
+        *servers = {"192.168.1.1"};
+        return true;
+    }
+    bool ReadOutgoingAdapter(NetworkAdapterInfo* adapter) override {
+        adapter->gateways = {0xC0A80101};
+        adapter->addresses = {{0xC0A801FD, 0xFFFFFF00}};
+        return true;
+    }
+    std::vector<AdapterAddress> LocalAddresses() override { return {{0xC0A801FD, 0xFFFFFF00}}; }
+};
+
+bool FreeSearch(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    sim::SimLab lab;
+    sim::LabOptions options;
+    options.cameras = 1;
+    options.lanSubnets = {"192.168.1.0/24"};
+    std::string error;
+    if (lab.Start(options, &error) != 0) {
+        std::fprintf(stderr, "lab: %s\n", error.c_str());
+        return false;
+    }
+    std::string routes;
+    for (int host = 2; host <= 128; ++host)
+        if (host != 10)
+            routes +=
+                "route add local 192.168.1." + std::to_string(host) + "/32 dev lo table local\n";
+    lab.RunInCameraNamespace({"ip", "-batch", "-"}, routes);
+
+    FreeSearchInput input{0xC0A801FD, 0xC0A80101, {}};
+    IcmpProbe probe;
+    std::optional<uint32_t> found;
+    double searchSeconds = 0;
+    qint64 longestGapMs = 0;
+    QElapsedTimer sinceTick;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout,
+                     [&] { longestGapMs = std::max(longestGapMs, sinceTick.restart()); });
+    sinceTick.start();
+    tick.start(5);
+    std::thread worker([&] {
+        const Clock::time_point start = Clock::now();
+        found = FindFreeAddress(input, probe);
+        searchSeconds = Seconds(Clock::now() - start);
+        QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
+    });
+    app.exec();
+    worker.join();
+    const bool ok = found == 0xC0A80181u;  // .129, the first host that does not answer
+    std::printf(
+        "free address search, /24 with .2-.128 answering: %.3f s (target %.1f s), "
+        "found %s%s\n",
+        searchSeconds, kFreeTargetSeconds, found ? DottedAddress(*found).c_str() : "none",
+        ok ? "" : " (expected 192.168.1.129)");
+    std::printf("event loop's longest gap meanwhile: %lld ms (target under %.0f ms)\n",
+                static_cast<long long>(longestGapMs), kStallTargetMs);
+    return ok && searchSeconds < kFreeTargetSeconds && longestGapMs < kStallTargetMs;
+}
+
+bool Numbering(int argc, char** argv, int cameras) {
+    QCoreApplication app(argc, argv);
+    sim::SimLab lab;
+    sim::LabOptions options;
+    options.cameras = cameras;
+    options.lanSubnets = {"10.0.0.0/16"};
+    std::string error;
+    if (lab.Start(options, &error) != 0) {
+        std::fprintf(stderr, "lab: %s\n", error.c_str());
+        return false;
+    }
+    QV_NETSDK_IPC_Init();
+    QV_NETSDK_IPC_SetAutoReconnect(0, 1);
+    bool ok = false;
+    {
+        DeviceTable table;
+        DeviceSearcher searcher(table);
+        table.SetSender(&searcher);
+        DeviceListModel model;
+        JobEngine engine(&model);
+        DeviceListSync sync(&table, &model);
+        searcher.StartSearchThread();
+        auto settled = [&](const std::function<bool(int)>& rowDone) {
+            if (model.Count() < cameras)
+                return false;
+            for (int row = 0; row < cameras; ++row)
+                if (!rowDone(row))
+                    return false;
+            return true;
+        };
+        auto loggedIn = [&](int row) {
+            return model.Record(row)->loggedIn != 0 &&
+                   !model.CellText(row, kColumnVersion).isEmpty();
+        };
+        auto drive = [&](const std::function<bool()>& done, int seconds) {
+            const Clock::time_point limit = Clock::now() + std::chrono::seconds(seconds);
+            Clock::time_point nextMerge = Clock::now(), nextRequest = Clock::now();
+            while (!done()) {
+                if (Clock::now() > limit)
+                    return false;
+                if (Clock::now() >= nextRequest) {
+                    searcher.SendSearchMessage(kMsgSearch, nullptr, 0);
+                    nextRequest += std::chrono::seconds(1);
+                }
+                if (Clock::now() >= nextMerge) {
+                    sync.SyncDeviceList();
+                    nextMerge += std::chrono::milliseconds(200);
+                }
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            }
+            return true;
+        };
+        if (!drive([&] { return settled(loggedIn); }, 60)) {
+            std::fprintf(stderr, "the lab's cameras were not all listed and logged in\n");
+        } else {
+            std::vector<int> rows;
+            for (int row = 0; row < cameras; ++row)
+                rows.push_back(row);
+            PcNetwork pc;
+            BenchNetwork network;
+            IpAssignment ip(&table, &model, &pc, &network);
+            // The search thread sends one queued datagram per pass (up to 1 s each); with it
+            // stopped, as camfleet-cli sends, every datagram goes out at once.
+            const bool paused = std::getenv("BENCH_IP_SEARCH_RUNNING") == nullptr;
+            if (paused)
+                searcher.StopSearchThread();
+            const Clock::time_point start = Clock::now();
+            const std::vector<int> results = ip.NumberDevices(
+                rows, {false, "10.0.2.1", "255.255.0.0", "10.0.0.1", "10.0.0.1", ""}, nullptr);
+            const double sendSeconds = Seconds(Clock::now() - start);
+            if (paused)
+                searcher.StartSearchThread();
+            int sent = 0;
+            for (int r : results)
+                sent += r == 0;
+            const std::vector<uint32_t> wanted = NumberedAddresses(0x0A000201, 0xFFFF0000, cameras);
+            double listedSeconds = -1;
+            const bool relisted = drive(
+                [&] {
+                    if (listedSeconds < 0 && settled([&](int row) {
+                            return DottedAddress(wanted[row]) ==
+                                   model.Record(row)->answer.network.ipAddress;
+                        }))
+                        listedSeconds = Seconds(Clock::now() - start);
+                    return settled([&](int row) {
+                        return loggedIn(row) && DottedAddress(wanted[row]) ==
+                                                    model.Record(row)->answer.network.ipAddress;
+                    });
+                },
+                120);
+            const double total = Seconds(Clock::now() - start);
+            std::printf("numbering %d cameras: every row shows its new address after %.2f s\n",
+                        cameras, listedSeconds);
+            std::printf(
+                "numbering %d cameras: %d sent in %.3f s; all relisted at the new address "
+                "and logged in: %s after %.2f s (target %.0f s)\n",
+                cameras, sent, sendSeconds, relisted ? "yes" : "NO", total, kNumberTargetSeconds);
+            ok = sent == cameras && relisted && total < kNumberTargetSeconds;
+        }
+        searcher.StopSearchThread();
+        QV_NETSDK_IPC_LogoutAll();
+    }
+    QV_NETSDK_IPC_Cleanup();
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int cameras = 254;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--cameras") == 0)
+            cameras = std::atoi(argv[++i]);
+    const char* inNetns = std::getenv("CAMFLEET_IN_NETNS");
+    if (geteuid() != 0 || inNetns == nullptr || std::strcmp(inNetns, "1") != 0) {
+        std::printf("bench_ip: skipped (needs root inside scripts/netns-run.sh)\n");
+        return 0;
+    }
+    // Each part in a namespace of its own.
+    bool ok = true;
+    for (int part = 0; part < 2; ++part) {
+        const pid_t child = fork();
+        if (child == 0) {
+            if (unshare(CLONE_NEWNET) != 0 ||
+                sim::RunCommand({"ip", "link", "set", "lo", "up"}) != 0)
+                _exit(2);
+            const bool met = part == 0 ? FreeSearch(argc, argv) : Numbering(argc, argv, cameras);
+            std::fflush(stdout);
+            _exit(met ? 0 : 1);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        ok = ok && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+    return ok ? 0 : 1;
+}

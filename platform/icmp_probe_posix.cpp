@@ -1,0 +1,125 @@
+// The echo probe over POSIX sockets.
+
+#if !defined(_WIN32)
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/select.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "platform/icmp_probe.h"
+#include "platform/network_params.h"
+
+namespace camfleet {
+
+namespace {
+
+constexpr const char* kProbeName = "PingTest";
+constexpr int kReadSize = 256;
+constexpr int kIcmpHeaderSize = 8;
+constexpr unsigned char kEchoReply = 0;
+
+// Closes the descriptor on every path.
+struct SocketGuard {
+    int fd;
+    ~SocketGuard() {
+        if (fd >= 0)
+            close(fd);
+    }
+};
+
+// An unprivileged ICMP datagram socket (the kernel fills the identifier and strips the IP
+// header of answers), else a raw socket (answers carry their IP header). -1 when neither.
+int OpenIcmpSocket(bool* raw) {
+    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
+    *raw = false;
+    if (fd < 0) {
+        fd = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+        *raw = true;
+    }
+    return fd;
+}
+
+uint32_t MillisecondTick() {
+    using namespace std::chrono;
+    return static_cast<uint32_t>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+}  // namespace
+
+int IcmpProbe::Probe(uint32_t address) {
+    auto log = [this](auto... args) {
+        if (log_ != nullptr)
+            log_(args...);
+    };
+    const std::string dotted = DottedAddress(address);
+    bool raw = false;
+    SocketGuard guard{OpenIcmpSocket(&raw)};
+    if (guard.fd < 0) {
+        log("%s socket failed.\n", kProbeName);
+        return kProbeError;
+    }
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(address);
+    // Only answers from the probed address reach a connected socket.
+    connect(guard.fd, reinterpret_cast<sockaddr*>(&to), sizeof to);
+
+    for (int attempt = 1; attempt <= kAttempts; ++attempt) {
+        unsigned char request[12];
+        BuildEchoRequest(static_cast<uint16_t>(attempt), MillisecondTick(), request);
+        if (sendto(guard.fd, request, sizeof request, 0, reinterpret_cast<sockaddr*>(&to),
+                   sizeof to) != static_cast<ssize_t>(sizeof request)) {
+            log("%s sendto failed.\n", kProbeName);
+            return kProbeError;
+        }
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(guard.fd, &readable);
+        timeval wait{0, kWaitMs * 1000};
+        const int ready = select(guard.fd + 1, &readable, nullptr, nullptr, &wait);
+        if (ready < 0) {
+            log("%s select failed.\n", kProbeName);
+            return kProbeError;
+        }
+        if (ready == 0)
+            continue;  // no answer within the wait: the attempt is used up
+        if (!FD_ISSET(guard.fd, &readable)) {
+            log("%s socket not readable.\n", kProbeName);
+            return kProbeError;
+        }
+        unsigned char answer[kReadSize];
+        sockaddr_in from{};
+        socklen_t fromLength = sizeof from;
+        const ssize_t n = recvfrom(guard.fd, answer, sizeof answer, 0,
+                                   reinterpret_cast<sockaddr*>(&from), &fromLength);
+        if (n < 0) {
+            log("%s recvfrom failed.\n", kProbeName);
+            return kProbeError;
+        }
+        const int headerSize = raw && n > 0 ? (answer[0] & 0x0F) * 4 : 0;
+        if (from.sin_addr.s_addr != to.sin_addr.s_addr) {
+            log("%s recv packet not from dest ip, but from: %s\n", kProbeName,
+                DottedAddress(ntohl(from.sin_addr.s_addr)).c_str());
+        } else if (n < headerSize + kIcmpHeaderSize) {
+            log("%s recv bad length.\n", kProbeName);
+        } else if (answer[headerSize] != kEchoReply) {
+            log("%s recv not icmp packet.\n", kProbeName);
+        } else {
+            log("%s got replay from ip: %s\n", kProbeName, dotted.c_str());
+            return kProbeInUse;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPauseMs));
+    }
+    log("%s no replay recv, ip %s is usable.\n", kProbeName, dotted.c_str());
+    return kProbeUnused;
+}
+
+}  // namespace camfleet
+
+#endif  // !_WIN32

@@ -1,0 +1,230 @@
+// The window's address commands over a listed lab with a fixed PC network and a scripted
+// probe: the IP dialog's fields and rules, the conflict check's colours, the batch button's
+// menu, and edit, free address and numbering ending with the camera listed at its new
+// address and logged in again.
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <mutex>
+
+#include "app/ip_commands.h"
+#include "app/list_commands.h"
+#include "dialogs/dialog_ip_setting.h"
+#include "operations/ip_fakes.h"
+#include "resources/display_strings.h"
+#include "tests/app/window_fixture.h"
+#include "widgets/report_ctrl.h"
+
+namespace camfleet {
+
+namespace {
+
+// The fake probe with its busy set guarded, so the test may change it between checks.
+class LockedProbe : public AddressProbe {
+public:
+    int Probe(uint32_t address) override {
+        std::lock_guard lock(mutex);
+        return busy.count(address) != 0 ? kProbeInUse : kProbeUnused;
+    }
+    void SetBusy(std::set<uint32_t> addresses) {
+        std::lock_guard lock(mutex);
+        busy = std::move(addresses);
+    }
+    std::mutex mutex;
+    std::set<uint32_t> busy;
+};
+
+}  // namespace
+
+class WindowIpTest : public QObject {
+    Q_OBJECT
+
+private:
+    static constexpr int kCameras = 3;
+    std::unique_ptr<sim::SimLab> lab_;
+    uint16_t port_ = 0;
+    RecordingPrompt prompt_;
+    ScriptedPrompt keys_;
+    std::unique_ptr<CRoRudAzovorErarDlg> window_;
+    std::shared_ptr<LockedProbe> probe_ = std::make_shared<LockedProbe>();
+
+    IpCommands* Ip() { return window_->Ip(); }
+    int RowOf(const std::string& serial) { return window_->Model().FindRowByKey(serial.c_str()); }
+    // The camera of `serial` is listed at `ip`, logged in with its version read.
+    bool ListedAt(const std::string& serial, const QString& ip) {
+        const int row = RowOf(serial);
+        const DeviceRecord* r = window_->Model().Record(row);
+        return r != nullptr && QString::fromLatin1(r->answer.network.ipAddress) == ip &&
+               r->loggedIn != 0 && !window_->Model().CellText(row, kColumnVersion).isEmpty();
+    }
+    void Select(int row) {
+        window_->List()->clearSelection();
+        for (int v = 0; v < window_->List()->model()->rowCount(); ++v)
+            if (window_->List()->SourceRowAt(v) == row)
+                window_->List()->selectRow(v);
+    }
+    std::string Serial(int camera) { return lab_->Snapshot(camera).profile.serialNumber; }
+
+private slots:
+    void initTestCase() {
+        lab_ = StartLab(kCameras, &port_);
+        window_ = std::make_unique<CRoRudAzovorErarDlg>(LabWindowOptions(port_, &prompt_));
+        auto network = std::make_unique<testing::FakeNetwork>();
+        network->outgoing = {{testing::Ip("127.0.60.1")},
+                             {{testing::Ip("127.0.60.100"), testing::Ip("255.255.255.0")}}};
+        network->local = {{testing::Ip("127.0.60.100"), testing::Ip("255.255.255.0")}};
+        Ip()->SetNetworkSource(std::move(network));
+        Ip()->SetProbe(probe_);
+        window_->show();
+        StartUsersSearch(*window_);
+        QVERIFY(DriveSearch(*window_, [&] { return AllListedAndLoggedIn(*window_, kCameras); }));
+    }
+
+    void cleanupTestCase() {
+        window_.reset();
+        lab_.reset();
+    }
+
+    void dialogFieldsAndOkRule() {
+        NetworkSettings v{false, "192.168.1.250", "255.255.255.0", "192.168.1.1", "8.8.8.8", ""};
+        CDialogIpSetting dialog(v, true, 7, probe_, keys_);
+        QVERIFY(dialog.EndLabel()->isEnabled());
+        QCOMPARE(dialog.EndEdit()->text(), QString("192.168.2.2"));  // .255 and 2.0 skipped
+        dialog.StartEdit()->setText("192.168.1.10");
+        QCOMPARE(dialog.EndEdit()->text(), QString("192.168.1.16"));
+        dialog.DhcpBox()->setChecked(true);
+        for (QLineEdit* e : {dialog.StartEdit(), dialog.EndEdit(), dialog.GatewayEdit(),
+                             dialog.MaskEdit(), dialog.Dns1Edit(), dialog.Dns2Edit()})
+            QVERIFY(!e->isEnabled());
+        dialog.DhcpBox()->setChecked(false);
+        QVERIFY(dialog.StartEdit()->isEnabled());
+
+        struct Case {
+            const char* start;
+            const char* gateway;
+            bool accepted;
+        } cases[] = {{"192.168.1.255", "192.168.1.1", false},
+                     {"192.168.1.9", "192.168.3.1", false},
+                     {"192.168.1.250", "192.168.1.1", true}};
+        for (const Case& c : cases) {
+            keys_ = ScriptedPrompt();
+            dialog.StartEdit()->setText(c.start);
+            dialog.GatewayEdit()->setText(c.gateway);
+            dialog.accept();
+            QCOMPARE(dialog.result() == QDialog::Accepted, c.accepted);
+            QCOMPARE(dialog.Cancelled(), !c.accepted);
+            QCOMPARE(keys_.MessageKeys(), c.accepted ? QStringList() : QStringList{"MSGTIP46"});
+        }
+        QCOMPARE(dialog.Values().ip, std::string("192.168.1.250"));
+
+        CDialogIpSetting single(v, false, 1, probe_, keys_);
+        QVERIFY(!single.EndLabel()->isEnabled());
+    }
+
+    void conflictCheckShowsRedOrGreen() {
+        NetworkSettings v{false, "10.0.0.10", "255.255.255.0", "10.0.0.1", "", ""};
+        CDialogIpSetting dialog(v, true, 3, probe_, keys_);
+        QSignalSpy done(&dialog, &CDialogIpSetting::checkFinished);
+        probe_->SetBusy({testing::Ip("10.0.0.12")});
+        QTest::mouseClick(dialog.CheckButton(), Qt::LeftButton);
+        QVERIFY(done.wait(10000));
+        QCOMPARE(dialog.CheckResult(), 0);
+        QCOMPARE(dialog.CheckLabel()->text(), GetDisplayString("IP_CONFLICT"));
+        QVERIFY(dialog.CheckLabel()->styleSheet().contains("red"));
+        probe_->SetBusy({testing::Ip("10.0.0.13")});  // just past the range
+        QTest::mouseClick(dialog.CheckButton(), Qt::LeftButton);
+        QVERIFY(done.wait(10000));
+        QCOMPARE(dialog.CheckResult(), 1);
+        QCOMPARE(dialog.CheckLabel()->text(), GetDisplayString("IP_NOCONFLICT"));
+        QVERIFY(dialog.CheckLabel()->styleSheet().contains("green"));
+        probe_->SetBusy({});
+    }
+
+    void menusOfferTheAddressCommands() {
+        QList<int> ids;
+        for (QAction* a : Ip()->BatchMenu()->actions())
+            ids << a->data().toInt();
+        QCOMPARE(ids, (QList<int>{32945, 32902}));
+        ids.clear();
+        for (QAction* a : window_->ListCommands()->ContextMenu()->actions())
+            if (!a->isSeparator())
+                ids << a->data().toInt();
+        QVERIFY(ids.contains(32772) && ids.contains(32775));
+        QCOMPARE(Ip()->BatchButton()->text(), GetDisplayString("ID_BATCH_IP"));
+
+        window_->Model().SetAllChecked(false);
+        prompt_.messages.clear();
+        Ip()->SwitchToDhcp();
+        QCOMPARE(prompt_.messages.size(), size_t(1));
+        QCOMPARE(prompt_.messages[0].text, GetDisplayString("MSGTIP15"));
+    }
+
+    void editedCameraComesBackAtItsNewAddress() {
+        const std::string serial = Serial(0);
+        Select(RowOf(serial));
+        QString shownMask;
+        Ip()->SetDialogRunner([&](CDialogIpSetting& dialog) {
+            shownMask = dialog.MaskEdit()->text();
+            dialog.StartEdit()->setText("127.0.60.40");
+            dialog.accept();
+            return dialog.result() == QDialog::Accepted;
+        });
+        Ip()->EditDevice();
+        QCOMPARE(shownMask, QString::fromLatin1(lab_->Snapshot(0).profile.netmask.c_str()));
+        QCOMPARE(window_->Model().CellText(RowOf(serial), kColumnIp), QString("127.0.60.40"));
+        QVERIFY(DriveSearch(*window_, [&] { return ListedAt(serial, "127.0.60.40"); }));
+        QCOMPARE(QString::fromStdString(lab_->Snapshot(0).profile.ipAddress), "127.0.60.40");
+    }
+
+    void freeAddressSkipsAnsweringHostsAndListedCameras() {
+        const std::string serial = Serial(1);
+        Select(RowOf(serial));
+        // .2 and .3 are lab cameras in the device table; .4 answers the probe.
+        probe_->SetBusy({testing::Ip("127.0.60.4")});
+        QSignalSpy done(Ip(), &IpCommands::freeAddressDone);
+        Ip()->AssignFreeAddress();
+        QVERIFY(Ip()->FreeSearchRunning());
+        QVERIFY(done.wait(10000));
+        QCOMPARE(done.first().first().toInt(), 0);
+        QVERIFY(DriveSearch(*window_, [&] { return ListedAt(serial, "127.0.60.5"); }));
+        probe_->SetBusy({});
+    }
+
+    void numberingTickedCamerasSavesTheStart() {
+        window_->Model().SetAllChecked(false);
+        window_->Model().SetChecked(RowOf(Serial(0)), true);
+        window_->Model().SetChecked(RowOf(Serial(2)), true);
+        NetworkSettings opened;
+        Ip()->SetDialogRunner([&](CDialogIpSetting& dialog) {
+            opened = dialog.Values();
+            dialog.StartEdit()->setText("127.0.60.70");
+            dialog.accept();
+            return dialog.result() == QDialog::Accepted;
+        });
+        Ip()->NumberDevices();
+        QCOMPARE(opened.gateway, std::string("127.0.60.1"));
+        QCOMPARE(window_->Settings().firstAssignAddress, QString("127.0.60.70"));
+        // Numbered in list order.
+        std::string first = Serial(0), second = Serial(2);
+        if (RowOf(second) < RowOf(first))
+            std::swap(first, second);
+        QVERIFY(DriveSearch(*window_, [&] {
+            return ListedAt(first, "127.0.60.70") && ListedAt(second, "127.0.60.71");
+        }));
+        window_->Model().SetAllChecked(false);
+    }
+};
+
+}  // namespace camfleet
+
+QObject* NewWindowIpTest() {
+    return new camfleet::WindowIpTest;
+}
+
+#include "window_ip_test.moc"
