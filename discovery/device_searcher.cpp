@@ -74,9 +74,10 @@ int DeviceSearcher::SendSearchMessage(int code, const char* body, int flag) {
     std::string text = PrintDiscoveryEnvelope(kRootKestravin, code, flag, body);
     if (text.empty())
         return 0;  // too long for the envelope (logged): nothing is sent
-    if (IsRunning())
+    if (IsRunning()) {
         queue_.Push(std::move(text));
-    else
+        wake_.Wake();  // the search thread sends it in its next pass, not after its read wait
+    } else
         SendSearchMessageOnce(text);
     return 0;
 }
@@ -107,7 +108,7 @@ void DeviceSearcher::SearchIPCThread() {
     const uint32_t selection = selection_.load();
     {
         const SearchLoopSettings settings{BroadcastAddress(), options_.port, options_.receiveBuffer,
-                                          options_.readWaitMs, wake_.readFd()};
+                                          options_.readWaitMs, &wake_};
         SearchLoop loop(table_, queue_, settings);
         loop.OpenSockets(EnumAdapters(options_.labMode), selection);
         LogMessage("SearchIPCThread(): enter send and recv loop...\n");

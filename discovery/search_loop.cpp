@@ -80,14 +80,20 @@ PassEnd SearchLoop::WaitReadable(std::vector<pollfd>* fds, std::vector<uint32_t>
         fds->push_back(pollfd{fd, POLLIN, 0});
         addresses->push_back(address);
     }
-    if (settings_.wakeFd >= 0)
-        fds->push_back(pollfd{settings_.wakeFd, POLLIN, 0});
-    if (poll(fds->data(), fds->size(), settings_.readWaitMs) < 0) {
+    const bool wakeable = settings_.wake != nullptr && settings_.wake->readFd() >= 0;
+    if (wakeable)
+        fds->push_back(pollfd{settings_.wake->readFd(), POLLIN, 0});
+    const int waitMs = queue_.Empty() ? settings_.readWaitMs : 0;
+    if (poll(fds->data(), fds->size(), waitMs) < 0) {
         LogMessage("SearchIPCThread(): select failed, error=%d\n", errno);
         return PassEnd::kWaitFailed;
     }
-    if (settings_.wakeFd >= 0 && (fds->back().revents & POLLIN) != 0)
+    if (wakeable && (fds->back().revents & POLLIN) != 0) {
+        // Drained here so the next wait waits again; a request queued after the drain is
+        // still seen, since every pass looks at the queue first.
+        settings_.wake->Drain();
         return PassEnd::kWoken;
+    }
     return PassEnd::kDone;
 }
 

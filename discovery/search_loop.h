@@ -13,6 +13,7 @@
 #include "discovery/adapter_map.h"
 #include "discovery/device_table.h"
 #include "discovery/search_request_queue.h"
+#include "platform/wake_pipe.h"
 
 namespace camfleet {
 
@@ -29,19 +30,19 @@ struct SearchLoopSettings {
     uint16_t port;       // destination port
     int receiveBuffer;   // SO_RCVBUF every socket asks for, bytes
     int readWaitMs;      // longest read wait of a pass
-    int wakeFd;          // readable = end the current read wait now (owner stops); -1 = none
+    WakePipe* wake;      // ends the current read wait (a Stop, a queued request); may be null
 };
 
 // How a pass ended.
 enum class PassEnd {
     kDone,       // read what had come, or the read wait timed out
-    kWoken,      // the wake descriptor became readable: nothing was read
+    kWoken,      // the wake pipe was made readable (and is drained): nothing was read
     kWaitFailed  // poll failed (logged)
 };
 
 class SearchLoop {
 public:
-    // `table` and `queue` outlive the loop, and so does the descriptor `settings.wakeFd`.
+    // `table`, `queue` and `settings.wake` outlive the loop.
     SearchLoop(DeviceTable& table, SearchRequestQueue& queue, const SearchLoopSettings& settings);
     ~SearchLoop();  // closes every socket
     SearchLoop(const SearchLoop&) = delete;
@@ -50,8 +51,10 @@ public:
     // Opens a socket (port 0) on each adapter matching `selection` (0 = all) that has none.
     void OpenSockets(const AdapterMap& adapters, uint32_t selection);
     // One pass: at most one queued request sent on every socket, then a read wait of up to
-    // readWaitMs (ended early by the wake descriptor), then the datagrams waiting on each
-    // readable socket (up to kMaxDatagramsPerPass).
+    // readWaitMs (ended early by the wake pipe; no wait at all while more requests are
+    // queued, so a burst of command datagrams goes out pass after pass instead of one per
+    // read wait), then the datagrams waiting on each readable socket (up to
+    // kMaxDatagramsPerPass).
     PassEnd RunPass();
 
 private:

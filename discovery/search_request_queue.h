@@ -26,6 +26,11 @@ public:
         return text;
     }
 
+    bool Empty() {
+        std::lock_guard lock(mutex_);
+        return texts_.empty();
+    }
+
     void Clear() {
         std::lock_guard lock(mutex_);
         texts_.clear();

@@ -167,6 +167,26 @@ TEST_F(SearchThreadTest, StopEndsTheReadWaitAtOnceAndTheSearchRestarts) {
     table.SetSender(&searcher);
 }
 
+TEST_F(SearchThreadTest, QueuedCommandsGoOutWithoutWaitingForTheReadWait) {
+    StartLab(2);
+    constexpr auto kReadWait = std::chrono::seconds(60);
+    DeviceSearcher patient(
+        table, {.labMode = true,
+                .port = port,
+                .readWaitMs = static_cast<int>(std::chrono::milliseconds(kReadWait).count())});
+    table.SetSender(&patient);
+    ASSERT_EQ(patient.StartSearchThread(), 1);
+    ASSERT_TRUE(WaitUntil([&] { return table.Count() == 2; }));
+    // Five reboots queued at once: one per pass, each pass ended by the queue, not by the
+    // 60-second read wait, so all arrive long before a single read wait could end.
+    const std::string serial = lab.Snapshot(1).profile.serialNumber;
+    for (int i = 0; i < 5; ++i)
+        ASSERT_EQ(table.RebootDevice(serial.c_str()), 0);
+    EXPECT_TRUE(WaitUntil([&] { return ReceivedWithCode(lab, 1, kMsgReboot) == 5; }));
+    EXPECT_EQ(patient.StopSearchThread(), 1);
+    table.SetSender(&searcher);
+}
+
 TEST_F(SearchThreadTest, StartClearsTheTable) {
     StartLab(1);
     SearchAnswer stale = EmptySearchAnswer();
