@@ -3,9 +3,8 @@
 //     (target 1.5 s), run off the event-loop thread as the window runs it, while the event
 //     loop's longest gap between 5 ms timer ticks is measured (target under 100 ms);
 //  2. numbering N cameras (default 254): every set-network datagram sent, and every camera
-//     listed again at its new address and logged in (target 10 s). The datagrams are sent with
-//     the search thread stopped, as camfleet-cli sends them; with BENCH_IP_SEARCH_RUNNING set
-//     they go through the running search thread's queue, as the window sends them today.
+//     listed again at its new address and logged in (target 10 s). The datagrams go through
+//     the running search thread's queue, as the window sends them.
 //
 //   bench_ip [--cameras N]
 
@@ -170,17 +169,10 @@ bool Numbering(int argc, char** argv, int cameras) {
             PcNetwork pc;
             BenchNetwork network;
             IpAssignment ip(&table, &model, &pc, &network);
-            // The search thread sends one queued datagram per pass (up to 1 s each); with it
-            // stopped, as camfleet-cli sends, every datagram goes out at once.
-            const bool paused = std::getenv("BENCH_IP_SEARCH_RUNNING") == nullptr;
-            if (paused)
-                searcher.StopSearchThread();
             const Clock::time_point start = Clock::now();
             const std::vector<int> results = ip.NumberDevices(
                 rows, {false, "10.0.2.1", "255.255.0.0", "10.0.0.1", "10.0.0.1", ""}, nullptr);
             const double sendSeconds = Seconds(Clock::now() - start);
-            if (paused)
-                searcher.StartSearchThread();
             int sent = 0;
             for (int r : results)
                 sent += r == 0;
