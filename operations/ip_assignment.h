@@ -132,7 +132,7 @@ public:
     // address. Returns each row's send result, in the order of `rows` (-1 for rows past the
     // last address).
     std::vector<int> NumberDevices(const std::vector<int>& rows, const NetworkSettings& values,
-                      CSaveParam* settings);
+                                   CSaveParam* settings);
 
 private:
     DeviceTable* table_;

@@ -19,8 +19,8 @@ int main(int argc, char** argv) {
     qputenv("CAMFLEET_DEBUG_CFG", scratch.filePath("no-debug.cfg").toUtf8());
     QApplication app(argc, argv);
     int failed = 0;
-    for (QObject* test : {NewWindowSearchTest(), NewWindowListTest(), NewWindowControlsTest(),
-                          NewWindowIpTest()}) {
+    for (QObject* test :
+         {NewWindowSearchTest(), NewWindowListTest(), NewWindowControlsTest(), NewWindowIpTest()}) {
         failed += QTest::qExec(test, argc, argv) != 0;
         delete test;
     }
