@@ -14,22 +14,19 @@
 #include "discovery/lab_helpers.h"
 #include "sim/lab_socket.h"
 #include "sim/sim_lab.h"
+#include "tests/lan_lab_guard.h"
 
 namespace camfleet {
 namespace {
 
 using sim::Hostility;
 
-class LanLabTest : public testing::Test {
+class LanLabTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (geteuid() != 0)
-            GTEST_SKIP() << "the LAN lab needs root";
-        const char* inNetns = std::getenv("CAMFLEET_IN_NETNS");
-        if (inNetns == nullptr || std::strcmp(inNetns, "1") != 0)
-            GTEST_SKIP() << "not inside a private network namespace (scripts/netns-run.sh)";
-        ASSERT_EQ(unshare(CLONE_NEWNET), 0);
-        ASSERT_EQ(sim::RunCommand({"ip", "link", "set", "lo", "up"}), 0);
+        if (const std::string why = testing::LanLabUnavailable(); !why.empty())
+            GTEST_SKIP() << why;
+        ASSERT_TRUE(testing::EnterOwnNetworkNamespace());
         sim::LabOptions options;
         options.cameras = 1;
         options.lanSubnets = {"192.168.1.0/24", "192.168.2.0/24"};

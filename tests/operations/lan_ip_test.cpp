@@ -29,6 +29,7 @@
 #include "resources/log.h"
 #include "sim/lab_socket.h"
 #include "sim/sim_lab.h"
+#include "tests/lan_lab_guard.h"
 
 namespace camfleet {
 namespace {
@@ -38,13 +39,9 @@ using testing::Ip;
 class LanIpTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (geteuid() != 0)
-            GTEST_SKIP() << "the LAN lab needs root";
-        const char* inNetns = std::getenv("CAMFLEET_IN_NETNS");
-        if (inNetns == nullptr || std::strcmp(inNetns, "1") != 0)
-            GTEST_SKIP() << "not inside a private network namespace (scripts/netns-run.sh)";
-        ASSERT_EQ(unshare(CLONE_NEWNET), 0);
-        ASSERT_EQ(sim::RunCommand({"ip", "link", "set", "lo", "up"}), 0);
+        if (const std::string why = testing::LanLabUnavailable(); !why.empty())
+            GTEST_SKIP() << why;
+        ASSERT_TRUE(testing::EnterOwnNetworkNamespace());
         testing::EnsureCoreApplication();
     }
 
