@@ -35,7 +35,6 @@ namespace {
 
 constexpr int kMaximiseDelayMs = 300;
 constexpr int kSnapshotWatchMs = 5000;
-constexpr int kStyleSwitch = 32972;
 
 }  // namespace
 
@@ -43,14 +42,15 @@ CRoRudAzovorErarDlg::CRoRudAzovorErarDlg(WindowOptions options, QWidget* parent)
     : QMainWindow(parent),
       windowOptions_(std::move(options)),
       searcher_(table_, windowOptions_.searcher),
-      sync_(&table_, &model_) {
+      sync_(&table_, &model_),
+      followUp_(searcher_, table_) {
     table_.SetSender(&searcher_);
     sync_.ClearDevices();
     if (windowOptions_.displayConfigPath.empty())
         switches_.Load();
     else
         switches_.Load(windowOptions_.displayConfigPath);
-    if (switches_.IsDisplayed(kStyleSwitch))
+    if (switches_.IsDisplayed(kStyleSwitchId))
         settings_.qrShown = 1;
     prompt_ = windowOptions_.prompt;
     if (!prompt_) {
@@ -77,11 +77,12 @@ void CRoRudAzovorErarDlg::Initialise() {
     setWindowTitle(WindowTitle());
     controls_.ApplyControlTexts();
     account_->Load();
-    list_->SetColumnWidths(DeviceListColumnWidths(switches_.IsDisplayed(kStyleSwitch) != 0));
+    list_->SetColumnWidths(DeviceListColumnWidths(switches_.IsDisplayed(kStyleSwitchId) != 0));
     InitialiseSdk();
     options_->Load(sync_.PrintMode());
     paths_->Load();
     search_->SetManualTicks(windowOptions_.manualTicks);
+    search_->SetFollowUp(&followUp_);
     search_->Start();
     search_->FillNetcardBox();
     auto* snapshotWatch = new QTimer(this);
@@ -124,6 +125,7 @@ void CRoRudAzovorErarDlg::Shutdown() {
     if (shutDown_)
         return;
     shutDown_ = true;
+    search_->SetFollowUp(nullptr);
     search_->Stop();
     if (sdkStarted_) {
         QV_NETSDK_IPC_LogoutAll();

@@ -20,6 +20,7 @@
 #include "discovery/device_searcher.h"
 #include "discovery/device_table.h"
 #include "operations/device_list_sync.h"
+#include "operations/move_follow_up.h"
 #include "resources/display_switches.h"
 #include "resources/save_param.h"
 
@@ -101,6 +102,7 @@ private:
     DeviceSearcher searcher_;
     DeviceListModel model_;
     DeviceListSync sync_;
+    MoveFollowUp followUp_;
     CSaveParam settings_;
     CLoadDisplayCfg switches_;
     ControlRegistry controls_;

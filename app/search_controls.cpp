@@ -6,6 +6,7 @@
 #include "device/xml_messages.h"
 #include "discovery/adapter_map.h"
 #include "discovery/device_searcher.h"
+#include "operations/move_follow_up.h"
 #include "resources/display_strings.h"
 #include "resources/log.h"
 
@@ -42,6 +43,9 @@ SearchControls::SearchControls(DeviceSearcher& searcher, SearchHooks hooks, bool
     requestTimer_.setInterval(kRequestPeriodMs);
     connect(&syncTimer_, &QTimer::timeout, this, &SearchControls::OnSyncTick);
     connect(&requestTimer_, &QTimer::timeout, this, &SearchControls::OnRequestTick);
+    followUpTimer_.setInterval(kSyncPeriodMs);
+    connect(&followUpTimer_, &QTimer::timeout, this, &SearchControls::OnFollowUpTick);
+    followUpTimer_.start();
     connect(button_, &QPushButton::clicked, this, &SearchControls::OnStartStopClicked);
     connect(netcards_, &QComboBox::activated, this, &SearchControls::OnNetcardChanged);
 }
@@ -102,6 +106,21 @@ void SearchControls::OnSyncTick() {
         autoStopPending_ = false;
         Stop();
     }
+}
+
+void SearchControls::SetManualTicks(bool manual) {
+    manualTicks_ = manual;
+    if (manual)
+        followUpTimer_.stop();
+    else
+        followUpTimer_.start();
+}
+
+void SearchControls::OnFollowUpTick() {
+    if (searching_ || followUp_ == nullptr)
+        return;
+    if (followUp_->Tick() && hooks_.syncDevices)
+        hooks_.syncDevices();
 }
 
 void SearchControls::OnRequestTick() {

@@ -5,7 +5,9 @@
 //
 // States: stopped (caption "STARTSEARCH", no timer) and searching (caption "STOPSEARCH",
 // both timers). The first search stops itself on the 27th merge tick unless print mode is
-// on; later searches run until stopped. A netcard change restarts the search.
+// on; later searches run until stopped. A netcard change restarts the search. While
+// stopped, the follow-up timer (200 ms) lets MoveFollowUp bring cameras that were sent new
+// network settings back into the list.
 //
 // UI thread only. The searcher outlives this object. With manual ticks (tests) the timers
 // are only marked running and the owner calls OnSyncTick / OnRequestTick itself.
@@ -21,6 +23,7 @@
 namespace camfleet {
 
 class DeviceSearcher;
+class MoveFollowUp;
 
 struct SearchHooks {
     // Start of a search: log out of every camera, empty the list, clear the select-all box.
@@ -40,7 +43,10 @@ public:
                    QWidget* parent = nullptr);
 
     // Ticks come from the caller instead of timers.
-    void SetManualTicks(bool manual) { manualTicks_ = manual; }
+    void SetManualTicks(bool manual);
+    // The follow-up of moved cameras while stopped (null: none). Must outlive this object
+    // or be reset before it goes.
+    void SetFollowUp(MoveFollowUp* followUp) { followUp_ = followUp; }
 
     // Fills the netcard box: "ALLNETCARDS" (all adapters, selected), then "[%s]\t[%s]" with
     // the address and description of each adapter in ascending address order.
@@ -58,6 +64,8 @@ public:
     // Timer 1000 and timer 1001.
     void OnSyncTick();
     void OnRequestTick();
+    // The follow-up timer: merges while a moved camera is followed and no search runs.
+    void OnFollowUpTick();
 
     bool IsSearching() const { return searching_; }
     bool IsSyncTimerRunning() const { return syncRunning_; }
@@ -82,6 +90,8 @@ private:
     QComboBox* netcards_;
     QTimer syncTimer_;
     QTimer requestTimer_;
+    QTimer followUpTimer_;
+    MoveFollowUp* followUp_ = nullptr;
     bool manualTicks_ = false;
     bool syncRunning_ = false;
     bool requestRunning_ = false;

@@ -4,13 +4,6 @@
 
 namespace camfleet {
 
-QString VersionText() {
-    const QString version = QStringLiteral(CAMFLEET_VERSION);
-    if (version.isEmpty())
-        return QString::asprintf("build %s, %s", __TIME__, __DATE__);
-    return QLatin1Char('V') + version;
-}
-
 QString WindowTitle() {
     return QString::asprintf("%s %s", qPrintable(GetDisplayString("TITLE")),
                              qPrintable(VersionText()));

@@ -1,13 +1,11 @@
 #pragma once
-// The program's version text as the title and the about box show it.
+// The window's title, made of the display string "TITLE" and the program's version text.
 
 #include <QString>
 
-namespace camfleet {
+#include "resources/program_version.h"
 
-// "V" followed by the project version; "build %s, %s" with the build time and date when
-// the version is empty.
-QString VersionText();
+namespace camfleet {
 
 // Window title: "%s %s" with the display string "TITLE" and the version text.
 QString WindowTitle();

@@ -61,7 +61,7 @@ bool ParseIpArgs(const QStringList& args, IpArgs* a, QString* error) {
             a->dhcp = true;
         } else if (arg == "--all") {
             a->all = true;
-        } else if (arg == "--lab" || arg == "--seconds" || arg == "--adapter") {
+        } else if (arg == "--lab" || arg == "--seconds" || arg == "--adapter" || arg == "--sort") {
             searchArgs << arg;
             if (hasValue)
                 searchArgs << args[++i];
@@ -106,9 +106,16 @@ bool Relisted(const DeviceListModel& model, const Outcome& o) {
     return o.expectedIp.isEmpty() ? now != o.oldIp : now == o.expectedIp;
 }
 
-void Print(const DeviceListModel& model, const Outcome& o, bool json) {
+// The camera kept answering with its old settings until its wait ran out.
+bool NotApplied(const DeviceListSync& sync, const Outcome& o) {
+    return o.result == kTableOk &&
+           sync.MoveOutcome(o.serial.toLatin1().constData()) == MoveState::kNotApplied;
+}
+
+void Print(const DeviceListModel& model, const DeviceListSync& sync, const Outcome& o, bool json) {
     const DeviceRecord* r = model.Record(o.row);
     const bool relisted = o.result == kTableOk && Relisted(model, o);
+    const bool notApplied = !relisted && NotApplied(sync, o);
     // Not relisted: the address it was sent, or (DHCP) the one it is still listed at.
     const QString ip = !relisted && !o.expectedIp.isEmpty() ? o.expectedIp
                        : r != nullptr ? QString::fromLatin1(r->answer.network.ipAddress)
@@ -119,12 +126,14 @@ void Print(const DeviceListModel& model, const Outcome& o, bool json) {
                            {"IP", ip},
                            {"RESULT", o.result},
                            {"RELISTED", relisted},
+                           {"APPLIED", o.result == kTableOk && !notApplied},
                            {"LOGGEDIN", r != nullptr && r->loggedIn != 0}};
         std::printf("%s\n", QJsonDocument(object).toJson(QJsonDocument::Compact).constData());
         return;
     }
     const QString state = o.result != kTableOk ? QString("failed (%1)").arg(o.result)
                           : relisted           ? QString("ok")
+                          : notApplied         ? QString("sent, not applied")
                                                : QString("sent, not relisted");
     std::printf("%s %s -> %s %s\n", qPrintable(o.serial), qPrintable(o.oldIp),
                 qPrintable(o.result == kTableOk ? ip : o.oldIp), qPrintable(state));
@@ -232,6 +241,7 @@ int RunIp(const QStringList& args) {
                 return true;
             },
             a.search.seconds);
+        SortAsAsked(a.search, model);
 
         ScriptedPrompt prompt;
         TargetSelection selection;
@@ -261,19 +271,19 @@ int RunIp(const QStringList& args) {
                 session, sync,
                 [&](qint64) {
                     for (const Outcome& o : outcomes)
-                        if (o.result == kTableOk && !Relisted(model, o))
+                        if (o.result == kTableOk && !Relisted(model, o) && !NotApplied(sync, o))
                             return false;
                     return true;
                 },
-                a.search.seconds);
+                a.search.seconds, SearchStart::kKeepTable);
             for (const Outcome& o : outcomes) {
-                Print(model, o, a.search.json);
+                Print(model, sync, o, a.search.json);
                 if (o.result != kTableOk || !Relisted(model, o))
                     status = 1;
             }
         } else if (outcomes.empty() || outcomes.front().row < 0) {
             for (const Outcome& o : outcomes)
-                Print(model, o, a.search.json);
+                Print(model, sync, o, a.search.json);
         }
     }
     QV_NETSDK_IPC_Cleanup();
@@ -284,7 +294,7 @@ const CommandRegistration ipCommand(
     "ip",
     "ip set SERIAL --ip A [--mask M] [--gateway G] [--dns1 D] [--dns2 D] [--dhcp] | "
     "ip dhcp SERIAL...|--all | ip free SERIAL | ip number --from A SERIAL...|--all "
-    "[--lab N | --loopback] [--adapter ADDR] [--seconds S] [--json]",
+    "[--lab N | --loopback] [--adapter ADDR] [--seconds S] [--sort COLUMN[:desc]] [--json]",
     "set cameras' network settings and wait until they are listed at the new address", RunIp);
 
 }  // namespace

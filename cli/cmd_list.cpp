@@ -79,6 +79,7 @@ int RunList(const QStringList& args) {
         // A lab says how many cameras to wait for; on a LAN the search gets two seconds.
         const bool lab = a.labCameras > 0;
         RunUntilSettled(session, sync, model, lab ? a.labCameras : 1, lab ? 1000 : 2000, a.seconds);
+        SortAsAsked(a, model);
         out = a.json ? ListJson(model) : ListTable(model);
     }
     QV_NETSDK_IPC_Cleanup();
@@ -87,7 +88,8 @@ int RunList(const QStringList& args) {
 }
 
 const CommandRegistration listCommand(
-    "list", "list [--lab N | --loopback] [--adapter ADDR] [--seconds S] [--json]",
+    "list",
+    "list [--lab N | --loopback] [--adapter ADDR] [--seconds S] [--sort COLUMN[:desc]] [--json]",
     "search, log every camera in and print the list with state and version", RunList);
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "cli/command.h"
+#include "resources/program_version.h"
 
 namespace camfleet::cli {
 
@@ -17,7 +18,8 @@ namespace {
 
 const CommandRegistration versionCommand("version", "version", "print the program version",
                                          [](const QStringList&) {
-                                             std::printf("camfleet-cli %s\n", CAMFLEET_VERSION);
+                                             std::printf("camfleet-cli %s\n",
+                                                         qPrintable(VersionText()));
                                              return 0;
                                          });
 

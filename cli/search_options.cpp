@@ -8,6 +8,7 @@
 #include <string>
 
 #include "device/xml_messages.h"
+#include "devicelist/device_row_text.h"
 #include "discovery/adapter_map.h"
 
 namespace camfleet::cli {
@@ -29,6 +30,8 @@ bool ParseSearchOptions(const QStringList& args, SearchOptions* a, QString* erro
             ok = ok && a->seconds > 0;
         } else if (flag == "--adapter" && hasValue) {
             a->adapter = args[++i];
+        } else if (flag == "--sort" && hasValue) {
+            ok = ParseSortColumn(args[++i], &a->sortColumn, &a->sortOrder);
         } else {
             ok = false;
         }
@@ -40,6 +43,43 @@ bool ParseSearchOptions(const QStringList& args, SearchOptions* a, QString* erro
     if (a->labCameras > 0 && a->loopback)
         *error = "--lab and --loopback exclude each other";
     return error->isEmpty();
+}
+
+bool ParseSortColumn(const QString& text, int* column, Qt::SortOrder* order) {
+    QString name = text.trimmed().toUpper();
+    *order = Qt::AscendingOrder;
+    if (name.endsWith(":DESC")) {
+        *order = Qt::DescendingOrder;
+        name.chop(5);
+    } else if (name.endsWith(":ASC")) {
+        name.chop(4);
+    }
+    bool number = false;
+    const int index = name.toInt(&number);
+    if (number) {
+        *column = index;
+        return index >= 0 && index < kDeviceColumnCount;
+    }
+    struct JsonKey {
+        const char* key;
+        int column;
+    };
+    static constexpr JsonKey kJsonKeys[] = {
+        {"IPADDR", kColumnIp},       {"HTTPPORT", kColumnHttpPort}, {"TYPE", kColumnModel},
+        {"TITLE", kColumnTitle},     {"VERSION", kColumnVersion},   {"RUNTIME", kColumnRunningTime},
+        {"ADAPTER", kColumnNetcard}, {"P2PSTATUS", kColumnCloud},
+    };
+    for (const JsonKey& k : kJsonKeys)
+        if (name == QLatin1String(k.key)) {
+            *column = k.column;
+            return true;
+        }
+    for (int c = 0; c < kDeviceColumnCount; ++c)
+        if (name == QLatin1String(DeviceColumnKey(c))) {
+            *column = c;
+            return true;
+        }
+    return false;
 }
 
 bool AdapterSelection(const SearchOptions& a, uint32_t* selection) {
@@ -77,7 +117,8 @@ bool SearchSession::Start(const SearchOptions& a, QString* error, int* status) {
 }
 
 void SearchAndMergeUntil(SearchSession& session, DeviceListSync& sync,
-                         const std::function<bool(qint64 elapsedMs)>& done, int seconds) {
+                         const std::function<bool(qint64 elapsedMs)>& done, int seconds,
+                         SearchStart start) {
     constexpr int kMergeIntervalMs = 200;    // the window's list merge timer
     constexpr int kSearchIntervalMs = 1000;  // the window's search request timer
     constexpr int kCheckIntervalMs = 50;
@@ -92,13 +133,21 @@ void SearchAndMergeUntil(SearchSession& session, DeviceListSync& sync,
             loop.quit();
     });
     clock.start();
-    session.searcher().StartSearch();
+    if (start == SearchStart::kKeepTable)
+        session.searcher().StartListening();
+    else
+        session.searcher().StartSearch();
     merge.start(kMergeIntervalMs);
     search.start(kSearchIntervalMs);
     check.start(kCheckIntervalMs);
     loop.exec();
     session.searcher().StopSearchThread();
     sync.SyncDeviceList();
+}
+
+void SortAsAsked(const SearchOptions& options, DeviceListModel& model) {
+    if (options.sortColumn >= 0)
+        model.sort(options.sortColumn, options.sortOrder);
 }
 
 int Fail(const char* command, const QString& message, int status) {

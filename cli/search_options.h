@@ -21,11 +21,21 @@ struct SearchOptions {
     QString adapter;
     int seconds = 3;
     bool json = false;
+    // --sort COLUMN[:asc|:desc]: the list sorted as a header click would sort it; -1 keeps
+    // the list's order (the order the cameras were listed in).
+    int sortColumn = -1;
+    Qt::SortOrder sortOrder = Qt::AscendingOrder;
 };
 
 // Parses the options into `options` (whose fields hold the defaults); false with `error` on
 // a usage error.
 bool ParseSearchOptions(const QStringList& args, SearchOptions* options, QString* error);
+
+// The column of a --sort value: a column number (0 to 15), the column's header key ("IP",
+// "SN", "VERSIONNUMBER", ...) or the JSON key of its value ("IPADDR", "HTTPPORT", "TYPE",
+// "TITLE", "VERSION", "RUNTIME", "ADAPTER", "P2PSTATUS"), any letter case, optionally
+// followed by ":asc" or ":desc". False for anything else.
+bool ParseSortColumn(const QString& text, int* column, Qt::SortOrder* order);
 
 // Selection for the searcher: 0 = all adapters; false when ADDR is no local adapter.
 bool AdapterSelection(const SearchOptions& options, uint32_t* selection);
@@ -46,10 +56,20 @@ private:
     std::unique_ptr<DeviceSearcher> searcher_;
 };
 
+// How SearchAndMergeUntil starts the search thread.
+enum class SearchStart {
+    kFresh,      // a new search: the device table is emptied first
+    kKeepTable,  // listening on: the table, and the moves it awaits, stay
+};
+
 // Searches and merges as the window's timers do (a merge every 200 ms, a search request every
 // second) until `done(elapsed milliseconds)` holds or `seconds` passed, then merges once more.
 void SearchAndMergeUntil(SearchSession& session, DeviceListSync& sync,
-                         const std::function<bool(qint64 elapsedMs)>& done, int seconds);
+                         const std::function<bool(qint64 elapsedMs)>& done, int seconds,
+                         SearchStart start = SearchStart::kFresh);
+
+// Sorts `model` as --sort asked (nothing without it).
+void SortAsAsked(const SearchOptions& options, DeviceListModel& model);
 
 // Prints "camfleet-cli COMMAND: MESSAGE" to stderr and returns `status`.
 int Fail(const char* command, const QString& message, int status);

@@ -191,10 +191,14 @@ void DeviceListModel::FillDeviceRow(int row, const SearchAnswer& answer) {
     if (!ValidRow(row))
         return;
     Row& r = rows_[static_cast<std::size_t>(row)];
+    const QString previousCloud = r.cells[kColumnCloud];
     const QStringList cells = DeviceRowCells(answer);
     for (int c = 0; c < kDeviceColumnCount; ++c)
         if (c != kColumnPreview && c != kColumnVersion && c != kColumnState)
             r.cells[c] = cells[c];
+    // An answer without a P2P status leaves the status shown before.
+    if (answer.p2pStatus < 0)
+        r.cells[kColumnCloud] = previousCloud;
     emit dataChanged(index(row, 0), index(row, kDeviceColumnCount - 1), {Qt::DisplayRole});
 }
 

@@ -70,7 +70,8 @@ public:
     int FindRowByHandle(int handle) const;
     void SetLoginHandle(int row, int handle);
 
-    // Writes columns 0 to 3 and 7 to 15 from `answer`.
+    // Writes columns 0 to 3 and 7 to 15 from `answer`; column 14 (P2P status) keeps its text
+    // when the answer has no P2P status (negative).
     void FillDeviceRow(int row, const SearchAnswer& answer);
 
     // ---- Cells ----------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
 #include <system_error>
 
 #include "device/xml_messages.h"
@@ -37,13 +38,29 @@ int DeviceSearcher::StartSearch() {
 }
 
 int DeviceSearcher::StartSearchThread() {
+    if (IsListening())
+        StopSearchThread();
     if (IsRunning()) {
         LogMessage("CRoRudAzovorErarDlg::StartSearchThread: SearchIPCThread has run.\n");
         return 0;
     }
     table_.ClearDevices();
+    return StartThread(false);
+}
+
+int DeviceSearcher::StartListening() {
+    if (IsRunning())
+        return 0;
+    return StartThread(true);
+}
+
+int DeviceSearcher::StartThread(bool listening) {
     queue_.Clear();
-    running_ = 1;
+    {
+        std::lock_guard lock(stateMutex_);
+        running_ = 1;
+    }
+    listening_ = listening;
     try {
         thread_ = std::thread(&DeviceSearcher::SearchIPCThread, this);
     } catch (const std::system_error& e) {
@@ -51,6 +68,7 @@ int DeviceSearcher::StartSearchThread() {
             "CRoRudAzovorErarDlg::StartSearchThread: Strat SearchIPCThread fail, "
             "error= %d.\n",
             e.code().value());
+        std::lock_guard lock(stateMutex_);
         running_ = 0;  // no thread runs: later sends go out at once
         return 0;
     }
@@ -62,24 +80,35 @@ int DeviceSearcher::StopSearchThread() {
         LogMessage("CRoRudAzovorErarDlg::StopSearchThread: SearchIPCThread hasn't run.\n");
         return 0;
     }
-    running_ = 0;
+    {
+        std::lock_guard lock(stateMutex_);
+        running_ = 0;
+    }
     wake_.Wake();  // ends the read wait now instead of at its time-out
     if (thread_.joinable())
         thread_.join();
     wake_.Drain();
+    listening_ = false;
+    // Requests accepted while the thread ran but not sent by it before it ended go out now:
+    // their callers were told they were sent.
+    while (std::optional<std::string> text = queue_.TryPop())
+        SendSearchMessageOnce(*text);
     return 1;
 }
 
 int DeviceSearcher::SendSearchMessage(int code, const char* body, int flag) {
     std::string text = PrintDiscoveryEnvelope(kRootKestravin, code, flag, body);
     if (text.empty())
-        return 0;  // too long for the envelope (logged): nothing is sent
-    if (IsRunning()) {
-        queue_.Push(std::move(text));
-        wake_.Wake();  // the search thread sends it in its next pass, not after its read wait
-    } else
-        SendSearchMessageOnce(text);
-    return 0;
+        return -1;  // too long for the envelope (logged): nothing is sent
+    {
+        std::lock_guard lock(stateMutex_);
+        if (running_.load() == 1) {
+            queue_.Push(std::move(text));
+            wake_.Wake();  // sent in the thread's next pass, not after its read wait
+            return 0;
+        }
+    }
+    return SendSearchMessageOnce(text) > 0 ? 0 : -1;
 }
 
 int DeviceSearcher::SendSearchMessageOnce(const std::string& text) {
@@ -117,7 +146,6 @@ void DeviceSearcher::SearchIPCThread() {
         LogMessage("SearchIPCThread(): exit send and recv loop\n");
     }
     LogMessage("SearchIPCThread(): exit main loop\n");
-    queue_.Clear();  // requests still queued are not sent
 }
 
 }  // namespace camfleet

@@ -29,8 +29,11 @@ void DeviceTable::StoreDeviceAnswer(const SearchAnswer& answer, const char* adap
     if (auto sent = awaitingMove_.find(block.serialNumber); sent != awaitingMove_.end()) {
         const bool moved = sent->second.dhcp ? block.network.dhcp == 1
                                              : sent->second.ip == block.network.ipAddress;
-        if (moved)
+        if (moved) {
             awaitingMove_.erase(sent);
+            movedSerials_.insert(block.serialNumber);
+        } else if (clock_() - sent->second.sentAt >= moveTimeouts_.grace)
+            sent->second.oldAnswerSeen = true;
     }
     auto it = entries_.find(block.serialNumber);
     if (it != entries_.end()) {
@@ -58,6 +61,22 @@ void DeviceTable::ClearDevices() {
     entries_.clear();
     assigned_.fill(0);
     awaitingMove_.clear();
+    movedSerials_.clear();
+}
+
+void DeviceTable::SetClock(std::function<Clock::time_point()> clock) {
+    std::lock_guard lock(mutex_);
+    clock_ = std::move(clock);
+}
+
+void DeviceTable::SetMoveTimeouts(MoveTimeouts timeouts) {
+    std::lock_guard lock(mutex_);
+    moveTimeouts_ = timeouts;
+}
+
+std::size_t DeviceTable::PendingMoveCount() const {
+    std::lock_guard lock(mutex_);
+    return awaitingMove_.size() + movedSerials_.size();
 }
 
 // Caller holds mutex_.
@@ -107,14 +126,28 @@ int DeviceTable::SetDeviceNetwork(const char* serial, const void* block, std::si
     if (ParseDottedAddress(it->second.network.ipAddress, &address))
         RecordAssigned(address);
     const int result = SendSetNetworkLocked(it->second);
-    if (result == kTableOk)
-        awaitingMove_[it->first] = {it->second.network.ipAddress, it->second.network.dhcp == 1};
+    if (result == kTableOk) {
+        awaitingMove_[it->first] = {it->second.network.ipAddress, it->second.network.dhcp == 1,
+                                    clock_(), false};
+        movedSerials_.erase(it->first);
+    }
     return result;
 }
 
 // Caller holds mutex_ (inside VisitEntries).
-bool DeviceTable::AwaitingMoveLocked(const SearchAnswer& entry) const {
-    return awaitingMove_.count(entry.serialNumber) != 0;
+MoveState DeviceTable::MoveStateLocked(const SearchAnswer& entry) {
+    const std::string serial = entry.serialNumber;
+    if (auto sent = awaitingMove_.find(serial); sent != awaitingMove_.end()) {
+        if (clock_() - sent->second.sentAt < moveTimeouts_.wait)
+            return MoveState::kAwaiting;
+        const MoveState ended =
+            sent->second.oldAnswerSeen ? MoveState::kNotApplied : MoveState::kUnconfirmed;
+        LogMessage("network settings of %s %s\n", serial.c_str(),
+                   ended == MoveState::kNotApplied ? "not applied" : "not confirmed");
+        awaitingMove_.erase(sent);
+        return ended;
+    }
+    return movedSerials_.erase(serial) != 0 ? MoveState::kMoved : MoveState::kNone;
 }
 
 void DeviceTable::VisitEntries(const std::function<void(SearchAnswer& entry)>& visit) {
@@ -127,6 +160,11 @@ void DeviceTable::VisitEntries(const std::function<void(SearchAnswer& entry)>& v
 int DeviceTable::SendSetNetworkLocked(const SearchAnswer& entry) {
     const std::string body = PrintNetworkBody(entry.serialNumber, entry.network);
     return SendCommand(kMsgSetNetwork, body, 0, 1);
+}
+
+// Caller holds mutex_ (inside VisitEntries).
+int DeviceTable::SendRestoreLocked(const SearchAnswer& entry) {
+    return SendCommand(kMsgRestore, PrintSerialElement(entry.serialNumber), 0, 3);
 }
 
 int DeviceTable::RestoreDevice(const char* serial) {
@@ -167,9 +205,11 @@ int DeviceTable::SendSerialCommand(const char* serial, int code, int flag, int t
 int DeviceTable::SendCommand(int code, const std::string& body, int flag, int times) {
     if (body.empty())
         return kTableBodyNotBuilt;
+    int result = kTableOk;
     for (int i = 0; i < times && sender_ != nullptr; ++i)
-        sender_->SendSearchMessage(code, body.c_str(), flag);
-    return kTableOk;
+        if (sender_->SendSearchMessage(code, body.c_str(), flag) != 0)
+            result = kTableNotSent;
+    return result;
 }
 
 }  // namespace camfleet

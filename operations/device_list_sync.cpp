@@ -5,6 +5,7 @@
 
 #include "device/sdk/qv_netsdk_ipc.h"
 #include "device/xml_messages.h"
+#include "resources/display_strings.h"
 
 namespace camfleet {
 
@@ -15,16 +16,19 @@ void DeviceListSync::SyncDeviceList() {
 void DeviceListSync::MergeEntry(SearchAnswer& entry) {
     int row = model_->FindRowByKey(entry.serialNumber);
     DeviceRecord* record = model_->Record(row);
-    if (record != nullptr && table_->AwaitingMoveLocked(entry)) {
+    const MoveState move = record != nullptr ? table_->MoveStateLocked(entry) : MoveState::kNone;
+    if (move == MoveState::kAwaiting) {
         // Sent new network settings: the row keeps what it shows until the camera answers
         // with them, and the new login waits until the camera is reachable there.
     } else if (record != nullptr) {
         // The row's cells follow from the working block alone: an unchanged block needs no
-        // refill, which keeps a tick cheap for a list that is not changing.
+        // refill, which keeps a tick cheap for a list that is not changing. A move that was
+        // not applied refills all the same: the IP column shows the address that was sent.
         SearchAnswer work = entry;
         if (work.version[0] == '\0')
             CopyField(work.version, record->firmwareVersion);
-        if (std::memcmp(&work, &record->answer, sizeof work) != 0) {
+        if (move == MoveState::kNotApplied ||
+            std::memcmp(&work, &record->answer, sizeof work) != 0) {
             model_->FillDeviceRow(row, work);
             if (std::strcmp(work.network.ipAddress, record->answer.network.ipAddress) != 0) {
                 if (record->loginHandle != 0)
@@ -36,6 +40,10 @@ void DeviceListSync::MergeEntry(SearchAnswer& entry) {
             }
             record->answer = work;
         }
+        if (move == MoveState::kNotApplied)
+            model_->SetStateText(row, GetDisplayString(kNetworkNotAppliedKey));
+        if (move != MoveState::kNone)
+            moveOutcomes_[record->key] = move;
     } else {
         auto fresh = std::make_unique<DeviceRecord>();
         std::memset(fresh.get(), 0, sizeof *fresh);
@@ -51,13 +59,21 @@ void DeviceListSync::MergeEntry(SearchAnswer& entry) {
             entry.network.dhcp = 1;
             table_->SendSetNetworkLocked(entry);
         } else {
+            // Once per camera: the label with its serial number and P2P id, then back to the
+            // factory settings for the customer.
             record->printDone = 1;
             if (printCycle)
                 printCycle(entry, record);
+            table_->SendRestoreLocked(entry);
         }
     }
     if (bootLoaderHook)
         bootLoaderHook(entry);
+}
+
+MoveState DeviceListSync::MoveOutcome(const char* key) const {
+    const auto it = moveOutcomes_.find(key != nullptr ? key : "");
+    return it != moveOutcomes_.end() ? it->second : MoveState::kNone;
 }
 
 void DeviceListSync::Login(int row, const SearchAnswer& answer) {
@@ -70,6 +86,7 @@ void DeviceListSync::Login(int row, const SearchAnswer& answer) {
 void DeviceListSync::ClearDevices() {
     table_->ClearDevices();
     model_->Clear();
+    moveOutcomes_.clear();
 }
 
 void DeviceListSync::RefreshDevices() {

@@ -86,11 +86,20 @@ bool CLoadDisplayCfg::Load(const std::string& path) {
             }
         }
     }
+    // The reduced style has no QR code panel of its own: its list shows the code instead.
+    if (IsDisplayed(kStyleSwitchId) != 0)
+        SetDisplayed(kQrEncodeSwitchId, 0);
     return true;
 }
 
 bool CLoadDisplayCfg::Load() {
     return Load(ProgramDirectory() + "/display.xml");
+}
+
+void CLoadDisplayCfg::SetDisplayed(int32_t id, int32_t display) {
+    for (DisplaySwitch& entry : switches_)
+        if (entry.id == id)
+            entry.display = display;
 }
 
 int32_t CLoadDisplayCfg::IsDisplayed(int32_t id) const {

@@ -23,6 +23,8 @@ struct DisplaySwitch {
 };
 
 inline constexpr std::size_t kDisplaySwitchCount = 49;
+inline constexpr int32_t kStyleSwitchId = 32972;    // STYLE
+inline constexpr int32_t kQrEncodeSwitchId = 1078;  // IDC_QRENCODE
 
 // The built-in table with its default flags.
 extern const std::array<DisplaySwitch, kDisplaySwitchCount> DisplaySwitches;
@@ -38,7 +40,8 @@ public:
     // an entry's name byte for byte sets that entry to 1 when its `display` attribute reads
     // as an integer above 0, else 0 (also when the attribute is missing). Unknown elements
     // are ignored; entries without an element keep their flag. A missing or broken file
-    // changes nothing. Returns false in that case.
+    // changes nothing. Returns false in that case. With STYLE on, IDC_QRENCODE is taken as
+    // off whatever the file says.
     bool Load(const std::string& path);
     // Load() of "display.xml" in ProgramDirectory().
     bool Load();
@@ -52,6 +55,8 @@ public:
     const std::array<DisplaySwitch, kDisplaySwitchCount>& Switches() const { return switches_; }
 
 private:
+    void SetDisplayed(int32_t id, int32_t display);
+
     std::array<DisplaySwitch, kDisplaySwitchCount> switches_;
 };
 

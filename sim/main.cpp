@@ -10,7 +10,9 @@
 // nonhex-osd, bad-utf8-osd, oversize, silent), --reboot-silence MS (default 3000),
 // --answer-delay MS (answers wait 0 to MS ms, default 20), --password I=PW (camera I, counted
 // from 1, takes the password PW while its discovery answer keeps the factory account, as a
-// camera whose password was changed by someone else; may be given more than once).
+// camera whose password was changed by someone else; may be given more than once),
+// --ignore-network I (camera I, counted from 1, receives set-network datagrams but does not
+// apply them, as when they were lost or refused; may be given more than once).
 
 #include <signal.h>
 
@@ -31,6 +33,7 @@ struct Arguments {
     camfleet::sim::LabOptions options;
     camfleet::sim::Hostility hostility = camfleet::sim::Hostility::kNone;
     std::vector<std::pair<int, std::string>> passwords;  // camera index from 0, password
+    std::vector<int> ignoreNetwork;                      // camera indexes from 0
     bool lan = false;
     bool valid = false;
 };
@@ -41,7 +44,7 @@ int Usage() {
                  "       camfleet-sim --lan-lab N [--subnet A.B.C.0/24]... [--seed S] "
                  "[OPTIONS]\n"
                  "options: --hostile KIND, --reboot-silence MS, --answer-delay MS, "
-                 "--password I=PW\n");
+                 "--password I=PW, --ignore-network I\n");
     return 2;
 }
 
@@ -66,6 +69,11 @@ bool ParseOne(Arguments* a, const std::string& flag, const char* value) {
         if (equals == nullptr || camera < 1)
             return false;
         a->passwords.emplace_back(camera - 1, equals + 1);
+    } else if (flag == "--ignore-network") {
+        const int camera = camfleet::TextToInt(value);
+        if (camera < 1)
+            return false;
+        a->ignoreNetwork.push_back(camera - 1);
     } else if (flag == "--hostile") {
         return camfleet::sim::ParseHostility(value, &a->hostility);
     } else {
@@ -112,6 +120,14 @@ int main(int argc, char** argv) {
             return 2;
         }
         lab.control().SetPassword(camera, password);
+    }
+    for (int camera : args.ignoreNetwork) {
+        if (camera >= lab.CameraCount()) {
+            std::fprintf(stderr, "camfleet-sim: no camera %d for --ignore-network\n", camera + 1);
+            lab.Stop();
+            return 2;
+        }
+        lab.SetIgnoreNetworkCommands(camera, true);
     }
     std::printf("camfleet-sim: %d cameras from %s, port %u\n", lab.CameraCount(),
                 lab.Snapshot(0).profile.ipAddress.c_str(), unsigned(args.options.port));

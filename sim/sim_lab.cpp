@@ -225,6 +225,11 @@ CameraSnapshot SimLab::Snapshot(int index) const {
             camera.restoreCount()};
 }
 
+void SimLab::SetIgnoreNetworkCommands(int index, bool ignore) {
+    std::lock_guard lock(mutex_);
+    cameras_.at(index).SetIgnoreNetworkCommands(ignore);
+}
+
 void SimLab::SetHostility(int index, Hostility hostility) {
     std::lock_guard lock(mutex_);
     cameras_.at(index).SetHostility(hostility);

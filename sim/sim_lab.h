@@ -62,6 +62,8 @@ public:
     int CameraCount() const;
     CameraSnapshot Snapshot(int index) const;
     void SetHostility(int index, Hostility hostility);
+    // Test control: camera `index` ignores the set-network datagrams it receives.
+    void SetIgnoreNetworkCommands(int index, bool ignore);
     // Replaces a camera's identity and settings; it keeps its address.
     void SetProfile(int index, const CameraProfile& profile);
     // The lab's clock (default: the steady clock).

@@ -69,7 +69,7 @@ bool VirtualCamera::ApplyCommand(int code, int flag, std::string_view text,
         return false;
     switch (code) {
         case kMsgSetNetwork:
-            return ApplyNetwork(body, pool);
+            return !ignoreNetwork_ && ApplyNetwork(body, pool);
         case kMsgRestore:
             profile_ = factory_;
             ++restoreCount_;

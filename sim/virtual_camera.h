@@ -50,6 +50,9 @@ public:
     void SetProfile(const CameraProfile& profile) { profile_ = factory_ = profile; }
     void SetHostility(Hostility hostility) { hostility_ = hostility; }
     void SetRebootSilence(SimClock::duration silence) { rebootSilence_ = silence; }
+    // Test control: set-network datagrams are received (and logged) but not applied, as
+    // when the datagram was lost on the way or the camera refused it.
+    void SetIgnoreNetworkCommands(bool ignore) { ignoreNetwork_ = ignore; }
     int mode() const { return mode_; }
     int rebootCount() const { return rebootCount_; }
     int restoreCount() const { return restoreCount_; }
@@ -68,6 +71,7 @@ private:
     SimClock::time_point silentUntil_{};
     SimClock::duration rebootSilence_ = std::chrono::seconds(3);
     int initialRunningTime_;
+    bool ignoreNetwork_ = false;
     int mode_ = 0;
     int rebootCount_ = 0;
     int restoreCount_ = 0;

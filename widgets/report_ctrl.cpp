@@ -81,7 +81,6 @@ void CReportCtrl::FitNewRows() {
 void CReportCtrl::ForgetSortOrder() {
     sortColumn_ = -1;
     sortOrder_ = Qt::AscendingOrder;
-    proxy_.sort(-1);
     horizontalHeader()->setSortIndicatorShown(false);
 }
 
@@ -98,7 +97,9 @@ void CReportCtrl::SetColumnWidths(const DeviceColumnWidths& widths) {
 void CReportCtrl::SortByHeaderClick(int column) {
     sortOrder_ = SortOrderAfterClick(column, sortColumn_, sortOrder_);
     sortColumn_ = column;
-    proxy_.sort(column, sortOrder_);
+    // The model itself is reordered, so the rows batch operations walk are the rows shown.
+    if (QAbstractItemModel* source = proxy_.sourceModel())
+        source->sort(column, sortOrder_);
     horizontalHeader()->setSortIndicatorShown(true);
     horizontalHeader()->setSortIndicator(column, sortOrder_);
 }

@@ -1,15 +1,16 @@
 #pragma once
-// The device list view: a table over the core's device model through a sorting layer, with
-// full-row selection, grid lines, a check box per row (the model's check state of column 0)
-// and the cell colours the model gives. Rows are addressed by their row in the core model
-// ("source row") everywhere outside this class.
+// The device list view: a table over the core's device model (through a layer that only
+// turns its colours into brushes), with full-row selection, grid lines, a check box per row
+// (the model's check state of column 0) and the cell colours the model gives. A header click
+// sorts the model itself, so view rows and model rows are the same; they are still called
+// "source rows" outside this class.
 //
 // UI thread only. The view does not own the source model.
 
 #include <QTableView>
 
+#include "widgets/device_color_proxy.h"
 #include "widgets/device_columns.h"
-#include "widgets/device_sort_proxy.h"
 
 namespace camfleet {
 
@@ -18,7 +19,7 @@ class CReportCtrl : public QTableView {
 public:
     explicit CReportCtrl(QWidget* parent = nullptr);
 
-    // Shows `source` (the core's device model) through the sorting layer.
+    // Shows `source` (the core's device model).
     void SetDeviceModel(QAbstractItemModel* source);
     QAbstractItemModel* DeviceModel() const { return proxy_.sourceModel(); }
 
@@ -27,9 +28,10 @@ public:
     void SetColumnWidths(const DeviceColumnWidths& widths);
     static constexpr int kMaxFittedColumnWidth = 480;
 
-    // A header click: sorts by `column` in the order SortOrderAfterClick gives.
+    // A header click: sorts the model by `column` in the order SortOrderAfterClick gives.
     void SortByHeaderClick(int column);
-    // Back to the model's own row order (also done when the list is emptied).
+    // Forgets the sort column and order (done when the list is emptied); rows stay where
+    // they are, and rows added later are appended at the end.
     void ForgetSortOrder();
     int SortColumn() const { return sortColumn_; }
     Qt::SortOrder SortOrder() const { return sortOrder_; }
@@ -58,7 +60,7 @@ private:
     // turn of the event loop however many rows arrived, and measures only the new rows.
     void FitNewRows();
 
-    DeviceSortProxy proxy_;
+    DeviceColorProxy proxy_;
     int sortColumn_ = -1;
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
     int hoveredRow_ = -1;

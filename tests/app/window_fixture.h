@@ -84,6 +84,7 @@ inline bool DriveSearch(CRoRudAzovorErarDlg& window, const std::function<bool()>
             nextRequest += 300;
         }
         window.Search()->OnSyncTick();
+        window.Search()->OnFollowUpTick();  // merges only while no search runs
         QTest::qWait(20);
     }
     return true;

@@ -175,5 +175,20 @@ TEST(DeviceListModel, FillLeavesVersionStateAndPreview) {
     EXPECT_EQ(model.CellText(7, 0), QString());
 }
 
+TEST(DeviceListModel, AnAnswerWithoutP2pStatusKeepsTheStatusShown) {
+    DeviceListModel model;
+    model.AppendRow(Record("S1"));
+    SearchAnswer a = model.Record(0)->answer;
+    a.p2pStatus = 1;
+    model.FillDeviceRow(0, a);
+    EXPECT_EQ(model.CellText(0, kColumnCloud), GetDisplayString("IDS_STR_ONLINE"));
+    a.p2pStatus = -1;  // absent from this answer
+    model.FillDeviceRow(0, a);
+    EXPECT_EQ(model.CellText(0, kColumnCloud), GetDisplayString("IDS_STR_ONLINE"));
+    a.p2pStatus = 0;
+    model.FillDeviceRow(0, a);
+    EXPECT_EQ(model.CellText(0, kColumnCloud), GetDisplayString("IDS_STR_OFFLINE"));
+}
+
 }  // namespace
 }  // namespace camfleet

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <chrono>
 
 #include "discovery/recording_sender.h"
 #include "ip_fakes.h"
@@ -419,40 +420,95 @@ TEST(AssignedAddressTable, OneSlotPerAddressAndAFullTable) {
 namespace camfleet {
 namespace {
 
-TEST(AwaitingMove, EndsWithTheFirstAnswerCarryingTheSentSettings) {
-    RecordingSender sender;
-    DeviceTable table(&sender);
-    SearchAnswer old = testing::Answer("S", "10.0.0.1");
-    table.StoreDeviceAnswer(old, "");
-    auto awaiting = [&] {
-        bool result = false;
-        table.VisitEntries([&](SearchAnswer& e) { result = table.AwaitingMoveLocked(e); });
-        return result;
-    };
-    EXPECT_FALSE(awaiting());
-    SearchAnswer sent = old;
-    CopyField(sent.network.ipAddress, "10.0.0.9");
-    ASSERT_EQ(table.SetDeviceNetwork("S", &sent, sizeof sent), 0);
-    EXPECT_TRUE(awaiting());
-    table.StoreDeviceAnswer(old, "");  // an answer already on its way
-    EXPECT_TRUE(awaiting());
-    table.StoreDeviceAnswer(sent, "");
-    EXPECT_FALSE(awaiting());
+// A device table on a clock the test moves, holding camera "S" at 10.0.0.1.
+class MoveWait : public ::testing::Test {
+protected:
+    MoveWait() {
+        table.SetClock([this] { return now; });
+        table.SetMoveTimeouts({std::chrono::seconds(10), std::chrono::seconds(1)});
+        table.StoreDeviceAnswer(old, "");
+        moved = old;
+        CopyField(moved.network.ipAddress, "10.0.0.9");
+    }
+    MoveState State() {
+        MoveState state = MoveState::kNone;
+        table.VisitEntries([&](SearchAnswer& e) { state = table.MoveStateLocked(e); });
+        return state;
+    }
+    std::string EntryIp() {
+        SearchAnswer a{};
+        table.GetDeviceAnswer("S", &a, sizeof a);
+        return a.network.ipAddress;
+    }
+    void Later(int ms) { now += std::chrono::milliseconds(ms); }
 
-    SearchAnswer dhcp = sent;
+    RecordingSender sender;
+    DeviceTable table{&sender};
+    std::chrono::steady_clock::time_point now{};
+    SearchAnswer old = testing::Answer("S", "10.0.0.1");
+    SearchAnswer moved;
+};
+
+TEST_F(MoveWait, EndsOnceWithTheFirstAnswerCarryingTheSentSettings) {
+    EXPECT_EQ(State(), MoveState::kNone);
+    ASSERT_EQ(table.SetDeviceNetwork("S", &moved, sizeof moved), 0);
+    EXPECT_EQ(table.PendingMoveCount(), 1u);
+    EXPECT_EQ(State(), MoveState::kAwaiting);
+    table.StoreDeviceAnswer(old, "");  // an answer already on its way
+    EXPECT_EQ(State(), MoveState::kAwaiting);
+    table.StoreDeviceAnswer(moved, "");
+    EXPECT_EQ(State(), MoveState::kMoved);
+    EXPECT_EQ(State(), MoveState::kNone) << "an end is told once";
+    EXPECT_EQ(table.PendingMoveCount(), 0u);
+
+    SearchAnswer dhcp = moved;
     dhcp.network.dhcp = 1;
     ASSERT_EQ(table.SetDeviceNetwork("S", &dhcp, sizeof dhcp), 0);
-    table.StoreDeviceAnswer(sent, "");  // still static
-    EXPECT_TRUE(awaiting());
+    table.StoreDeviceAnswer(moved, "");  // still static
+    EXPECT_EQ(State(), MoveState::kAwaiting);
     SearchAnswer leased = dhcp;
     CopyField(leased.network.ipAddress, "10.0.0.77");
     table.StoreDeviceAnswer(leased, "");
-    EXPECT_FALSE(awaiting());
+    EXPECT_EQ(State(), MoveState::kMoved);
+}
 
-    ASSERT_EQ(table.SetDeviceNetwork("S", &sent, sizeof sent), 0);
+TEST_F(MoveWait, OldSettingsUntilTheWaitRunsOutMeanNotApplied) {
+    ASSERT_EQ(table.SetDeviceNetwork("S", &moved, sizeof moved), 0);
+    EXPECT_EQ(EntryIp(), "10.0.0.9");
+    for (int second = 1; second <= 9; ++second) {
+        Later(1000);
+        table.StoreDeviceAnswer(old, "");
+        EXPECT_EQ(State(), MoveState::kAwaiting) << second;
+    }
+    Later(1000);
+    EXPECT_EQ(State(), MoveState::kNotApplied);
+    EXPECT_EQ(EntryIp(), "10.0.0.1") << "the entry holds the camera's real answer";
+    EXPECT_EQ(State(), MoveState::kNone);
+    EXPECT_EQ(table.PendingMoveCount(), 0u);
+}
+
+TEST_F(MoveWait, NoAnswerAtAllUntilTheWaitRunsOutMeansUnconfirmed) {
+    ASSERT_EQ(table.SetDeviceNetwork("S", &moved, sizeof moved), 0);
+    Later(500);
+    table.StoreDeviceAnswer(old, "");  // within the grace: may have left before the send
+    table.StoreDeviceAnswer(moved, "");
+    ASSERT_EQ(State(), MoveState::kMoved);
+    SearchAnswer again = moved;
+    CopyField(again.network.ipAddress, "10.0.0.20");
+    ASSERT_EQ(table.SetDeviceNetwork("S", &again, sizeof again), 0);
+    Later(9999);
+    EXPECT_EQ(State(), MoveState::kAwaiting);
+    Later(1);
+    EXPECT_EQ(State(), MoveState::kUnconfirmed);
+    EXPECT_EQ(EntryIp(), "10.0.0.20") << "the entry keeps the settings sent";
+}
+
+TEST_F(MoveWait, AClearedTableForgetsTheWait) {
+    ASSERT_EQ(table.SetDeviceNetwork("S", &moved, sizeof moved), 0);
     table.ClearDevices();
     table.StoreDeviceAnswer(old, "");
-    EXPECT_FALSE(awaiting()) << "a cleared table forgets the wait";
+    EXPECT_EQ(State(), MoveState::kNone);
+    EXPECT_EQ(table.PendingMoveCount(), 0u);
 }
 
 }  // namespace

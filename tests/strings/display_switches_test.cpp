@@ -63,6 +63,10 @@ TEST(DisplaySwitches, FileSetsFlagsOfNamedEntries) {
         {"root name is free", "<display><STYLE display=\"1\"/></display>", true, 1, 1, 0},
         {"nested elements not read", "<root><group><STYLE display=\"1\"/></group></root>", true, 1,
          0, 0},
+        {"style turns the QR panel off",
+         "<root><IDC_QRENCODE display=\"1\"/><STYLE display=\"1\"/></root>", true, 1, 1, 0},
+        {"QR panel after style still off",
+         "<root><STYLE display=\"1\"/><IDC_QRENCODE display=\"1\"/></root>", true, 1, 1, 0},
     };
     for (const Case& c : cases) {
         test::ScratchDir dir;
