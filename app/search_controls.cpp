@@ -116,6 +116,10 @@ void SearchControls::SetManualTicks(bool manual) {
         followUpTimer_.start();
 }
 
+bool SearchControls::IsFollowing() const {
+    return followUp_ != nullptr && followUp_->Following();
+}
+
 void SearchControls::OnFollowUpTick() {
     if (searching_ || followUp_ == nullptr)
         return;

@@ -71,6 +71,8 @@ public:
     bool IsSyncTimerRunning() const { return syncRunning_; }
     bool IsRequestTimerRunning() const { return requestRunning_; }
     bool IsAutoStopPending() const { return autoStopPending_; }
+    // The search thread listens for a moved camera while no search runs.
+    bool IsFollowing() const;
 
     QPushButton* StartStopButton() const { return button_; }
     QComboBox* NetcardBox() const { return netcards_; }

@@ -11,6 +11,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <chrono>
 #include <mutex>
 
 #include "app/ip_commands.h"
@@ -218,6 +219,87 @@ private slots:
             return ListedAt(first, "127.0.60.70") && ListedAt(second, "127.0.60.71");
         }));
         window_->Model().SetAllChecked(false);
+    }
+
+    void numberingFollowsTheOrderOnScreen() {
+        CReportCtrl* list = window_->List();
+        list->SortByHeaderClick(kColumnIp);
+        list->SortByHeaderClick(kColumnIp);  // descending
+        QCOMPARE(list->SortOrder(), Qt::DescendingOrder);
+        std::vector<std::string> shown;
+        for (int v = 0; v < kCameras; ++v)
+            shown.push_back(window_->Model().Record(list->SourceRowAt(v))->key);
+        window_->Model().SetAllChecked(true);
+        Ip()->SetDialogRunner([&](CDialogIpSetting& dialog) {
+            dialog.StartEdit()->setText("127.0.60.80");
+            dialog.accept();
+            return dialog.result() == QDialog::Accepted;
+        });
+        Ip()->NumberDevices();
+        // The addresses go down the screen in the order the rows were shown.
+        QVERIFY(DriveSearch(*window_, [&] {
+            return ListedAt(shown[0], "127.0.60.80") && ListedAt(shown[1], "127.0.60.81") &&
+                   ListedAt(shown[2], "127.0.60.82");
+        }));
+        window_->Model().SetAllChecked(false);
+    }
+
+    // From here on the search is stopped, as it is a few seconds after the window opens: only
+    // the follow-up timer ticks.
+    void movedWhileTheSearchIsStoppedComesBackLoggedIn() {
+        window_->Search()->Stop();
+        QVERIFY(!window_->Search()->IsSearching());
+        const std::string serial = Serial(1);
+        Select(RowOf(serial));
+        Ip()->SetDialogRunner([&](CDialogIpSetting& dialog) {
+            dialog.StartEdit()->setText("127.0.60.90");
+            dialog.accept();
+            return dialog.result() == QDialog::Accepted;
+        });
+        Ip()->EditDevice();
+        QVERIFY(DriveFollowUp([&] { return ListedAt(serial, "127.0.60.90"); }));
+        QVERIFY(!window_->Search()->IsSearching());
+        // Once nothing is awaited any more, the search thread stops listening again.
+        QVERIFY(DriveFollowUp([&] {
+            return !window_->Table().PendingMoveCount() && !window_->Search()->IsFollowing();
+        }));
+    }
+
+    void aCameraThatIgnoresTheSettingsShowsItsRealAddressAgain() {
+        const std::string serial = Serial(2);
+        const QString before = QString::fromStdString(lab_->Snapshot(2).profile.ipAddress);
+        lab_->SetIgnoreNetworkCommands(2, true);
+        window_->Table().SetMoveTimeouts({std::chrono::seconds(2), std::chrono::milliseconds(300)});
+        Select(RowOf(serial));
+        Ip()->SetDialogRunner([&](CDialogIpSetting& dialog) {
+            dialog.StartEdit()->setText("127.0.60.95");
+            dialog.accept();
+            return dialog.result() == QDialog::Accepted;
+        });
+        Ip()->EditDevice();
+        QCOMPARE(window_->Model().CellText(RowOf(serial), kColumnIp), QString("127.0.60.95"));
+        QVERIFY(DriveFollowUp([&] {
+            return window_->Model().CellText(RowOf(serial), kColumnState) ==
+                   GetDisplayString("NETWORK_NOT_APPLIED");
+        }));
+        QCOMPARE(window_->Model().CellText(RowOf(serial), kColumnIp), before);
+        QVERIFY2(ListedAt(serial, before), "the old session goes on");
+        lab_->SetIgnoreNetworkCommands(2, false);
+        window_->Table().SetMoveTimeouts({});
+    }
+
+private:
+    // Drives only the follow-up timer (the one that runs while no search does) until `done`.
+    bool DriveFollowUp(const std::function<bool()>& done) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done()) {
+            if (clock.elapsed() > 30000)
+                return false;
+            window_->Search()->OnFollowUpTick();
+            QTest::qWait(50);
+        }
+        return true;
     }
 };
 

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <set>
+#include <thread>
 
+#include "device/xml_messages.h"
 #include "discovery/device_searcher.h"
 #include "discovery/lab_helpers.h"
 #include "discovery/profile_match.h"
@@ -74,6 +77,58 @@ TEST_F(SearchThreadTest, HostileAnswersAreDroppedOthersKept) {
     for (const SearchAnswer& a : table.Snapshot())
         found.insert(a.serialNumber);
     EXPECT_EQ(found, expected);
+}
+
+TEST_F(SearchThreadTest, StopRacingSendsLosesNoAcceptedRequest) {
+    StartLab(1);
+    const std::string body = PrintSerialElement(lab.Snapshot(0).profile.serialNumber.c_str());
+    constexpr int kRequests = 300;
+    std::atomic<bool> done{false};
+    int accepted = 0;
+    std::thread sender([&] {
+        for (int i = 0; i < kRequests; ++i) {
+            if (searcher.SendSearchMessage(kMsgMode, body.c_str(), i) == 0)
+                ++accepted;
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        done = true;
+    });
+    // The thread starts and stops over and over while the requests come in: each one is
+    // either queued before a Stop (and then sent by it) or sent at once after it.
+    while (!done) {
+        searcher.StartListening();
+        std::this_thread::sleep_for(std::chrono::microseconds(700));
+        searcher.StopSearchThread();
+    }
+    sender.join();
+    EXPECT_EQ(accepted, kRequests);
+    EXPECT_TRUE(WaitUntil([&] { return ReceivedWithCode(lab, 0, kMsgMode) >= accepted; }));
+    EXPECT_EQ(ReceivedWithCode(lab, 0, kMsgMode), accepted);
+}
+
+TEST_F(SearchThreadTest, ListeningKeepsTheTableAndANewSearchEmptiesIt) {
+    StartLab(2);
+    ASSERT_EQ(searcher.StartSearchThread(), 1);
+    ASSERT_TRUE(WaitUntil([&] { return table.Count() == 2; }, SearchTick(searcher)));
+    searcher.StopSearchThread();
+    ASSERT_EQ(searcher.StartListening(), 1);
+    EXPECT_TRUE(searcher.IsListening());
+    EXPECT_EQ(table.Count(), 2u);
+    EXPECT_EQ(searcher.StartListening(), 0) << "already running";
+    // A search of the operator's replaces the listening thread and starts from an empty table.
+    ASSERT_EQ(searcher.StartSearchThread(), 1);
+    EXPECT_FALSE(searcher.IsListening());
+    EXPECT_TRUE(searcher.IsRunning());
+    ASSERT_TRUE(WaitUntil([&] { return table.Count() == 2; }, SearchTick(searcher)));
+    EXPECT_EQ(searcher.StopSearchThread(), 1);
+}
+
+TEST_F(SearchThreadTest, AnUnsendableRequestIsReportedAsAFailure) {
+    std::string huge(20000, 'x');
+    EXPECT_NE(searcher.SendSearchMessage(kMsgMode, huge.c_str(), 0), 0);
+    ASSERT_EQ(searcher.StartListening(), 1);
+    EXPECT_NE(searcher.SendSearchMessage(kMsgMode, huge.c_str(), 0), 0);
+    searcher.StopSearchThread();
 }
 
 TEST_F(SearchThreadTest, CommandDatagramsArriveByteExact) {

@@ -19,6 +19,7 @@
 #include "operations/device_list_sync.h"
 #include "operations/job_engine.h"
 #include "operations/list_fixture.h"
+#include "resources/program_version.h"
 #include "sim/sim_lab.h"
 
 namespace camfleet {
@@ -138,6 +139,60 @@ TEST(LabList, CliListShowsEveryLabCameraLoggedInWithItsVersion) {
         EXPECT_FALSE(o["VERSION"].toString().isEmpty());
         EXPECT_FALSE(o["IPADDR"].toString().isEmpty());
     }
+}
+
+// The IPADDR of every object of a JSON array printed by camfleet-cli.
+QStringList Addresses(const std::string& out) {
+    QStringList addresses;
+    for (const QJsonValue& v : QJsonDocument::fromJson(QByteArray::fromStdString(out)).array())
+        addresses << v.toObject()["IPADDR"].toString();
+    return addresses;
+}
+
+TEST(LabList, CliSortsAsAHeaderClickWouldOnlyWhenAsked) {
+    int status = -1;
+    const std::string out = RunInOwnNamespace(
+        "./camfleet-cli list --lab 5 --seconds 8 --sort IP:desc --json && echo @@ && "
+        "./camfleet-cli search --lab 5 --seconds 2 --sort ipaddr --json",
+        &status);
+    ASSERT_EQ(status, 0);
+    const std::size_t split = out.find("@@");
+    ASSERT_NE(split, std::string::npos);
+    EXPECT_EQ(Addresses(out.substr(0, split)),
+              (QStringList{"127.0.10.5", "127.0.10.4", "127.0.10.3", "127.0.10.2", "127.0.10.1"}));
+    EXPECT_EQ(Addresses(out.substr(split + 2)),
+              (QStringList{"127.0.10.1", "127.0.10.2", "127.0.10.3", "127.0.10.4", "127.0.10.5"}));
+
+    for (const char* bad : {"bogus", "16", "IP:down", ""}) {
+        RunInOwnNamespace(std::string("./camfleet-cli list --lab 1 --sort \"") + bad + "\"",
+                          &status);
+        EXPECT_EQ(status, 2) << bad;
+    }
+}
+
+TEST(LabList, CliIpSetOnACameraThatIgnoresTheSettingsSaysTheyWereNotApplied) {
+    int status = -1;
+    const std::string out = RunInOwnNamespace(
+        "./camfleet-sim --lab 2 --seed 3 --ignore-network 1 >/dev/null & sim=$!; sleep 0.3; "
+        "S=$(./camfleet-cli search --loopback --seconds 2 --sort IP --json | grep SN | head -n 1 "
+        "| cut -d\\\" -f4); ./camfleet-cli ip set $S --ip 127.0.10.77 --loopback --json; "
+        "rc=$?; kill $sim; wait $sim; exit $rc",
+        &status);
+    EXPECT_EQ(status, 1) << out;
+    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(out)).object();
+    EXPECT_EQ(o["RESULT"].toInt(), 0) << out;
+    EXPECT_EQ(o["OLDIP"].toString(), "127.0.10.1");
+    EXPECT_FALSE(o["APPLIED"].toBool());
+    EXPECT_FALSE(o["RELISTED"].toBool());
+    EXPECT_TRUE(o["LOGGEDIN"].toBool()) << "still logged in at its old address";
+}
+
+TEST(LabList, CliVersionIsTheWindowsVersionText) {
+    int status = -1;
+    const std::string out = RunInOwnNamespace("./camfleet-cli version", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(out, "camfleet-cli " + VersionText().toStdString() + "\n");
+    EXPECT_EQ(VersionText(), QStringLiteral("V" CAMFLEET_VERSION));
 }
 
 }  // namespace

@@ -11,7 +11,9 @@
 #include "device/sdk/qv_netsdk_ipc.h"
 #include "device/sdk/sdk_timing.h"
 #include "discovery/device_table.h"
+#include "discovery/recording_sender.h"
 #include "operations/device_list_sync.h"
+#include "operations/device_restore.h"
 #include "operations/job_engine.h"
 #include "operations/list_fixture.h"
 #include "sdk/sdk_fixture.h"
@@ -233,6 +235,39 @@ TEST_F(ListLoginTest, EventsAndAnswersForHandlesNoLongerListedAreDropped) {
     // Records still queued when the engine goes are freed with it (checked by LeakSanitizer).
     server_.EmitEvent(id, QV_EVENT_BUSY, "");
     engine_.reset();
+}
+
+TEST_F(ListLoginTest, RestoreUsesTheSessionOnlyWhenItReachesThisVeryCamera) {
+    RecordingSender datagrams;
+    table_.SetSender(&datagrams);
+    const int id = AddCamera("RESTORE1");
+    Announce(id, "RESTORE1");
+    sync_.SyncDeviceList();
+    ASSERT_TRUE(WaitLoggedIn(0));
+    DeviceRecord* record = model_.Record(0);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return record->sdkSerialNumber[0] != '\0'; }));
+    auto restoreDatagrams = [&] {
+        int n = 0;
+        for (const auto& m : datagrams.messages)
+            n += m.code == kMsgRestore;
+        return n;
+    };
+
+    // The session answers for another serial number: the datagram alone.
+    const std::string sdkSerial = record->sdkSerialNumber;
+    CopyField(record->sdkSerialNumber, "SOMEONE-ELSE");
+    EXPECT_EQ(RestoreDevice(table_, "RESTORE1", record), 0);
+    EXPECT_EQ(restoreDatagrams(), 3);
+    CopyField(record->sdkSerialNumber, sdkSerial.c_str());
+    EXPECT_EQ(server_.RestartCount(id), 0);
+
+    EXPECT_EQ(RestoreDevice(table_, "RESTORE1", record), 0);
+    EXPECT_EQ(restoreDatagrams(), 6);
+    EXPECT_TRUE(ProcessEventsUntil([&] { return server_.RestartCount(id) == 1; }));
+
+    EXPECT_EQ(RestoreDevice(table_, "NOT-LISTED", nullptr), kTableUnknownSerial);
+    EXPECT_EQ(restoreDatagrams(), 6);
+    table_.SetSender(nullptr);
 }
 
 }  // namespace
