@@ -29,7 +29,7 @@ using ProbeLogFunction = int (*)(const char* format, ...);
 // 100 ms pause and uses up its attempt. On Linux it uses an unprivileged ICMP datagram socket
 // where net.ipv4.ping_group_range allows it and a raw socket otherwise; the socket is
 // connected to the probed address, so probes running side by side never see each other's
-// answers.
+// answers. The wait uses poll(), so any descriptor number works.
 class IcmpProbe : public AddressProbe {
 public:
     explicit IcmpProbe(ProbeLogFunction log = nullptr) : log_(log) {}

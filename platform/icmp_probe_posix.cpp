@@ -4,10 +4,11 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <sys/select.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <thread>
 
@@ -50,6 +51,25 @@ uint32_t MillisecondTick() {
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
+// Waits up to `waitMs` for `fd` to become readable. Returns the poll events seen, 0 when the
+// time ran out, -1 when poll failed.
+int WaitReadable(int fd, int waitMs) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(waitMs);
+    for (;;) {
+        const long long left =
+            std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now()).count();
+        if (left <= 0)
+            return 0;
+        pollfd p{fd, POLLIN, 0};
+        const int ready = poll(&p, 1, static_cast<int>(left));
+        if (ready > 0)
+            return p.revents;
+        if (ready < 0 && errno != EINTR)
+            return -1;
+    }
+}
+
 }  // namespace
 
 int IcmpProbe::Probe(uint32_t address) {
@@ -78,18 +98,14 @@ int IcmpProbe::Probe(uint32_t address) {
             log("%s sendto failed.\n", kProbeName);
             return kProbeError;
         }
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(guard.fd, &readable);
-        timeval wait{0, kWaitMs * 1000};
-        const int ready = select(guard.fd + 1, &readable, nullptr, nullptr, &wait);
-        if (ready < 0) {
+        const int events = WaitReadable(guard.fd, kWaitMs);
+        if (events < 0) {
             log("%s select failed.\n", kProbeName);
             return kProbeError;
         }
-        if (ready == 0)
+        if (events == 0)
             continue;  // no answer within the wait: the attempt is used up
-        if (!FD_ISSET(guard.fd, &readable)) {
+        if ((events & (POLLIN | POLLERR | POLLHUP)) == 0) {
             log("%s socket not readable.\n", kProbeName);
             return kProbeError;
         }
