@@ -10,7 +10,6 @@
 #include "app/control_ids.h"
 #include "dialogs/dialog_ip_setting.h"
 #include "operations/batch_targets.h"
-#include "resources/log.h"
 #include "widgets/report_ctrl.h"
 
 namespace camfleet {
@@ -23,7 +22,7 @@ IpCommands::IpCommands(DeviceTable* table, DeviceListModel* model, CReportCtrl* 
       settings_(settings),
       prompt_(prompt),
       source_(MakeSystemNetworkParamSource()),
-      probe_(std::make_shared<IcmpProbe>(&LogMessage)),
+      checks_(SystemAddressChecks()),
       ip_(table, model, &pc_, source_.get()),
       runDialog_([](CDialogIpSetting& dialog) { return dialog.exec() == QDialog::Accepted; }),
       button_(new QPushButton(buttonParent)),
@@ -60,7 +59,7 @@ void IpCommands::EditDevice() {
     if (record == nullptr)
         return;
     const QByteArray key(record->key);
-    CDialogIpSetting dialog(EditDialogValues(record->answer.network), false, 1, probe_, *prompt_,
+    CDialogIpSetting dialog(EditDialogValues(record->answer.network), false, 1, checks_, *prompt_,
                             list_);
     if (!runDialog_(dialog))
         return;
@@ -77,10 +76,10 @@ void IpCommands::AssignFreeAddress() {
     freeSearchRunning_ = true;
     const QByteArray key(record->key);
     const FreeSearchInput input = ip_.CollectFreeSearchInput();
-    std::shared_ptr<AddressProbe> probe = probe_;
     QPointer<IpCommands> self(this);
-    std::thread([input, probe, self, key] {
-        const std::optional<uint32_t> address = FindFreeAddress(input, *probe);
+    std::thread([input, checks = checks_, self, key] {
+        const std::optional<uint32_t> address =
+            FindFreeAddress(input, *checks.probe, *checks.neighbours);
         QMetaObject::invokeMethod(
             qApp,
             [self, key, address] {
@@ -104,7 +103,7 @@ void IpCommands::NumberDevices() {
     const std::vector<int> rows = SelectTargets(*model_, {}, *prompt_);
     if (rows.empty())
         return;
-    CDialogIpSetting dialog(start.values, true, static_cast<int>(rows.size()), probe_, *prompt_,
+    CDialogIpSetting dialog(start.values, true, static_cast<int>(rows.size()), checks_, *prompt_,
                             list_);
     if (!runDialog_(dialog))
         return;

@@ -35,10 +35,13 @@ public:
     // Appends 32772 and 32775 to the list's context menu.
     void AddContextItems(QMenu* menu);
 
-    // Replacements for tests: the PC's network, the probe, and how a dialog is run (default:
-    // modal exec; returns whether it was accepted).
+    // Replacements for tests: the PC's network, the probe, the neighbour table, and how a
+    // dialog is run (default: modal exec; returns whether it was accepted).
     void SetNetworkSource(std::unique_ptr<NetworkParamSource> source);
-    void SetProbe(std::shared_ptr<AddressProbe> probe) { probe_ = std::move(probe); }
+    void SetProbe(std::shared_ptr<AddressProbe> probe) { checks_.probe = std::move(probe); }
+    void SetNeighbourTable(std::shared_ptr<NeighbourTable> table) {
+        checks_.neighbours = std::move(table);
+    }
     void SetDialogRunner(std::function<bool(CDialogIpSetting&)> run) {
         runDialog_ = std::move(run);
     }
@@ -63,7 +66,7 @@ private:
     CSaveParam* settings_;
     Prompt* prompt_;
     std::unique_ptr<NetworkParamSource> source_;
-    std::shared_ptr<AddressProbe> probe_;
+    AddressChecks checks_;
     PcNetwork pc_;
     IpAssignment ip_;
     std::function<bool(CDialogIpSetting&)> runDialog_;

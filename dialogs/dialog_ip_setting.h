@@ -5,6 +5,9 @@
 // "IP_CONFLICT" in red or "IP_NOCONFLICT" in green. OK accepts only values that pass
 // DialogValuesAccepted; otherwise the "MSGTIP46" box is shown and the dialog stays open.
 //
+// An address counts as a conflict when it answers the quick probe or is not confirmed free
+// (ConfirmedFree: neighbour table, slower probe).
+//
 // UI thread only. The probe runs on a worker thread; its result comes back as a queued call,
 // and a dialog closed meanwhile drops it. The probe and the prompt outlive the dialog.
 
@@ -25,9 +28,8 @@ class CDialogIpSetting : public QDialog {
     Q_OBJECT
 public:
     // `batch`: numbering mode with `count` devices (the end address label is enabled).
-    CDialogIpSetting(const NetworkSettings& values, bool batch, int count,
-                     std::shared_ptr<AddressProbe> probe, Prompt& prompt,
-                     QWidget* parent = nullptr);
+    CDialogIpSetting(const NetworkSettings& values, bool batch, int count, AddressChecks checks,
+                     Prompt& prompt, QWidget* parent = nullptr);
 
     // The values as the fields hold them (after OK: as accepted).
     NetworkSettings Values() const;
@@ -59,7 +61,7 @@ private:
     void ShowCheck(int result);
 
     Prompt& prompt_;
-    std::shared_ptr<AddressProbe> probe_;  // shared with a check still running
+    const AddressChecks checks_;  // shared with a check still running
     const int count_;
     bool cancelled_ = true;
     int checkResult_ = -1;
