@@ -1,11 +1,7 @@
 #include "app/ip_commands.h"
 
-#include <QApplication>
 #include <QMenu>
-#include <QPointer>
 #include <QPushButton>
-
-#include <thread>
 
 #include "app/control_ids.h"
 #include "dialogs/dialog_ip_setting.h"
@@ -71,29 +67,19 @@ void IpCommands::EditDevice() {
 
 void IpCommands::AssignFreeAddress() {
     const DeviceRecord* record = model_->Record(list_->FirstSelectedRow());
-    if (record == nullptr || freeSearchRunning_)
+    if (record == nullptr || freeSearch_.Busy())
         return;
-    freeSearchRunning_ = true;
     const QByteArray key(record->key);
-    const FreeSearchInput input = ip_.CollectFreeSearchInput();
-    QPointer<IpCommands> self(this);
-    std::thread([input, checks = checks_, self, key] {
-        const std::optional<uint32_t> address =
-            FindFreeAddress(input, *checks.probe, *checks.neighbours);
-        QMetaObject::invokeMethod(
-            qApp,
-            [self, key, address] {
-                if (!self)
-                    return;
-                self->freeSearchRunning_ = false;
-                const int row = self->model_->FindRowByKey(key.constData());
-                const int result = row >= 0
-                                       ? self->ip_.ApplyFreeAddress(row, address, *self->prompt_)
-                                       : int{kTableUnknownSerial};
-                emit self->freeAddressDone(result);
-            },
-            Qt::QueuedConnection);
-    }).detach();
+    freeSearch_.Start(
+        [input = ip_.CollectFreeSearchInput(), checks = checks_](std::stop_token stop) {
+            return FindFreeAddress(input, *checks.probe, *checks.neighbours, stop);
+        },
+        [this, key](std::optional<uint32_t> address) {
+            const int row = model_->FindRowByKey(key.constData());
+            const int result =
+                row >= 0 ? ip_.ApplyFreeAddress(row, address, *prompt_) : int{kTableUnknownSerial};
+            emit freeAddressDone(result);
+        });
 }
 
 void IpCommands::NumberDevices() {

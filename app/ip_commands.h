@@ -5,6 +5,8 @@
 //
 // UI thread only. The free address search and the dialog's conflict check probe on worker
 // threads; their results come back as queued calls, matched to the row by serial number.
+// Stop (the window's shutdown) and the destructor stop a running search and join its
+// threads.
 
 #include <QObject>
 
@@ -12,6 +14,7 @@
 #include <memory>
 
 #include "operations/ip_assignment.h"
+#include "operations/worker.h"
 
 class QMenu;
 class QPushButton;
@@ -49,7 +52,9 @@ public:
     PcNetwork& Pc() { return pc_; }
     // Forgets the PC network block (search start).
     void ClearPcNetwork() { pc_.Clear(); }
-    bool FreeSearchRunning() const { return freeSearchRunning_; }
+    bool FreeSearchRunning() const { return freeSearch_.Busy(); }
+    // Stops a running free address search and waits for its threads; its result is dropped.
+    void Stop() { freeSearch_.Stop(); }
 
     void EditDevice();         // 32772, the first selected row
     void AssignFreeAddress();  // 32775, the first selected row; ends with freeAddressDone
@@ -72,7 +77,7 @@ private:
     std::function<bool(CDialogIpSetting&)> runDialog_;
     QPushButton* button_;
     QMenu* menu_;
-    bool freeSearchRunning_ = false;
+    Worker freeSearch_;  // last: stopped before the members its result refers to go
 };
 
 }  // namespace camfleet

@@ -124,6 +124,8 @@ void CRoRudAzovorErarDlg::Shutdown() {
     if (shutDown_)
         return;
     shutDown_ = true;
+    if (ip_ != nullptr)
+        ip_->Stop();  // its probe threads end before the log and the application go
     search_->Stop();
     if (sdkStarted_) {
         QV_NETSDK_IPC_LogoutAll();

@@ -1,16 +1,12 @@
 #include "dialogs/dialog_ip_setting.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-#include <thread>
 
 #include "resources/display_strings.h"
 
@@ -100,26 +96,18 @@ void CDialogIpSetting::UpdateEnabled() {
 
 void CDialogIpSetting::StartCheck() {
     uint32_t start = 0, mask = 0;
-    if (checks_.probe == nullptr || checks_.neighbours == nullptr ||
+    if (checks_.probe == nullptr || checks_.neighbours == nullptr || checker_.Busy() ||
         !ParseDottedAddress(Text(start_), &start))
         return;
     if (!ParseDottedAddress(Text(mask_), &mask))
         mask = 0xFFFFFF00u;
     check_->setEnabled(false);
     checkLabel_->clear();
-    const std::vector<uint32_t> range = NumberedAddresses(start, mask, count_);
-    QPointer<CDialogIpSetting> self(this);
-    std::thread([range, checks = checks_, self] {
-        const bool conflict =
-            FindAnsweringAddress(range, *checks.probe, *checks.neighbours).has_value();
-        QMetaObject::invokeMethod(
-            qApp,
-            [self, conflict] {
-                if (self)
-                    self->ShowCheck(conflict ? 0 : 1);
-            },
-            Qt::QueuedConnection);
-    }).detach();
+    checker_.Start(
+        [range = NumberedAddresses(start, mask, count_), checks = checks_](std::stop_token stop) {
+            return FindAnsweringAddress(range, *checks.probe, *checks.neighbours, stop).has_value();
+        },
+        [this](bool conflict) { ShowCheck(conflict ? 0 : 1); });
 }
 
 void CDialogIpSetting::ShowCheck(int result) {

@@ -8,14 +8,16 @@
 // An address counts as a conflict when it answers the quick probe or is not confirmed free
 // (ConfirmedFree: neighbour table, slower probe).
 //
-// UI thread only. The probe runs on a worker thread; its result comes back as a queued call,
-// and a dialog closed meanwhile drops it. The probe and the prompt outlive the dialog.
+// UI thread only. The check runs on a worker thread; its result comes back as a queued call.
+// Destroying the dialog stops a running check and waits for its threads. The prompt outlives
+// the dialog.
 
 #include <QDialog>
 
 #include <memory>
 
 #include "operations/ip_assignment.h"
+#include "operations/worker.h"
 
 class QCheckBox;
 class QLabel;
@@ -48,7 +50,7 @@ public:
     QLabel* CheckLabel() const { return checkLabel_; }
     QLabel* EndLabel() const { return endLabel_; }
 
-    // Starts the conflict check (button 3).
+    // Starts the conflict check (button 3); nothing while one runs.
     void StartCheck();
     void accept() override;
 
@@ -75,6 +77,7 @@ private:
     QPushButton* check_;
     QLabel* checkLabel_;
     QLabel* endLabel_;
+    Worker checker_;  // last: stopped before the members its result refers to go
 };
 
 }  // namespace camfleet

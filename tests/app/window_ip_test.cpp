@@ -1,9 +1,12 @@
 // The window's address commands over a listed lab with a fixed PC network, a scripted probe
 // and a fixed neighbour table: the IP dialog's fields and rules, the conflict check's colours,
 // the batch button's menu, and edit, free address and numbering ending with the camera listed
-// at its new address and logged in again.
+// at its new address and logged in again. Last, a dialog destroyed and the window closed
+// while their probes run: both return at once and leave no probe running.
 
 #include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -11,7 +14,10 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <atomic>
+#include <chrono>
 #include <mutex>
+#include <thread>
 
 #include "app/ip_commands.h"
 #include "app/list_commands.h"
@@ -26,10 +32,17 @@ namespace camfleet {
 namespace {
 
 // The fake probe with its sets guarded, so the test may change them between checks. Busy
-// addresses answer every probe, late ones only the confirmation.
+// addresses answer every probe, late ones only the confirmation. Each probe takes `delayMs`.
 class LockedProbe : public AddressProbe {
 public:
-    int Probe(uint32_t address) override { return Has(busy, address) ? kProbeInUse : kProbeUnused; }
+    int Probe(uint32_t address) override {
+        ++probes;
+        ++active;
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs.load()));
+        const bool answers = Has(busy, address);
+        --active;
+        return answers ? kProbeInUse : kProbeUnused;
+    }
     int Confirm(uint32_t address, std::stop_token) override {
         return Has(late, address) ? kProbeInUse : Probe(address);
     }
@@ -38,6 +51,9 @@ public:
         busy = std::move(addresses);
         late = std::move(lateAddresses);
     }
+    std::atomic<int> delayMs{0};
+    std::atomic<int> probes{0};
+    std::atomic<int> active{0};  // probes running now
 
 private:
     bool Has(const std::set<uint32_t>& set, uint32_t address) {
@@ -48,6 +64,11 @@ private:
     std::set<uint32_t> busy;
     std::set<uint32_t> late;
 };
+
+int ThreadCount() {
+    return static_cast<int>(
+        QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
 
 }  // namespace
 
@@ -245,6 +266,53 @@ private slots:
             return ListedAt(first, "127.0.60.70") && ListedAt(second, "127.0.60.71");
         }));
         window_->Model().SetAllChecked(false);
+    }
+
+    void dialogDestroyedMidCheckLeavesNoProbeRunning() {
+        const int threads = ThreadCount();
+        probe_->delayMs = 300;  // 100 quick probes, 64 at a time: two rounds
+        auto dialog = std::make_unique<CDialogIpSetting>(
+            NetworkSettings{false, "10.0.0.10", "255.255.255.0", "10.0.0.1", "", ""}, true, 100,
+            checks_, keys_);
+        QSignalSpy done(dialog.get(), &CDialogIpSetting::checkFinished);
+        dialog->StartCheck();
+        QVERIFY(QTest::qWaitFor([&] { return probe_->active > 0; }, 10000));
+        QElapsedTimer clock;
+        clock.start();
+        dialog.reset();
+        const qint64 closeMs = clock.elapsed();
+        QCOMPARE(probe_->active.load(), 0);
+        QVERIFY2(closeMs < 1000, qPrintable(QString("took %1 ms").arg(closeMs)));
+        QVERIFY(ThreadCount() <= threads);
+        const int probes = probe_->probes;
+        QTest::qWait(400);
+        QCOMPARE(probe_->probes.load(), probes);
+        QCOMPARE(done.count(), 0);
+        probe_->delayMs = 0;
+    }
+
+    // Last: the window is closed for good.
+    void closingTheWindowMidSearchLeavesNoProbeRunning() {
+        std::set<uint32_t> everyHost;
+        for (uint32_t host = 2; host <= 254; ++host)
+            everyHost.insert(testing::Ip("127.0.60.0") + host);
+        probe_->SetBusy(everyHost);
+        probe_->delayMs = 300;  // the whole search would take four rounds, 1.2 s
+        Select(RowOf(Serial(1)));
+        QSignalSpy done(Ip(), &IpCommands::freeAddressDone);
+        Ip()->AssignFreeAddress();
+        QVERIFY(QTest::qWaitFor([&] { return probe_->active > 0; }, 10000));
+        QElapsedTimer clock;
+        clock.start();
+        window_->close();
+        const qint64 closeMs = clock.elapsed();
+        QCOMPARE(probe_->active.load(), 0);
+        QVERIFY2(closeMs < 1000, qPrintable(QString("took %1 ms").arg(closeMs)));
+        QVERIFY(!Ip()->FreeSearchRunning());
+        const int probes = probe_->probes;
+        QTest::qWait(400);
+        QCOMPARE(probe_->probes.load(), probes);
+        QCOMPARE(done.count(), 0);
     }
 };
 
