@@ -1,16 +1,11 @@
 #include "app/ip_commands.h"
 
-#include <QApplication>
 #include <QMenu>
-#include <QPointer>
 #include <QPushButton>
-
-#include <thread>
 
 #include "app/control_ids.h"
 #include "dialogs/dialog_ip_setting.h"
 #include "operations/batch_targets.h"
-#include "resources/log.h"
 #include "widgets/report_ctrl.h"
 
 namespace camfleet {
@@ -23,7 +18,7 @@ IpCommands::IpCommands(DeviceTable* table, DeviceListModel* model, CReportCtrl* 
       settings_(settings),
       prompt_(prompt),
       source_(MakeSystemNetworkParamSource()),
-      probe_(std::make_shared<IcmpProbe>(&LogMessage)),
+      checks_(SystemAddressChecks()),
       ip_(table, model, &pc_, source_.get()),
       runDialog_([](CDialogIpSetting& dialog) { return dialog.exec() == QDialog::Accepted; }),
       button_(new QPushButton(buttonParent)),
@@ -60,7 +55,7 @@ void IpCommands::EditDevice() {
     if (record == nullptr)
         return;
     const QByteArray key(record->key);
-    CDialogIpSetting dialog(EditDialogValues(record->answer.network), false, 1, probe_, *prompt_,
+    CDialogIpSetting dialog(EditDialogValues(record->answer.network), false, 1, checks_, *prompt_,
                             list_);
     if (!runDialog_(dialog))
         return;
@@ -72,29 +67,19 @@ void IpCommands::EditDevice() {
 
 void IpCommands::AssignFreeAddress() {
     const DeviceRecord* record = model_->Record(list_->FirstSelectedRow());
-    if (record == nullptr || freeSearchRunning_)
+    if (record == nullptr || freeSearch_.Busy())
         return;
-    freeSearchRunning_ = true;
     const QByteArray key(record->key);
-    const FreeSearchInput input = ip_.CollectFreeSearchInput();
-    std::shared_ptr<AddressProbe> probe = probe_;
-    QPointer<IpCommands> self(this);
-    std::thread([input, probe, self, key] {
-        const std::optional<uint32_t> address = FindFreeAddress(input, *probe);
-        QMetaObject::invokeMethod(
-            qApp,
-            [self, key, address] {
-                if (!self)
-                    return;
-                self->freeSearchRunning_ = false;
-                const int row = self->model_->FindRowByKey(key.constData());
-                const int result = row >= 0
-                                       ? self->ip_.ApplyFreeAddress(row, address, *self->prompt_)
-                                       : int{kTableUnknownSerial};
-                emit self->freeAddressDone(result);
-            },
-            Qt::QueuedConnection);
-    }).detach();
+    freeSearch_.Start(
+        [input = ip_.CollectFreeSearchInput(), checks = checks_](std::stop_token stop) {
+            return FindFreeAddress(input, *checks.probe, *checks.neighbours, stop);
+        },
+        [this, key](std::optional<uint32_t> address) {
+            const int row = model_->FindRowByKey(key.constData());
+            const int result =
+                row >= 0 ? ip_.ApplyFreeAddress(row, address, *prompt_) : int{kTableUnknownSerial};
+            emit freeAddressDone(result);
+        });
 }
 
 void IpCommands::NumberDevices() {
@@ -104,7 +89,7 @@ void IpCommands::NumberDevices() {
     const std::vector<int> rows = SelectTargets(*model_, {}, *prompt_);
     if (rows.empty())
         return;
-    CDialogIpSetting dialog(start.values, true, static_cast<int>(rows.size()), probe_, *prompt_,
+    CDialogIpSetting dialog(start.values, true, static_cast<int>(rows.size()), checks_, *prompt_,
                             list_);
     if (!runDialog_(dialog))
         return;

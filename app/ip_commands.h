@@ -5,6 +5,8 @@
 //
 // UI thread only. The free address search and the dialog's conflict check probe on worker
 // threads; their results come back as queued calls, matched to the row by serial number.
+// Stop (the window's shutdown) and the destructor stop a running search and join its
+// threads.
 
 #include <QObject>
 
@@ -12,6 +14,7 @@
 #include <memory>
 
 #include "operations/ip_assignment.h"
+#include "operations/worker.h"
 
 class QMenu;
 class QPushButton;
@@ -35,10 +38,13 @@ public:
     // Appends 32772 and 32775 to the list's context menu.
     void AddContextItems(QMenu* menu);
 
-    // Replacements for tests: the PC's network, the probe, and how a dialog is run (default:
-    // modal exec; returns whether it was accepted).
+    // Replacements for tests: the PC's network, the probe, the neighbour table, and how a
+    // dialog is run (default: modal exec; returns whether it was accepted).
     void SetNetworkSource(std::unique_ptr<NetworkParamSource> source);
-    void SetProbe(std::shared_ptr<AddressProbe> probe) { probe_ = std::move(probe); }
+    void SetProbe(std::shared_ptr<AddressProbe> probe) { checks_.probe = std::move(probe); }
+    void SetNeighbourTable(std::shared_ptr<NeighbourTable> table) {
+        checks_.neighbours = std::move(table);
+    }
     void SetDialogRunner(std::function<bool(CDialogIpSetting&)> run) {
         runDialog_ = std::move(run);
     }
@@ -46,7 +52,9 @@ public:
     PcNetwork& Pc() { return pc_; }
     // Forgets the PC network block (search start).
     void ClearPcNetwork() { pc_.Clear(); }
-    bool FreeSearchRunning() const { return freeSearchRunning_; }
+    bool FreeSearchRunning() const { return freeSearch_.Busy(); }
+    // Stops a running free address search and waits for its threads; its result is dropped.
+    void Stop() { freeSearch_.Stop(); }
 
     void EditDevice();         // 32772, the first selected row
     void AssignFreeAddress();  // 32775, the first selected row; ends with freeAddressDone
@@ -63,13 +71,13 @@ private:
     CSaveParam* settings_;
     Prompt* prompt_;
     std::unique_ptr<NetworkParamSource> source_;
-    std::shared_ptr<AddressProbe> probe_;
+    AddressChecks checks_;
     PcNetwork pc_;
     IpAssignment ip_;
     std::function<bool(CDialogIpSetting&)> runDialog_;
     QPushButton* button_;
     QMenu* menu_;
-    bool freeSearchRunning_ = false;
+    Worker freeSearch_;  // last: stopped before the members its result refers to go
 };
 
 }  // namespace camfleet

@@ -126,6 +126,8 @@ void CRoRudAzovorErarDlg::Shutdown() {
         return;
     shutDown_ = true;
     search_->SetFollowUp(nullptr);
+    if (ip_ != nullptr)
+        ip_->Stop();  // its probe threads end before the log and the application go
     search_->Stop();
     if (sdkStarted_) {
         QV_NETSDK_IPC_LogoutAll();

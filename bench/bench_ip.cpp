@@ -1,12 +1,15 @@
 // Address assignment benchmark on the LAN lab (root, inside scripts/netns-run.sh):
 //  1. the free address search over a /24 where the lower half of the hosts answer pings
-//     (target 1.5 s), run off the event-loop thread as the window runs it, while the event
-//     loop's longest gap between 5 ms timer ticks is measured (target under 100 ms);
+//     (median of R runs from a cold neighbour table; target 2 s), run off the event-loop
+//     thread as the window runs it, while the event loop's longest gap between 5 ms timer
+//     ticks is measured (target under 100 ms); then R more runs with four spinning threads
+//     per core. Any run that finds another address than the first silent host fails the
+//     benchmark: that address belongs to a host that answers pings;
 //  2. numbering N cameras (default 254): every set-network datagram sent, and every camera
 //     listed again at its new address and logged in (target 10 s). The datagrams go through
 //     the running search thread's queue, as the window sends them.
 //
-//   bench_ip [--cameras N]
+//   bench_ip [--cameras N] [--runs R]
 
 #include <sched.h>
 #include <sys/wait.h>
@@ -16,6 +19,7 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +33,7 @@
 #include "operations/device_list_sync.h"
 #include "operations/ip_assignment.h"
 #include "operations/job_engine.h"
+#include "sim/busy_cores.h"
 #include "sim/lab_socket.h"
 #include "sim/sim_lab.h"
 
@@ -37,7 +42,7 @@ namespace {
 using namespace camfleet;
 using Clock = std::chrono::steady_clock;
 
-constexpr double kFreeTargetSeconds = 1.5;
+constexpr double kFreeTargetSeconds = 2.0;
 constexpr double kStallTargetMs = 100;
 constexpr double kNumberTargetSeconds = 10;
 
@@ -60,7 +65,41 @@ public:
     std::vector<AdapterAddress> LocalAddresses() override { return {{0xC0A801FD, 0xFFFFFF00}}; }
 };
 
-bool FreeSearch(int argc, char** argv) {
+struct FreeRun {
+    std::optional<uint32_t> found;
+    double seconds = 0;
+    qint64 longestGapMs = 0;
+};
+
+// One free address search off the event loop's thread, as the window runs it, from a cold
+// neighbour table; the event loop's longest gap between 5 ms ticks is measured meanwhile.
+FreeRun TimedFreeSearch(QCoreApplication& app, const FreeSearchInput& input, AddressProbe& probe,
+                        NeighbourTable& neighbours) {
+    sim::RunCommand({"ip", "neigh", "flush", "all"});
+    FreeRun run;
+    QElapsedTimer sinceTick;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout,
+                     [&] { run.longestGapMs = std::max(run.longestGapMs, sinceTick.restart()); });
+    sinceTick.start();
+    tick.start(5);
+    std::thread worker([&] {
+        const Clock::time_point start = Clock::now();
+        run.found = FindFreeAddress(input, probe, neighbours);
+        run.seconds = Seconds(Clock::now() - start);
+        QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
+    });
+    app.exec();
+    worker.join();
+    return run;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+bool FreeSearch(int argc, char** argv, int runs) {
     QCoreApplication app(argc, argv);
     sim::SimLab lab;
     sim::LabOptions options;
@@ -78,34 +117,51 @@ bool FreeSearch(int argc, char** argv) {
                 "route add local 192.168.1." + std::to_string(host) + "/32 dev lo table local\n";
     lab.RunInCameraNamespace({"ip", "-batch", "-"}, routes);
 
-    FreeSearchInput input{0xC0A801FD, 0xC0A80101, {}};
+    const FreeSearchInput input{0xC0A801FD, 0xC0A80101, {}};
+    constexpr uint32_t kExpected = 0xC0A80181;  // .129, the first host that does not answer
     IcmpProbe probe;
-    std::optional<uint32_t> found;
-    double searchSeconds = 0;
+    const std::unique_ptr<NeighbourTable> neighbours = MakeSystemNeighbourTable();
+    bool ok = true;
+    // An answering host handed out is a fault, not a missed figure.
+    auto check = [&](const FreeRun& run, const char* when, int index) {
+        if (run.found == kExpected)
+            return;
+        ok = false;
+        std::printf(
+            "FAIL: free address search %s, run %d: found %s, expected 192.168.1.129 "
+            "(hosts .2-.128 answer pings)\n",
+            when, index, run.found ? DottedAddress(*run.found).c_str() : "none");
+    };
+    std::vector<double> seconds;
     qint64 longestGapMs = 0;
-    QElapsedTimer sinceTick;
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout,
-                     [&] { longestGapMs = std::max(longestGapMs, sinceTick.restart()); });
-    sinceTick.start();
-    tick.start(5);
-    std::thread worker([&] {
-        const Clock::time_point start = Clock::now();
-        found = FindFreeAddress(input, probe);
-        searchSeconds = Seconds(Clock::now() - start);
-        QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
-    });
-    app.exec();
-    worker.join();
-    const bool ok = found == 0xC0A80181u;  // .129, the first host that does not answer
+    for (int i = 1; i <= runs; ++i) {
+        const FreeRun run = TimedFreeSearch(app, input, probe, *neighbours);
+        check(run, "on an idle machine", i);
+        seconds.push_back(run.seconds);
+        longestGapMs = std::max(longestGapMs, run.longestGapMs);
+    }
+    std::vector<double> busySeconds;
+    {
+        sim::BusyCores busy(4);
+        for (int i = 1; i <= runs; ++i) {
+            const FreeRun run = TimedFreeSearch(app, input, probe, *neighbours);
+            check(run, "with every core busy", i);
+            busySeconds.push_back(run.seconds);
+        }
+    }
+    const double median = Median(seconds);
     std::printf(
-        "free address search, /24 with .2-.128 answering: %.3f s (target %.1f s), "
-        "found %s%s\n",
-        searchSeconds, kFreeTargetSeconds, found ? DottedAddress(*found).c_str() : "none",
-        ok ? "" : " (expected 192.168.1.129)");
+        "free address search, /24 with .2-.128 answering: median %.3f s of %d runs "
+        "(%.3f to %.3f s, target %.1f s), found 192.168.1.129 in %s\n",
+        median, runs, *std::min_element(seconds.begin(), seconds.end()),
+        *std::max_element(seconds.begin(), seconds.end()), kFreeTargetSeconds,
+        ok ? "every run" : "NOT every run");
+    std::printf("  with four spinning threads per core: median %.3f s (%.3f to %.3f s)\n",
+                Median(busySeconds), *std::min_element(busySeconds.begin(), busySeconds.end()),
+                *std::max_element(busySeconds.begin(), busySeconds.end()));
     std::printf("event loop's longest gap meanwhile: %lld ms (target under %.0f ms)\n",
                 static_cast<long long>(longestGapMs), kStallTargetMs);
-    return ok && searchSeconds < kFreeTargetSeconds && longestGapMs < kStallTargetMs;
+    return ok && median < kFreeTargetSeconds && longestGapMs < kStallTargetMs;
 }
 
 bool Numbering(int argc, char** argv, int cameras) {
@@ -211,9 +267,13 @@ bool Numbering(int argc, char** argv, int cameras) {
 
 int main(int argc, char** argv) {
     int cameras = 254;
-    for (int i = 1; i + 1 < argc; ++i)
+    int runs = 5;
+    for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--cameras") == 0)
             cameras = std::atoi(argv[++i]);
+        else if (std::strcmp(argv[i], "--runs") == 0)
+            runs = std::max(1, std::atoi(argv[++i]));
+    }
     const char* inNetns = std::getenv("CAMFLEET_IN_NETNS");
     if (geteuid() != 0 || inNetns == nullptr || std::strcmp(inNetns, "1") != 0) {
         std::printf("bench_ip: skipped (needs root inside scripts/netns-run.sh)\n");
@@ -227,7 +287,8 @@ int main(int argc, char** argv) {
             if (unshare(CLONE_NEWNET) != 0 ||
                 sim::RunCommand({"ip", "link", "set", "lo", "up"}) != 0)
                 _exit(2);
-            const bool met = part == 0 ? FreeSearch(argc, argv) : Numbering(argc, argv, cameras);
+            const bool met =
+                part == 0 ? FreeSearch(argc, argv, runs) : Numbering(argc, argv, cameras);
             std::fflush(stdout);
             _exit(met ? 0 : 1);
         }

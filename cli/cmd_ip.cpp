@@ -16,7 +16,6 @@
 #include "operations/device_list_sync.h"
 #include "operations/ip_assignment.h"
 #include "operations/job_engine.h"
-#include "resources/log.h"
 
 namespace camfleet::cli {
 
@@ -176,8 +175,9 @@ int RunAction(const IpArgs& a, IpAssignment& ip, DeviceListModel& model, Prompt&
         if (!a.dhcp)
             (*outcomes)[0].expectedIp = QString::fromStdString(sent.ip);
     } else if (a.action == "free") {
-        IcmpProbe probe(&LogMessage);
-        const std::optional<uint32_t> address = FindFreeAddress(ip.CollectFreeSearchInput(), probe);
+        const AddressChecks checks = SystemAddressChecks();
+        const std::optional<uint32_t> address =
+            FindFreeAddress(ip.CollectFreeSearchInput(), *checks.probe, *checks.neighbours);
         if (!address)
             return refuse(kNoFreeAddressKey);
         results = {ip.ApplyFreeAddress(rows[0], address, prompt)};

@@ -1,16 +1,12 @@
 #include "dialogs/dialog_ip_setting.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-#include <thread>
 
 #include "resources/display_strings.h"
 
@@ -33,9 +29,8 @@ std::string Text(const QLineEdit* edit) {
 }  // namespace
 
 CDialogIpSetting::CDialogIpSetting(const NetworkSettings& v, bool batch, int count,
-                                   std::shared_ptr<AddressProbe> probe, Prompt& prompt,
-                                   QWidget* parent)
-    : QDialog(parent), prompt_(prompt), probe_(std::move(probe)), count_(std::max(count, 1)) {
+                                   AddressChecks checks, Prompt& prompt, QWidget* parent)
+    : QDialog(parent), prompt_(prompt), checks_(std::move(checks)), count_(std::max(count, 1)) {
     setWindowTitle(GetDisplayString("TEXT36"));
     start_ = AddressEdit(v.ip, this);
     end_ = AddressEdit("", this);
@@ -101,25 +96,18 @@ void CDialogIpSetting::UpdateEnabled() {
 
 void CDialogIpSetting::StartCheck() {
     uint32_t start = 0, mask = 0;
-    if (probe_ == nullptr || !ParseDottedAddress(Text(start_), &start))
+    if (checks_.probe == nullptr || checks_.neighbours == nullptr || checker_.Busy() ||
+        !ParseDottedAddress(Text(start_), &start))
         return;
     if (!ParseDottedAddress(Text(mask_), &mask))
         mask = 0xFFFFFF00u;
     check_->setEnabled(false);
     checkLabel_->clear();
-    const std::vector<uint32_t> range = NumberedAddresses(start, mask, count_);
-    std::shared_ptr<AddressProbe> probe = probe_;
-    QPointer<CDialogIpSetting> self(this);
-    std::thread([range, probe, self] {
-        const bool conflict = FindAnsweringAddress(range, *probe).has_value();
-        QMetaObject::invokeMethod(
-            qApp,
-            [self, conflict] {
-                if (self)
-                    self->ShowCheck(conflict ? 0 : 1);
-            },
-            Qt::QueuedConnection);
-    }).detach();
+    checker_.Start(
+        [range = NumberedAddresses(start, mask, count_), checks = checks_](std::stop_token stop) {
+            return FindAnsweringAddress(range, *checks.probe, *checks.neighbours, stop).has_value();
+        },
+        [this](bool conflict) { ShowCheck(conflict ? 0 : 1); });
 }
 
 void CDialogIpSetting::ShowCheck(int result) {

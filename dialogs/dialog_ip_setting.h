@@ -5,14 +5,19 @@
 // "IP_CONFLICT" in red or "IP_NOCONFLICT" in green. OK accepts only values that pass
 // DialogValuesAccepted; otherwise the "MSGTIP46" box is shown and the dialog stays open.
 //
-// UI thread only. The probe runs on a worker thread; its result comes back as a queued call,
-// and a dialog closed meanwhile drops it. The probe and the prompt outlive the dialog.
+// An address counts as a conflict when it answers the quick probe or is not confirmed free
+// (ConfirmedFree: neighbour table, slower probe).
+//
+// UI thread only. The check runs on a worker thread; its result comes back as a queued call.
+// Destroying the dialog stops a running check and waits for its threads. The prompt outlives
+// the dialog.
 
 #include <QDialog>
 
 #include <memory>
 
 #include "operations/ip_assignment.h"
+#include "operations/worker.h"
 
 class QCheckBox;
 class QLabel;
@@ -25,9 +30,8 @@ class CDialogIpSetting : public QDialog {
     Q_OBJECT
 public:
     // `batch`: numbering mode with `count` devices (the end address label is enabled).
-    CDialogIpSetting(const NetworkSettings& values, bool batch, int count,
-                     std::shared_ptr<AddressProbe> probe, Prompt& prompt,
-                     QWidget* parent = nullptr);
+    CDialogIpSetting(const NetworkSettings& values, bool batch, int count, AddressChecks checks,
+                     Prompt& prompt, QWidget* parent = nullptr);
 
     // The values as the fields hold them (after OK: as accepted).
     NetworkSettings Values() const;
@@ -46,7 +50,7 @@ public:
     QLabel* CheckLabel() const { return checkLabel_; }
     QLabel* EndLabel() const { return endLabel_; }
 
-    // Starts the conflict check (button 3).
+    // Starts the conflict check (button 3); nothing while one runs.
     void StartCheck();
     void accept() override;
 
@@ -59,7 +63,7 @@ private:
     void ShowCheck(int result);
 
     Prompt& prompt_;
-    std::shared_ptr<AddressProbe> probe_;  // shared with a check still running
+    const AddressChecks checks_;  // shared with a check still running
     const int count_;
     bool cancelled_ = true;
     int checkResult_ = -1;
@@ -73,6 +77,7 @@ private:
     QPushButton* check_;
     QLabel* checkLabel_;
     QLabel* endLabel_;
+    Worker checker_;  // last: stopped before the members its result refers to go
 };
 
 }  // namespace camfleet

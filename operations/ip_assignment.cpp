@@ -33,17 +33,18 @@ bool Unset(const std::string& text) {
     return text.empty() || text == "0.0.0.0" || text == "255.255.255.255";
 }
 
-// Runs `probeOne(i)` for i = 0 .. count-1 on up to `workers` threads, taking indices in
-// increasing order and stopping once every index below the lowest hit is done. `probeOne`
-// returns true for a hit. Returns the lowest hit, or count.
+// Runs `probeOne(i)` for i = first .. count-1 on up to `workers` threads, taking indices in
+// increasing order and stopping once every index below the lowest hit is done, or once a
+// stop is requested. `probeOne` returns true for a hit. Returns the lowest hit, or count.
 template <typename ProbeOne>
-std::size_t LowestHit(std::size_t count, int workers, ProbeOne probeOne) {
-    std::atomic<std::size_t> next{0};
+std::size_t LowestHit(std::size_t first, std::size_t count, int workers,
+                      const std::stop_token& stop, ProbeOne probeOne) {
+    std::atomic<std::size_t> next{first};
     std::atomic<std::size_t> lowest{count};
     auto work = [&] {
         for (;;) {
             const std::size_t i = next.fetch_add(1);
-            if (i >= count || i > lowest.load())
+            if (i >= count || i > lowest.load() || stop.stop_requested())
                 return;
             if (!probeOne(i))
                 continue;
@@ -52,7 +53,8 @@ std::size_t LowestHit(std::size_t count, int workers, ProbeOne probeOne) {
             }
         }
     };
-    const std::size_t threads = std::min<std::size_t>(std::max(workers, 1), count);
+    const std::size_t threads =
+        std::min<std::size_t>(std::max(workers, 1), count > first ? count - first : 0);
     std::vector<std::thread> pool;
     pool.reserve(threads);
     for (std::size_t t = 1; t < threads; ++t)
@@ -188,7 +190,23 @@ std::vector<uint32_t> NumberedAddresses(uint32_t start, uint32_t mask, int count
     return addresses;
 }
 
+AddressChecks SystemAddressChecks() {
+    return {std::make_shared<IcmpProbe>(&LogMessage), MakeSystemNeighbourTable()};
+}
+
+bool ConfirmedFree(uint32_t address, AddressProbe& probe, NeighbourTable& neighbours,
+                   std::stop_token stop) {
+    const bool free = neighbours.ResolvedAddresses().count(address) == 0 &&
+                      probe.Confirm(address, stop) != kProbeInUse &&
+                      neighbours.ResolvedAddresses().count(address) == 0;
+    if (!free)
+        LogMessage("ip %s is in use: it answered late or has a neighbour entry.\n",
+                   DottedAddress(address).c_str());
+    return free;
+}
+
 std::optional<uint32_t> FindFreeAddress(const FreeSearchInput& input, AddressProbe& probe,
+                                        NeighbourTable& neighbours, std::stop_token stop,
                                         int workers) {
     std::vector<uint32_t> candidates;
     for (uint32_t host = 2; host <= 254; ++host) {
@@ -196,21 +214,32 @@ std::optional<uint32_t> FindFreeAddress(const FreeSearchInput& input, AddressPro
         if (c != input.pc && c != input.gateway && input.taken.count(c) == 0)
             candidates.push_back(c);
     }
-    const std::size_t hit = LowestHit(candidates.size(), workers, [&](std::size_t i) {
-        return probe.Probe(candidates[i]) != kProbeInUse;
-    });
-    if (hit == candidates.size())
-        return std::nullopt;
-    LogMessage("got one ip: %s\n", DottedAddress(candidates[hit]).c_str());
-    return candidates[hit];
+    for (std::size_t first = 0; first < candidates.size();) {
+        const std::size_t hit =
+            LowestHit(first, candidates.size(), workers, stop,
+                      [&](std::size_t i) { return probe.Probe(candidates[i]) != kProbeInUse; });
+        if (hit == candidates.size() || stop.stop_requested())
+            return std::nullopt;
+        if (ConfirmedFree(candidates[hit], probe, neighbours, stop) && !stop.stop_requested()) {
+            LogMessage("got one ip: %s\n", DottedAddress(candidates[hit]).c_str());
+            return candidates[hit];
+        }
+        first = hit + 1;
+    }
+    return std::nullopt;
 }
 
 std::optional<uint32_t> FindAnsweringAddress(const std::vector<uint32_t>& addresses,
-                                             AddressProbe& probe, int workers) {
-    const std::size_t hit = LowestHit(addresses.size(), workers, [&](std::size_t i) {
+                                             AddressProbe& probe, NeighbourTable& neighbours,
+                                             std::stop_token stop, int workers) {
+    std::size_t hit = LowestHit(0, addresses.size(), workers, stop, [&](std::size_t i) {
         return probe.Probe(addresses[i]) == kProbeInUse;
     });
     if (hit == addresses.size())
+        hit = LowestHit(0, addresses.size(), workers, stop, [&](std::size_t i) {
+            return !ConfirmedFree(addresses[i], probe, neighbours, stop);
+        });
+    if (hit == addresses.size() || stop.stop_requested())
         return std::nullopt;
     return addresses[hit];
 }
@@ -269,10 +298,12 @@ int IpAssignment::ApplyFreeAddress(int row, std::optional<uint32_t> address, Pro
     return SendNetwork(row, v);
 }
 
-int IpAssignment::AssignFreeAddress(int row, AddressProbe& probe, Prompt& prompt) {
+int IpAssignment::AssignFreeAddress(int row, AddressProbe& probe, NeighbourTable& neighbours,
+                                    Prompt& prompt) {
     if (model_->Record(row) == nullptr)
         return kTableUnknownSerial;
-    return ApplyFreeAddress(row, FindFreeAddress(CollectFreeSearchInput(), probe), prompt);
+    return ApplyFreeAddress(row, FindFreeAddress(CollectFreeSearchInput(), probe, neighbours),
+                            prompt);
 }
 
 std::vector<int> IpAssignment::SwitchToDhcp(const std::vector<int>& rows) {

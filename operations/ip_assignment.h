@@ -7,13 +7,16 @@
 //
 // Addresses are IPv4 in host byte order unless they are texts.
 //
-// Thread: the list's (UI) thread, except FindFreeAddress and FindAnsweringAddress, which
-// only read their arguments and may run on any thread (they block while probing).
+// Thread: the list's (UI) thread, except FindFreeAddress, FindAnsweringAddress and
+// ConfirmedFree, which only read their arguments and may run on any thread (they block while
+// probing, and end early when their stop token is set).
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <set>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -21,6 +24,7 @@
 #include "discovery/device_table.h"
 #include "operations/prompt.h"
 #include "platform/icmp_probe.h"
+#include "platform/neighbour_table.h"
 #include "platform/network_params.h"
 #include "resources/display_strings.h"
 #include "resources/save_param.h"
@@ -84,14 +88,40 @@ struct FreeSearchInput {
     std::set<uint32_t> taken;  // device table addresses, assigned addresses, local adapters
 };
 
+// What tells whether an address is in use, shared by the window's commands, the IP dialog
+// and the threads of their searches. Both are thread-safe.
+struct AddressChecks {
+    std::shared_ptr<AddressProbe> probe;
+    std::shared_ptr<NeighbourTable> neighbours;
+};
+// The echo probe (logging to the diagnostic log) and the neighbour table of this system.
+AddressChecks SystemAddressChecks();
+
+// Quick probes run side by side, this many at a time.
+inline constexpr int kProbeWorkers = 64;
+
+// Whether `address`, silent to a quick probe, is free after all: it has no resolved entry
+// in the neighbour table, neither before nor after a confirming probe, and that probe gets no
+// answer (an error counts as none). Blocks up to about a second and a half for a free
+// address; a stop ends it within one of the probe's waits (the result is then meaningless).
+bool ConfirmedFree(uint32_t address, AddressProbe& probe, NeighbourTable& neighbours,
+                   std::stop_token stop = {});
+
 // The lowest host .2 to .254 of the PC's /24 that is neither skipped nor answering a probe
-// (a probe error counts as free); nullopt when none is left. Probes up to `workers` hosts at
-// a time; the answer is the one a probe of each host in turn would give.
+// (a probe error counts as free) and that ConfirmedFree confirms; nullopt when none is left
+// or the search was stopped. Quick probes run `workers` hosts at a time and give the lowest
+// silent host; that one alone is confirmed, and when it proves to be in use the search goes
+// on above it. The stop token is looked at between probes.
 std::optional<uint32_t> FindFreeAddress(const FreeSearchInput& input, AddressProbe& probe,
-                                        int workers = 64);
-// The first of `addresses` that answers a probe (probed side by side), nullopt when none.
+                                        NeighbourTable& neighbours, std::stop_token stop = {},
+                                        int workers = kProbeWorkers);
+// An address of `addresses` in use, nullopt when none is (or the check was stopped): the
+// first that answers a quick probe, else the first that ConfirmedFree does not confirm.
+// Both rounds probe `workers` addresses at a time.
 std::optional<uint32_t> FindAnsweringAddress(const std::vector<uint32_t>& addresses,
-                                             AddressProbe& probe, int workers = 64);
+                                             AddressProbe& probe, NeighbourTable& neighbours,
+                                             std::stop_token stop = {},
+                                             int workers = kProbeWorkers);
 
 // What the numbering dialog opens with.
 struct NumberingStart {
@@ -119,7 +149,7 @@ public:
     // Sends the free address found (or shows kNoFreeAddressKey and sends nothing).
     int ApplyFreeAddress(int row, std::optional<uint32_t> address, Prompt& prompt);
     // Both of the above with the search in between (blocks while probing).
-    int AssignFreeAddress(int row, AddressProbe& probe, Prompt& prompt);
+    int AssignFreeAddress(int row, AddressProbe& probe, NeighbourTable& neighbours, Prompt& prompt);
 
     // DHCP for every row (a "0.0.0.0" device also gets 192.168.0.123/24, gateway
     // 192.168.0.1). Returns each row's send result, in the order of `rows`.

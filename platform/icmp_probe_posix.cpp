@@ -4,10 +4,12 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <sys/select.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <thread>
 
@@ -22,6 +24,7 @@ constexpr const char* kProbeName = "PingTest";
 constexpr int kReadSize = 256;
 constexpr int kIcmpHeaderSize = 8;
 constexpr unsigned char kEchoReply = 0;
+constexpr int kStopSliceMs = 50;  // a stoppable wait looks at its stop token this often
 
 // Closes the descriptor on every path.
 struct SocketGuard {
@@ -50,9 +53,40 @@ uint32_t MillisecondTick() {
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
+// Waits up to `waitMs` for `fd` to become readable; a stoppable wait polls in slices and
+// ends early once a stop is requested. Returns the poll events seen, 0 when the time ran
+// out or a stop was requested, -1 when poll failed.
+int WaitReadable(int fd, int waitMs, const std::stop_token& stop) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(waitMs);
+    for (;;) {
+        const long long left =
+            std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now()).count();
+        if (left <= 0 || stop.stop_requested())
+            return 0;
+        pollfd p{fd, POLLIN, 0};
+        const int ready =
+            poll(&p, 1,
+                 static_cast<int>(stop.stop_possible() ? std::min<long long>(left, kStopSliceMs)
+                                                       : left));
+        if (ready > 0)
+            return p.revents;
+        if (ready < 0 && errno != EINTR)
+            return -1;
+    }
+}
+
 }  // namespace
 
 int IcmpProbe::Probe(uint32_t address) {
+    return Echo(address, kAttempts, kWaitMs, std::stop_token());
+}
+
+int IcmpProbe::Confirm(uint32_t address, std::stop_token stop) {
+    return Echo(address, kConfirmAttempts, kConfirmWaitMs, stop);
+}
+
+int IcmpProbe::Echo(uint32_t address, int attempts, int waitMs, const std::stop_token& stop) {
     auto log = [this](auto... args) {
         if (log_ != nullptr)
             log_(args...);
@@ -70,7 +104,7 @@ int IcmpProbe::Probe(uint32_t address) {
     // Only answers from the probed address reach a connected socket.
     connect(guard.fd, reinterpret_cast<sockaddr*>(&to), sizeof to);
 
-    for (int attempt = 1; attempt <= kAttempts; ++attempt) {
+    for (int attempt = 1; attempt <= attempts; ++attempt) {
         unsigned char request[12];
         BuildEchoRequest(static_cast<uint16_t>(attempt), MillisecondTick(), request);
         if (sendto(guard.fd, request, sizeof request, 0, reinterpret_cast<sockaddr*>(&to),
@@ -78,18 +112,16 @@ int IcmpProbe::Probe(uint32_t address) {
             log("%s sendto failed.\n", kProbeName);
             return kProbeError;
         }
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(guard.fd, &readable);
-        timeval wait{0, kWaitMs * 1000};
-        const int ready = select(guard.fd + 1, &readable, nullptr, nullptr, &wait);
-        if (ready < 0) {
+        const int events = WaitReadable(guard.fd, waitMs, stop);
+        if (events < 0) {
             log("%s select failed.\n", kProbeName);
             return kProbeError;
         }
-        if (ready == 0)
+        if (events == 0 && stop.stop_requested())
+            return kProbeUnused;
+        if (events == 0)
             continue;  // no answer within the wait: the attempt is used up
-        if (!FD_ISSET(guard.fd, &readable)) {
+        if ((events & (POLLIN | POLLERR | POLLHUP)) == 0) {
             log("%s socket not readable.\n", kProbeName);
             return kProbeError;
         }

@@ -1,9 +1,12 @@
-// The window's address commands over a listed lab with a fixed PC network and a scripted
-// probe: the IP dialog's fields and rules, the conflict check's colours, the batch button's
-// menu, and edit, free address and numbering ending with the camera listed at its new
-// address and logged in again.
+// The window's address commands over a listed lab with a fixed PC network, a scripted probe
+// and a fixed neighbour table: the IP dialog's fields and rules, the conflict check's colours,
+// the batch button's menu, and edit, free address and numbering ending with the camera listed
+// at its new address and logged in again. Last, a dialog destroyed and the window closed
+// while their probes run: both return at once and leave no probe running.
 
 #include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -11,8 +14,10 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <atomic>
 #include <chrono>
 #include <mutex>
+#include <thread>
 
 #include "app/ip_commands.h"
 #include "app/list_commands.h"
@@ -26,20 +31,44 @@ namespace camfleet {
 
 namespace {
 
-// The fake probe with its busy set guarded, so the test may change it between checks.
+// The fake probe with its sets guarded, so the test may change them between checks. Busy
+// addresses answer every probe, late ones only the confirmation. Each probe takes `delayMs`.
 class LockedProbe : public AddressProbe {
 public:
     int Probe(uint32_t address) override {
-        std::lock_guard lock(mutex);
-        return busy.count(address) != 0 ? kProbeInUse : kProbeUnused;
+        ++probes;
+        ++active;
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs.load()));
+        const bool answers = Has(busy, address);
+        --active;
+        return answers ? kProbeInUse : kProbeUnused;
     }
-    void SetBusy(std::set<uint32_t> addresses) {
+    int Confirm(uint32_t address, std::stop_token) override {
+        return Has(late, address) ? kProbeInUse : Probe(address);
+    }
+    void SetBusy(std::set<uint32_t> addresses, std::set<uint32_t> lateAddresses = {}) {
         std::lock_guard lock(mutex);
         busy = std::move(addresses);
+        late = std::move(lateAddresses);
+    }
+    std::atomic<int> delayMs{0};
+    std::atomic<int> probes{0};
+    std::atomic<int> active{0};  // probes running now
+
+private:
+    bool Has(const std::set<uint32_t>& set, uint32_t address) {
+        std::lock_guard lock(mutex);
+        return set.count(address) != 0;
     }
     std::mutex mutex;
     std::set<uint32_t> busy;
+    std::set<uint32_t> late;
 };
+
+int ThreadCount() {
+    return static_cast<int>(
+        QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
 
 }  // namespace
 
@@ -54,6 +83,9 @@ private:
     ScriptedPrompt keys_;
     std::unique_ptr<CRoRudAzovorErarDlg> window_;
     std::shared_ptr<LockedProbe> probe_ = std::make_shared<LockedProbe>();
+    std::shared_ptr<testing::FakeNeighbours> neighbours_ =
+        std::make_shared<testing::FakeNeighbours>();
+    AddressChecks checks_{probe_, neighbours_};
 
     IpCommands* Ip() { return window_->Ip(); }
     int RowOf(const std::string& serial) { return window_->Model().FindRowByKey(serial.c_str()); }
@@ -82,6 +114,7 @@ private slots:
         network->local = {{testing::Ip("127.0.60.100"), testing::Ip("255.255.255.0")}};
         Ip()->SetNetworkSource(std::move(network));
         Ip()->SetProbe(probe_);
+        Ip()->SetNeighbourTable(neighbours_);
         window_->show();
         StartUsersSearch(*window_);
         QVERIFY(DriveSearch(*window_, [&] { return AllListedAndLoggedIn(*window_, kCameras); }));
@@ -94,7 +127,7 @@ private slots:
 
     void dialogFieldsAndOkRule() {
         NetworkSettings v{false, "192.168.1.250", "255.255.255.0", "192.168.1.1", "8.8.8.8", ""};
-        CDialogIpSetting dialog(v, true, 7, probe_, keys_);
+        CDialogIpSetting dialog(v, true, 7, checks_, keys_);
         QVERIFY(dialog.EndLabel()->isEnabled());
         QCOMPARE(dialog.EndEdit()->text(), QString("192.168.2.2"));  // .255 and 2.0 skipped
         dialog.StartEdit()->setText("192.168.1.10");
@@ -124,27 +157,41 @@ private slots:
         }
         QCOMPARE(dialog.Values().ip, std::string("192.168.1.250"));
 
-        CDialogIpSetting single(v, false, 1, probe_, keys_);
+        CDialogIpSetting single(v, false, 1, checks_, keys_);
         QVERIFY(!single.EndLabel()->isEnabled());
     }
 
     void conflictCheckShowsRedOrGreen() {
         NetworkSettings v{false, "10.0.0.10", "255.255.255.0", "10.0.0.1", "", ""};
-        CDialogIpSetting dialog(v, true, 3, probe_, keys_);
+        CDialogIpSetting dialog(v, true, 3, checks_, keys_);
         QSignalSpy done(&dialog, &CDialogIpSetting::checkFinished);
-        probe_->SetBusy({testing::Ip("10.0.0.12")});
-        QTest::mouseClick(dialog.CheckButton(), Qt::LeftButton);
-        QVERIFY(done.wait(10000));
-        QCOMPARE(dialog.CheckResult(), 0);
-        QCOMPARE(dialog.CheckLabel()->text(), GetDisplayString("IP_CONFLICT"));
-        QVERIFY(dialog.CheckLabel()->styleSheet().contains("red"));
-        probe_->SetBusy({testing::Ip("10.0.0.13")});  // just past the range
-        QTest::mouseClick(dialog.CheckButton(), Qt::LeftButton);
-        QVERIFY(done.wait(10000));
-        QCOMPARE(dialog.CheckResult(), 1);
-        QCOMPARE(dialog.CheckLabel()->text(), GetDisplayString("IP_NOCONFLICT"));
-        QVERIFY(dialog.CheckLabel()->styleSheet().contains("green"));
+        struct Case {
+            const char* name;
+            std::set<uint32_t> busy, late, neighbours;
+            int result;
+        } cases[] = {
+            {"answers the quick probe", {testing::Ip("10.0.0.12")}, {}, {}, 0},
+            {"answers only the slower confirmation", {}, {testing::Ip("10.0.0.11")}, {}, 0},
+            {"has a neighbour entry", {}, {}, {testing::Ip("10.0.0.10")}, 0},
+            {"all just past the range",
+             {testing::Ip("10.0.0.13")},
+             {testing::Ip("10.0.0.13")},
+             {testing::Ip("10.0.0.13")},
+             1},
+        };
+        for (const Case& c : cases) {
+            probe_->SetBusy(c.busy, c.late);
+            neighbours_->Set(c.neighbours);
+            QTest::mouseClick(dialog.CheckButton(), Qt::LeftButton);
+            QVERIFY2(done.wait(10000), c.name);
+            QVERIFY2(dialog.CheckResult() == c.result, c.name);
+            QCOMPARE(dialog.CheckLabel()->text(),
+                     GetDisplayString(c.result == 0 ? "IP_CONFLICT" : "IP_NOCONFLICT"));
+            QVERIFY2(dialog.CheckLabel()->styleSheet().contains(c.result == 0 ? "red" : "green"),
+                     c.name);
+        }
         probe_->SetBusy({});
+        neighbours_->Set({});
     }
 
     void menusOfferTheAddressCommands() {
@@ -286,6 +333,53 @@ private slots:
         QVERIFY2(ListedAt(serial, before), "the old session goes on");
         lab_->SetIgnoreNetworkCommands(2, false);
         window_->Table().SetMoveTimeouts({});
+    }
+
+    void dialogDestroyedMidCheckLeavesNoProbeRunning() {
+        const int threads = ThreadCount();
+        probe_->delayMs = 300;  // 100 quick probes, 64 at a time: two rounds
+        auto dialog = std::make_unique<CDialogIpSetting>(
+            NetworkSettings{false, "10.0.0.10", "255.255.255.0", "10.0.0.1", "", ""}, true, 100,
+            checks_, keys_);
+        QSignalSpy done(dialog.get(), &CDialogIpSetting::checkFinished);
+        dialog->StartCheck();
+        QVERIFY(QTest::qWaitFor([&] { return probe_->active > 0; }, 10000));
+        QElapsedTimer clock;
+        clock.start();
+        dialog.reset();
+        const qint64 closeMs = clock.elapsed();
+        QCOMPARE(probe_->active.load(), 0);
+        QVERIFY2(closeMs < 1000, qPrintable(QString("took %1 ms").arg(closeMs)));
+        QVERIFY(ThreadCount() <= threads);
+        const int probes = probe_->probes;
+        QTest::qWait(400);
+        QCOMPARE(probe_->probes.load(), probes);
+        QCOMPARE(done.count(), 0);
+        probe_->delayMs = 0;
+    }
+
+    // Last: the window is closed for good.
+    void closingTheWindowMidSearchLeavesNoProbeRunning() {
+        std::set<uint32_t> everyHost;
+        for (uint32_t host = 2; host <= 254; ++host)
+            everyHost.insert(testing::Ip("127.0.60.0") + host);
+        probe_->SetBusy(everyHost);
+        probe_->delayMs = 300;  // the whole search would take four rounds, 1.2 s
+        Select(RowOf(Serial(1)));
+        QSignalSpy done(Ip(), &IpCommands::freeAddressDone);
+        Ip()->AssignFreeAddress();
+        QVERIFY(QTest::qWaitFor([&] { return probe_->active > 0; }, 10000));
+        QElapsedTimer clock;
+        clock.start();
+        window_->close();
+        const qint64 closeMs = clock.elapsed();
+        QCOMPARE(probe_->active.load(), 0);
+        QVERIFY2(closeMs < 1000, qPrintable(QString("took %1 ms").arg(closeMs)));
+        QVERIFY(!Ip()->FreeSearchRunning());
+        const int probes = probe_->probes;
+        QTest::qWait(400);
+        QCOMPARE(probe_->probes.load(), probes);
+        QCOMPARE(done.count(), 0);
     }
 
 private:

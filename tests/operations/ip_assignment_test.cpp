@@ -1,6 +1,7 @@
-// The address rules with a fake probe and a fake PC network: the free address search, the
-// numbering with its skipped network and broadcast addresses, DHCP, the edit dialog's
-// corrections, the dialog's OK rule and the sends through the device table.
+// The address rules with a fake probe, a fake neighbour table and a fake PC network: the free
+// address search with its confirmation and its stop, the numbering with its skipped network
+// and broadcast addresses, DHCP, the edit dialog's corrections, the dialog's OK rule and the
+// sends through the device table.
 
 #include <gtest/gtest.h>
 
@@ -19,8 +20,11 @@ namespace camfleet {
 namespace {
 
 using testing::AddRow;
+using testing::FakeLan;
+using testing::FakeNeighbours;
 using testing::FakeNetwork;
 using testing::FakeProbe;
+using testing::Hosts;
 using testing::Ip;
 
 class IpAssignmentTest : public ::testing::Test {
@@ -55,6 +59,7 @@ protected:
     PcNetwork pc;
     FakeNetwork network;
     FakeProbe probe;
+    FakeNeighbours neighbours;
     IpAssignment ip{&table, &model, &pc, &network};
     ScriptedPrompt prompt;
 };
@@ -63,54 +68,117 @@ TEST(FreeAddressSearch, LowestFreeHostAfterTheSkipRules) {
     const uint32_t base = Ip("192.168.1.0");
     struct Case {
         const char* name;
-        std::set<uint32_t> busy, errors, taken;
+        Hosts hosts;
+        std::set<uint32_t> taken;
         uint32_t gateway;
         std::optional<uint32_t> expected;
     } cases[] = {
-        {"first host is .2", {}, {}, {}, base + 1, base + 2},
-        {"the gateway is skipped", {}, {}, {}, base + 2, base + 3},
-        {"answering hosts are skipped", {base + 2, base + 3}, {}, {}, base + 1, base + 4},
-        {"taken addresses are skipped", {}, {}, {base + 2, base + 3, base + 4}, base + 1, base + 5},
-        {"a probe error counts as free", {base + 2}, {base + 3}, {}, base + 1, base + 3},
+        {"first host is .2", {}, {}, base + 1, base + 2},
+        {"the gateway is skipped", {}, {}, base + 2, base + 3},
+        {"answering hosts are skipped", {.busy = {base + 2, base + 3}}, {}, base + 1, base + 4},
+        {"taken addresses are skipped", {}, {base + 2, base + 3, base + 4}, base + 1, base + 5},
+        {"a probe error counts as free",
+         {.busy = {base + 2}, .errors = {base + 3}},
+         {},
+         base + 1,
+         base + 3},
+        {"an answer too late for the quick probe is caught by the confirmation",
+         {.late = {base + 2}},
+         {},
+         base + 1,
+         base + 3},
+        {"a neighbour entry is in use", {.neighbours = {base + 2}}, {}, base + 1, base + 3},
+        {"the search goes on above a candidate found in use",
+         {.busy = {base + 2, base + 5}, .late = {base + 3}, .neighbours = {base + 4}},
+         {},
+         base + 1,
+         base + 6},
     };
     for (const Case& c : cases) {
         for (int workers : {1, 64}) {
-            FakeProbe probe;
-            probe.busy = c.busy;
-            probe.errors = c.errors;
+            FakeLan lan(c.hosts);
             FreeSearchInput input{base + 100, c.gateway, c.taken};
-            EXPECT_EQ(FindFreeAddress(input, probe, workers), c.expected)
+            EXPECT_EQ(FindFreeAddress(input, lan.probe, lan.neighbours, {}, workers), c.expected)
                 << c.name << " with " << workers << " workers";
         }
     }
     // The PC's own address is skipped even when it is the lowest host.
-    FakeProbe probe;
-    EXPECT_EQ(FindFreeAddress({base + 2, base + 1, {}}, probe), base + 3);
+    FakeLan lan({});
+    EXPECT_EQ(FindFreeAddress({base + 2, base + 1, {}}, lan.probe, lan.neighbours), base + 3);
+}
+
+TEST(FreeAddressSearch, OnlyTheChosenCandidateIsConfirmed) {
+    const FreeSearchInput input{Ip("10.0.0.77"), Ip("10.0.0.1"), {}};
+    FakeLan answering({.busy = {Ip("10.0.0.2"), Ip("10.0.0.3")}});
+    EXPECT_EQ(FindFreeAddress(input, answering.probe, answering.neighbours), Ip("10.0.0.4"));
+    EXPECT_EQ(answering.probe.confirmations.load(), 1);
+
+    FakeLan late({.late = {Ip("10.0.0.2"), Ip("10.0.0.3")}});
+    EXPECT_EQ(FindFreeAddress(input, late.probe, late.neighbours), Ip("10.0.0.4"));
+    EXPECT_EQ(late.probe.confirmations.load(), 3) << ".2 and .3 proved in use, .4 free";
 }
 
 TEST(FreeAddressSearch, FullSubnetHasNoAddress) {
     FakeProbe probe;
+    FakeNeighbours neighbours;
     for (uint32_t host = 2; host <= 254; ++host)
         probe.busy.insert(Ip("10.0.0.0") + host);
-    EXPECT_EQ(FindFreeAddress({Ip("10.0.0.77"), Ip("10.0.0.1"), {}}, probe), std::nullopt);
+    EXPECT_EQ(FindFreeAddress({Ip("10.0.0.77"), Ip("10.0.0.1"), {}}, probe, neighbours),
+              std::nullopt);
     EXPECT_EQ(probe.probes.load(), 252) << "every host but the PC was probed once";
+    EXPECT_EQ(probe.confirmations.load(), 0);
+}
+
+// Requests a stop from inside its `stopAt`-th probe.
+class StoppingProbe : public AddressProbe {
+public:
+    int Probe(uint32_t) override {
+        if (++probes == stopAt)
+            source.request_stop();
+        return kProbeInUse;
+    }
+    std::stop_source source;
+    int stopAt = 5;
+    std::atomic<int> probes{0};
+};
+
+TEST(FreeAddressSearch, AStopEndsTheSearchBetweenProbes) {
+    FakeNeighbours neighbours;
+    StoppingProbe probe;
+    const FreeSearchInput input{Ip("10.0.0.77"), Ip("10.0.0.1"), {}};
+    EXPECT_EQ(FindFreeAddress(input, probe, neighbours, probe.source.get_token(), 1), std::nullopt);
+    EXPECT_EQ(probe.probes.load(), 5) << "no probe after the stop";
+    const std::vector<uint32_t> range = NumberedAddresses(Ip("10.0.0.5"), Ip("255.0.0.0"), 50);
+    EXPECT_EQ(FindAnsweringAddress(range, probe, neighbours, probe.source.get_token()),
+              std::nullopt)
+        << "a stopped check finds nothing";
+    EXPECT_EQ(probe.probes.load(), 5);
 }
 
 TEST(FreeAddressSearch, AnsweringAddressOfARange) {
-    FakeProbe probe;
-    probe.busy = {Ip("10.0.0.7"), Ip("10.0.0.9")};
     const std::vector<uint32_t> range = NumberedAddresses(Ip("10.0.0.5"), Ip("255.255.255.0"), 6);
-    EXPECT_EQ(FindAnsweringAddress(range, probe), Ip("10.0.0.7"));
-    probe.busy.clear();
-    probe.errors = {Ip("10.0.0.6")};
-    EXPECT_EQ(FindAnsweringAddress(range, probe), std::nullopt) << "an error is no answer";
+    struct Case {
+        const char* name;
+        Hosts hosts;
+        std::optional<uint32_t> expected;
+    } cases[] = {
+        {"the first answering address", {.busy = {Ip("10.0.0.7"), Ip("10.0.0.9")}}, Ip("10.0.0.7")},
+        {"an error is no answer", {.errors = {Ip("10.0.0.6")}}, std::nullopt},
+        {"an answer too late for the quick probe", {.late = {Ip("10.0.0.8")}}, Ip("10.0.0.8")},
+        {"a neighbour entry", {.neighbours = {Ip("10.0.0.10")}}, Ip("10.0.0.10")},
+        {"nothing in use", {.neighbours = {Ip("10.0.0.11")}}, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        FakeLan lan(c.hosts);
+        EXPECT_EQ(FindAnsweringAddress(range, lan.probe, lan.neighbours), c.expected) << c.name;
+    }
 }
 
 TEST_F(IpAssignmentTest, NoFreeAddressShowsTheMessageAndSendsNothing) {
     const int row = AddCamera("S1", "10.1.1.9");
     for (uint32_t host = 2; host <= 254; ++host)
         probe.busy.insert(Ip("192.168.1.0") + host);
-    EXPECT_NE(ip.AssignFreeAddress(row, probe, prompt), 0);
+    EXPECT_NE(ip.AssignFreeAddress(row, probe, neighbours, prompt), 0);
     EXPECT_EQ(prompt.MessageKeys(), QStringList{"NO_FREE_IP"});
     EXPECT_EQ(SetNetworkCount(), 0);
     EXPECT_EQ(model.CellText(row, kColumnIp), "10.1.1.9");
@@ -120,7 +188,7 @@ TEST_F(IpAssignmentTest, FreeAddressGoesToTheDeviceWithThePcValues) {
     const int row = AddCamera("S1", "10.1.1.9");
     AddCamera("S2", "192.168.1.2");  // in the device table
     probe.busy = {Ip("192.168.1.3")};
-    ASSERT_EQ(ip.AssignFreeAddress(row, probe, prompt), 0);
+    ASSERT_EQ(ip.AssignFreeAddress(row, probe, neighbours, prompt), 0);
     const NetworkBlock n = Sent("S1");
     EXPECT_STREQ(n.ipAddress, "192.168.1.4");
     EXPECT_STREQ(n.netmask, "255.255.255.0");
@@ -133,7 +201,7 @@ TEST_F(IpAssignmentTest, FreeAddressGoesToTheDeviceWithThePcValues) {
 
     // The address just given is in the assigned-address table: the next search skips it.
     const int other = AddCamera("S3", "10.1.1.10");
-    ASSERT_EQ(ip.AssignFreeAddress(other, probe, prompt), 0);
+    ASSERT_EQ(ip.AssignFreeAddress(other, probe, neighbours, prompt), 0);
     EXPECT_STREQ(Sent("S3").ipAddress, "192.168.1.5");
 }
 

@@ -1,13 +1,16 @@
 #pragma once
-// Stand-ins for the PC's network and the address probe, so the address rules run without a
-// network: a fixed adapter list and a probe that answers from a set of busy addresses.
+// Stand-ins for the PC's network, the address probe and the neighbour table, so the address
+// rules run without a network: a fixed adapter list, a probe that answers from sets of busy
+// and late addresses, and a fixed set of resolved neighbours.
 
 #include <atomic>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "platform/icmp_probe.h"
+#include "platform/neighbour_table.h"
 #include "platform/network_params.h"
 
 namespace camfleet::testing {
@@ -18,6 +21,7 @@ inline uint32_t Ip(const char* text) {
     return address;
 }
 
+// Sets are filled before probing starts.
 class FakeProbe : public AddressProbe {
 public:
     int Probe(uint32_t address) override {
@@ -26,9 +30,52 @@ public:
             return kProbeError;
         return busy.count(address) != 0 ? kProbeInUse : kProbeUnused;
     }
+    int Confirm(uint32_t address, std::stop_token) override {
+        ++confirmations;
+        if (errors.count(address) != 0)
+            return kProbeError;
+        return busy.count(address) != 0 || late.count(address) != 0 ? kProbeInUse : kProbeUnused;
+    }
     std::set<uint32_t> busy;    // answer the echo
+    std::set<uint32_t> late;    // answer only the confirmation's longer waits
     std::set<uint32_t> errors;  // the probe fails
     std::atomic<int> probes{0};
+    std::atomic<int> confirmations{0};
+};
+
+class FakeNeighbours : public NeighbourTable {
+public:
+    std::set<uint32_t> ResolvedAddresses() override {
+        std::lock_guard lock(mutex);
+        return resolved;
+    }
+    void Set(std::set<uint32_t> addresses) {
+        std::lock_guard lock(mutex);
+        resolved = std::move(addresses);
+    }
+    std::mutex mutex;
+    std::set<uint32_t> resolved;
+};
+
+// What the hosts of a case do: answer every probe, answer only the confirmation's longer
+// waits, stand in the neighbour table, make the probe fail.
+struct Hosts {
+    std::set<uint32_t> busy{};
+    std::set<uint32_t> late{};
+    std::set<uint32_t> neighbours{};
+    std::set<uint32_t> errors{};
+};
+
+// A probe and a neighbour table that behave as `hosts` say.
+struct FakeLan {
+    explicit FakeLan(const Hosts& hosts) {
+        probe.busy = hosts.busy;
+        probe.late = hosts.late;
+        probe.errors = hosts.errors;
+        neighbours.resolved = hosts.neighbours;
+    }
+    FakeProbe probe;
+    FakeNeighbours neighbours;
 };
 
 class FakeNetwork : public NetworkParamSource {

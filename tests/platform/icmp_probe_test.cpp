@@ -1,9 +1,13 @@
 // The echo request's layout and checksum, the dotted-address parser, and the real probe on
-// the test namespace's loopback (answers) and towards an address without a route (error).
+// the test namespace's loopback (answers), towards an address without a route (error) and
+// from a process whose descriptors run past 1023.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
@@ -88,6 +92,56 @@ TEST(IcmpProbe, LoopbackAnswersAndNoRouteIsAnError) {
     EXPECT_EQ(probe.Probe(0x0A090909), kProbeError);
     std::lock_guard lock(logMutex);
     EXPECT_EQ(logged.back(), "PingTest sendto failed.\n");
+}
+
+// Holds every descriptor below 1024 (raising the open-file limit where needed), so the next
+// socket gets a descriptor a select() set cannot hold; gives it all back on destruction.
+class LowDescriptorsTaken {
+public:
+    LowDescriptorsTaken() {
+        getrlimit(RLIMIT_NOFILE, &saved_);
+        rlimit raised = saved_;
+        if (raised.rlim_max != RLIM_INFINITY && raised.rlim_max < kWanted)
+            raised.rlim_max = kWanted;  // only root may raise the hard limit
+        raised.rlim_cur =
+            raised.rlim_max == RLIM_INFINITY ? kWanted : std::min<rlim_t>(raised.rlim_max, kWanted);
+        if (setrlimit(RLIMIT_NOFILE, &raised) != 0) {
+            raised.rlim_max = saved_.rlim_max;
+            raised.rlim_cur = std::min<rlim_t>(saved_.rlim_max, kWanted);
+            setrlimit(RLIMIT_NOFILE, &raised);
+        }
+        for (;;) {
+            const int fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
+            if (fd < 0)
+                break;
+            held_.push_back(fd);
+            if (fd >= kSelectLimit - 1)
+                break;
+        }
+    }
+    ~LowDescriptorsTaken() {
+        for (int fd : held_)
+            close(fd);
+        setrlimit(RLIMIT_NOFILE, &saved_);
+    }
+    // The descriptor the next socket gets is above 1023.
+    bool NextIsHigh() const { return !held_.empty() && held_.back() >= kSelectLimit - 1; }
+
+private:
+    static constexpr rlim_t kWanted = 4096;
+    static constexpr int kSelectLimit = 1024;  // FD_SETSIZE on Linux
+    rlimit saved_{};
+    std::vector<int> held_;
+};
+
+TEST(IcmpProbe, ProbesFromADescriptorAbove1023) {
+    IcmpProbe probe;
+    if (probe.Probe(0x7F000001) == kProbeError && geteuid() != 0)
+        GTEST_SKIP() << "no ICMP socket for this user (net.ipv4.ping_group_range)";
+    LowDescriptorsTaken taken;
+    if (!taken.NextIsHigh())
+        GTEST_SKIP() << "the open-file limit stays at 1024 or below";
+    EXPECT_EQ(probe.Probe(0x7F000001), kProbeInUse);
 }
 
 }  // namespace
