@@ -59,6 +59,10 @@ public:
     void OnSyncTick();
     void OnRequestTick();
 
+    // After a language switch: the button's caption for the current state and the first
+    // netcard line ("ALLNETCARDS") in the current display strings.
+    void RetranslateTexts();
+
     bool IsSearching() const { return searching_; }
     bool IsSyncTimerRunning() const { return syncRunning_; }
     bool IsRequestTimerRunning() const { return requestRunning_; }
@@ -72,6 +76,7 @@ private:
     void SetSyncTimer(bool on);
     void SetRequestTimer(bool on);
     void SetSearching(bool on);
+    void ShowButtonCaption();
     void StopTimersAndThread();
 
     DeviceSearcher& searcher_;

@@ -11,6 +11,12 @@ QString VersionText() {
     return QLatin1Char('V') + version;
 }
 
+QString AboutText() {
+    return GetDisplayString("TITLE") + QLatin1Char('\n') + GetDisplayString("ABOUT_VERSION") +
+           QLatin1Char(' ') + VersionText() + QLatin1Char('\n') + GetDisplayString("ABOUT_TEXT") +
+           QStringLiteral("\nQt ") + QString::fromLatin1(qVersion());
+}
+
 QString WindowTitle() {
     return QString::asprintf("%s %s", qPrintable(GetDisplayString("TITLE")),
                              qPrintable(VersionText()));
