@@ -1,8 +1,11 @@
 #include "app/account_controls.h"
 
 #include <QFormLayout>
+#include <QLabel>
 
+#include "resources/display_strings.h"
 #include "resources/save_param.h"
+#include "widgets/display_text.h"
 
 namespace camfleet {
 
@@ -13,8 +16,8 @@ AccountControls::AccountControls(CSaveParam& settings, QWidget* parent)
       password_(new QLineEdit(this)) {
     auto* form = new QFormLayout(this);
     form->setContentsMargins(0, 0, 0, 0);
-    form->addRow(tr("User"), user_);
-    form->addRow(tr("Password"), password_);
+    form->addRow(KeyLabel(DisplayKey("LABEL_USER_NAME"), this), user_);
+    form->addRow(KeyLabel(DisplayKey("LABEL_PASSWORD"), this), password_);
     password_->setEchoMode(QLineEdit::Password);
     connect(user_, &QLineEdit::textChanged, this, [this](const QString& text) {
         if (loading_)

@@ -1,13 +1,10 @@
 #include "app/control_registry.h"
 
-#include <QAbstractButton>
-#include <QGroupBox>
-#include <QLabel>
-
 #include <utility>
 
 #include "resources/display_strings.h"
 #include "resources/display_switches.h"
+#include "widgets/display_text.h"
 
 namespace camfleet {
 
@@ -80,16 +77,7 @@ QWidget* ControlRegistry::Find(int id) const {
 }
 
 bool ControlRegistry::SetText(int id, const QString& text) const {
-    QWidget* control = Find(id);
-    if (auto* button = qobject_cast<QAbstractButton*>(control))
-        button->setText(text);
-    else if (auto* label = qobject_cast<QLabel*>(control))
-        label->setText(text);
-    else if (auto* group = qobject_cast<QGroupBox*>(control))
-        group->setTitle(text);
-    else
-        return false;
-    return true;
+    return ShowCaption(Find(id), text);
 }
 
 void ControlRegistry::ApplyControlTexts() const {
@@ -109,6 +97,14 @@ void ControlRegistry::ApplyDisplaySwitches(const CLoadDisplayCfg& switches) cons
         if (QWidget* control = Find(id))
             control->setVisible(flag != 0);
     }
+}
+
+void ControlRegistry::RetranslateUi(QObject* root) const {
+    ApplyControlTexts();
+    ApplyToolTips();
+    RetranslateTexts(root);
+    for (const auto& refresh : refreshers_)
+        refresh();
 }
 
 }  // namespace camfleet

@@ -1,6 +1,7 @@
 #pragma once
 // The main window's controls by id, so that tables (control texts, display switches) can
-// reach them. Controls of features not built are simply absent.
+// reach them. Controls of features not built are simply absent. The registry also shows
+// every text of the window again after a language switch (RetranslateUi).
 //
 // UI thread only. The registry does not own the widgets.
 
@@ -8,7 +9,9 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <map>
+#include <vector>
 
 namespace camfleet {
 
@@ -20,7 +23,7 @@ public:
     // The control with `id`, or null.
     QWidget* Find(int id) const;
 
-    // Sets the text of `id` (button, label, check box or group box); false when absent.
+    // Sets the caption of `id` (widgets/display_text.h ShowCaption); false when absent.
     bool SetText(int id, const QString& text) const;
 
     // The control-text table: each listed control that exists gets its display string.
@@ -32,8 +35,20 @@ public:
     // Shows or hides every control that has a display switch entry.
     void ApplyDisplaySwitches(const CLoadDisplayCfg& switches) const;
 
+    // A text that no key table covers because it joins several keys or follows a state (the
+    // title, the status line, the search button); RetranslateUi runs it last.
+    void AddTextRefresher(std::function<void()> refresh) {
+        refreshers_.push_back(std::move(refresh));
+    }
+
+    // Shows every text of the window from the current display strings, in this order: the
+    // control-text and tooltip tables, the captions and tooltips set by key on `root` and
+    // everything below it (widgets/display_text.h), then the refreshers in the order added.
+    void RetranslateUi(QObject* root) const;
+
 private:
     std::map<int, QPointer<QWidget>> controls_;
+    std::vector<std::function<void()>> refreshers_;
 };
 
 }  // namespace camfleet

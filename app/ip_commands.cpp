@@ -6,6 +6,9 @@
 #include "app/control_ids.h"
 #include "dialogs/dialog_ip_setting.h"
 #include "operations/batch_targets.h"
+#include "resources/display_strings.h"
+#include "resources/log.h"
+#include "widgets/display_text.h"
 #include "widgets/report_ctrl.h"
 
 namespace camfleet {
@@ -23,11 +26,9 @@ IpCommands::IpCommands(DeviceTable* table, DeviceListModel* model, CReportCtrl* 
       runDialog_([](CDialogIpSetting& dialog) { return dialog.exec() == QDialog::Accepted; }),
       button_(new QPushButton(buttonParent)),
       menu_(new QMenu(button_)) {
-    QAction* dhcp = menu_->addAction(GetDisplayString("DHCP"));
-    dhcp->setData(int(kIdDhcp));
+    QAction* dhcp = AddKeyedAction(menu_, DisplayKey("DHCP"), kIdDhcp);
     connect(dhcp, &QAction::triggered, this, &IpCommands::SwitchToDhcp);
-    QAction* number = menu_->addAction(GetDisplayString("BTNTEXT3"));
-    number->setData(int(kIdNumberIp));
+    QAction* number = AddKeyedAction(menu_, DisplayKey("BTNTEXT3"), kIdNumberIp);
     connect(number, &QAction::triggered, this, &IpCommands::NumberDevices);
     connect(button_, &QPushButton::clicked, this,
             [this] { menu_->popup(button_->mapToGlobal(QPoint(0, button_->height()))); });
@@ -41,11 +42,9 @@ void IpCommands::SetNetworkSource(std::unique_ptr<NetworkParamSource> source) {
 }
 
 void IpCommands::AddContextItems(QMenu* menu) {
-    QAction* edit = menu->addAction(tr("Change IP address"));
-    edit->setData(int(kIdEditIp));
+    QAction* edit = AddKeyedAction(menu, DisplayKey("MENU_CHANGE_IP"), kIdEditIp);
     connect(edit, &QAction::triggered, this, &IpCommands::EditDevice);
-    QAction* free = menu->addAction(tr("Assign a free address"));
-    free->setData(int(kIdFreeIp));
+    QAction* free = AddKeyedAction(menu, DisplayKey("MENU_ASSIGN_FREE_IP"), kIdFreeIp);
     connect(free, &QAction::triggered, this, &IpCommands::AssignFreeAddress);
 }
 

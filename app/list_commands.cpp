@@ -6,6 +6,8 @@
 
 #include "app/control_ids.h"
 #include "devicelist/device_list_model.h"
+#include "resources/display_strings.h"
+#include "widgets/display_text.h"
 #include "widgets/report_ctrl.h"
 
 namespace camfleet {
@@ -19,14 +21,11 @@ DeviceListCommands::DeviceListCommands(CReportCtrl* list, DeviceListModel* model
       statusLine_(statusLine),
       menu_(new QMenu(list)),
       openUrl_([](const QUrl& url) { QDesktopServices::openUrl(url); }) {
-    QAction* copySerial = menu_->addAction(tr("Copy serial number"));
-    copySerial->setData(int(kIdCopySerial));
+    QAction* copySerial = AddKeyedAction(menu_, DisplayKey("MENU_COPY_SERIAL"), kIdCopySerial);
     connect(copySerial, &QAction::triggered, this, &DeviceListCommands::CopySerialNumber);
-    QAction* copyUuid = menu_->addAction(tr("Copy UUID"));
-    copyUuid->setData(int(kIdCopyUuid));
+    QAction* copyUuid = AddKeyedAction(menu_, DisplayKey("MENU_COPY_UUID"), kIdCopyUuid);
     connect(copyUuid, &QAction::triggered, this, &DeviceListCommands::CopyUuid);
-    QAction* web = menu_->addAction(tr("Go to web page"));
-    web->setData(int(kIdOpenWeb));
+    QAction* web = AddKeyedAction(menu_, DisplayKey("MENU_OPEN_WEB"), kIdOpenWeb);
     connect(web, &QAction::triggered, this, &DeviceListCommands::OpenWebPage);
     connect(list_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { menu_->popup(list_->viewport()->mapToGlobal(pos)); });

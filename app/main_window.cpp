@@ -72,7 +72,7 @@ CRoRudAzovorErarDlg::~CRoRudAzovorErarDlg() {
 
 void CRoRudAzovorErarDlg::Initialise() {
     InitLog();
-    menu_ = new SystemMenu(menuBar(), *prompt_, this);
+    menu_ = new SystemMenu(menuBar(), *prompt_, [this] { RetranslateUi(); });
     controls_.ApplyToolTips();
     setWindowTitle(WindowTitle());
     controls_.ApplyControlTexts();
@@ -93,6 +93,10 @@ void CRoRudAzovorErarDlg::Initialise() {
     snapshotWatch->start(kSnapshotWatchMs);
     controls_.ApplyDisplaySwitches(switches_);
     paths_->SyncLabels();
+}
+
+void CRoRudAzovorErarDlg::RetranslateUi() {
+    controls_.RetranslateUi(this);
 }
 
 void CRoRudAzovorErarDlg::InitialiseSdk() {

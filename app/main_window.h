@@ -59,6 +59,9 @@ public:
     void HandleDroppedFile(const QString& path);
     // Menu command 32963.
     void OpenDefaultUserDialog();
+    // Shows every text of the window, its menus and the dialogs it holds from the current
+    // display strings (after a language switch).
+    void RetranslateUi();
     // The close order: search stopped, sessions logged out, rows freed, SDK released.
     // Idempotent; also run by the close event and the destructor.
     void Shutdown();

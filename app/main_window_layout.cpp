@@ -16,17 +16,21 @@
 #include "app/option_boxes.h"
 #include "app/path_controls.h"
 #include "app/search_controls.h"
+#include "app/version_text.h"
 #include "app/window_prompt.h"
 #include "resources/display_strings.h"
 #include "widgets/dialog_preview.h"
+#include "widgets/display_text.h"
 #include "widgets/report_ctrl.h"
 
 namespace camfleet {
 
 namespace {
 
-QGroupBox* Group(const QString& title, QWidget* content, QWidget* parent) {
-    auto* group = new QGroupBox(title, parent);
+// A group box titled with the display string of `titleKey` around `content`.
+QGroupBox* Group(const char* titleKey, QWidget* content, QWidget* parent) {
+    auto* group = new QGroupBox(parent);
+    SetCaptionKey(group, titleKey);
     auto* layout = new QVBoxLayout(group);
     layout->setContentsMargins(8, 6, 8, 6);
     layout->addWidget(content);
@@ -73,8 +77,7 @@ void CRoRudAzovorErarDlg::BuildControls() {
             &DeviceListCommands::OpenWebPageOfRow);
     QMenu* menu = listCommands_->ContextMenu();
     menu->addSeparator();
-    QAction* defaultUser = menu->addAction(GetDisplayString("TEXT14"));
-    defaultUser->setData(int(kIdDefaultUserDialog));
+    QAction* defaultUser = AddKeyedAction(menu, DisplayKey("TEXT14"), kIdDefaultUserDialog);
     connect(defaultUser, &QAction::triggered, this, &CRoRudAzovorErarDlg::OpenDefaultUserDialog);
     ip_ = new IpCommands(&table_, &model_, list_, &settings_, keyPrompt_.get(), central, this);
     menu->addSeparator();
@@ -95,10 +98,10 @@ QWidget* CRoRudAzovorErarDlg::BuildBottomPanel() {
     paths_ = new PathControls(settings_, panel);
     options_ = new OptionBoxes(
         settings_, [this](bool on) { sync_.SetPrintMode(on); }, panel);
-    row->addWidget(Group(GetDisplayString("TEXT14"), account_, panel), 2);
-    row->addWidget(Group(tr("Firmware and configuration files"), paths_, panel), 5);
-    row->addWidget(Group(tr("Options"), options_, panel), 3);
-    row->addWidget(Group(tr("Batch"), ip_->BatchButton(), panel), 2);
+    row->addWidget(Group(DisplayKey("TEXT14"), account_, panel), 2);
+    row->addWidget(Group(DisplayKey("GROUP_FILES"), paths_, panel), 5);
+    row->addWidget(Group(DisplayKey("GROUP_OPTIONS"), options_, panel), 3);
+    row->addWidget(Group(DisplayKey("GROUP_BATCH"), ip_->BatchButton(), panel), 2);
     panel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     return panel;
 }
@@ -120,6 +123,12 @@ void CRoRudAzovorErarDlg::RegisterControls() {
     controls_.Add(kIdUpgradeDirectory, paths_->UpgradeDirectory());
     controls_.Add(kIdDefaultUser, account_->User());
     controls_.Add(kIdDefaultPassword, account_->Password());
+
+    // Texts that join keys or follow a state, shown again after a language switch.
+    controls_.AddTextRefresher([this] { setWindowTitle(WindowTitle()); });
+    controls_.AddTextRefresher([this] { search_->RetranslateTexts(); });
+    controls_.AddTextRefresher([this] { UpdateStatusLine(); });
+    controls_.AddTextRefresher([this] { model_.RetranslateTexts(); });
 }
 
 }  // namespace camfleet

@@ -4,7 +4,9 @@
 #include <QGridLayout>
 #include <QLabel>
 
+#include "resources/display_strings.h"
 #include "resources/save_param.h"
+#include "widgets/display_text.h"
 
 namespace camfleet {
 
@@ -14,8 +16,9 @@ PathControls::PathControls(CSaveParam& settings, QWidget* parent)
       firmwareFile_(new QLineEdit(this)),
       configFile_(new QLineEdit(this)),
       upgradeDirectory_(new QLineEdit(this)),
-      labels_{new QLabel(tr("Firmware file"), this), new QLabel(tr("Configuration file"), this),
-              new QLabel(tr("Firmware folder"), this)} {
+      labels_{KeyLabel(DisplayKey("LABEL_FIRMWARE_FILE"), this),
+              KeyLabel(DisplayKey("LABEL_CONFIG_FILE"), this),
+              KeyLabel(DisplayKey("LABEL_FIRMWARE_FOLDER"), this)} {
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);
     QLineEdit* edits[] = {firmwareFile_, configFile_, upgradeDirectory_};

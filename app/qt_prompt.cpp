@@ -3,6 +3,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "widgets/display_text.h"
+
 namespace camfleet {
 
 namespace {
@@ -25,6 +27,7 @@ QMessageBox::Icon BoxIcon(PromptIcon icon) {
 
 void QtPrompt::ShowMessage(const QString& text, const QString& caption, PromptIcon icon) {
     QMessageBox box(BoxIcon(icon), caption, text, QMessageBox::Ok, parent_);
+    SetStandardButtonKeys(&box);
     box.exec();
 }
 
@@ -32,6 +35,7 @@ bool QtPrompt::AskYesNo(const QString& text, const QString& caption) {
     QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
                     parent_);
     box.setDefaultButton(QMessageBox::No);
+    SetStandardButtonKeys(&box);
     return box.exec() == QMessageBox::Yes;
 }
 

@@ -149,9 +149,19 @@ void SearchControls::SetRequestTimer(bool on) {
 
 void SearchControls::SetSearching(bool on) {
     searching_ = on;
-    button_->setText(GetDisplayString(on ? "STOPSEARCH" : "STARTSEARCH"));
+    ShowButtonCaption();
     if (hooks_.stateChanged)
         hooks_.stateChanged();
+}
+
+void SearchControls::ShowButtonCaption() {
+    button_->setText(GetDisplayString(searching_ ? "STOPSEARCH" : "STARTSEARCH"));
+}
+
+void SearchControls::RetranslateTexts() {
+    ShowButtonCaption();
+    if (netcards_->count() > 0)
+        netcards_->setItemText(0, GetDisplayString("ALLNETCARDS"));
 }
 
 }  // namespace camfleet

@@ -67,6 +67,10 @@ public:
     // The follow-up timer: merges while a moved camera is followed and no search runs.
     void OnFollowUpTick();
 
+    // After a language switch: the button's caption for the current state and the first
+    // netcard line ("ALLNETCARDS") in the current display strings.
+    void RetranslateTexts();
+
     bool IsSearching() const { return searching_; }
     bool IsSyncTimerRunning() const { return syncRunning_; }
     bool IsRequestTimerRunning() const { return requestRunning_; }
@@ -82,6 +86,7 @@ private:
     void SetSyncTimer(bool on);
     void SetRequestTimer(bool on);
     void SetSearching(bool on);
+    void ShowButtonCaption();
     void StopTimersAndThread();
 
     DeviceSearcher& searcher_;

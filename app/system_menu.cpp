@@ -1,12 +1,11 @@
 #include "app/system_menu.h"
 
-#include <QMessageBox>
-
 #include "app/control_ids.h"
 #include "app/version_text.h"
 #include "app/window_prompt.h"
 #include "resources/display_strings.h"
 #include "resources/language_setting.h"
+#include "widgets/display_text.h"
 
 namespace camfleet {
 
@@ -19,17 +18,20 @@ const char* const kLanguageItemKeys[] = {
 
 }  // namespace
 
-SystemMenu::SystemMenu(QMenuBar* bar, WindowPrompt& prompt, QWidget* window)
-    : QObject(bar), bar_(bar), prompt_(prompt), window_(window) {
-    QMenu* languages = bar->addMenu(GetDisplayString("SWITCHLANGUAGE"));
+SystemMenu::SystemMenu(QMenuBar* bar, WindowPrompt& prompt, std::function<void()> languageChanged)
+    : QObject(bar), bar_(bar), prompt_(prompt), languageChanged_(std::move(languageChanged)) {
+    QMenu* languages = bar->addMenu(QString());
+    SetCaptionKey(languages, DisplayKey("SWITCHLANGUAGE"));
     for (int id = kFirstLanguageMenuItem; id <= kLastLanguageMenuItem; ++id) {
-        QAction* item =
-            languages->addAction(GetDisplayString(kLanguageItemKeys[id - kFirstLanguageMenuItem]));
+        QAction* item = languages->addAction(QString());
+        SetCaptionKey(item, kLanguageItemKeys[id - kFirstLanguageMenuItem]);
         item->setData(id);
         connect(item, &QAction::triggered, this, [this, id] { Run(id); });
     }
-    QMenu* help = bar->addMenu(tr("&Help"));
-    QAction* about = help->addAction(tr("&About camfleet..."));
+    QMenu* help = bar->addMenu(QString());
+    SetCaptionKey(help, DisplayKey("MENU_HELP"));
+    QAction* about = help->addAction(QString());
+    SetCaptionKey(about, DisplayKey("IDS_ABOUTBOX"));
     about->setData(int(kIdAbout));
     connect(about, &QAction::triggered, this, [this] { Run(kIdAbout); });
 }
@@ -57,16 +59,15 @@ bool SystemMenu::Run(int id) {
 
 void SystemMenu::SwitchLanguageItem(int id) {
     const LanguageSwitchMessage box = SwitchLanguage(LanguageCodeForMenuItem(id));
+    if (box.succeeded && languageChanged_)
+        languageChanged_();
     prompt_.ShowMessage(
         box.text, box.caption,
         box.icon == MessageIcon::Error ? PromptIcon::kError : PromptIcon::kInformation);
 }
 
 void SystemMenu::ShowAbout() {
-    QMessageBox::about(window_, tr("About camfleet"),
-                       tr("<b>camfleet</b> %1<br>Finds, lists and manages the IP cameras of a "
-                          "LAN.<br>Qt %2")
-                           .arg(VersionText(), QString::fromLatin1(qVersion())));
+    prompt_.ShowMessage(AboutText(), GetDisplayString("ABOUT_CAPTION"), PromptIcon::kInformation);
 }
 
 }  // namespace camfleet

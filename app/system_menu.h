@@ -1,12 +1,15 @@
 #pragma once
 // The window's system menu items, on the menu bar: the language switch (1950 to 1955) and
-// the about box (16). A language switch stores the new language and tells the operator that
-// it applies at the next start; the running window keeps its texts.
+// the about box (16). A language switch stores the new language, makes it the language of
+// the display strings and has the window show its texts again (the languageChanged hook),
+// then tells the operator the result.
 //
 // UI thread only. The prompt outlives this object.
 
 #include <QMenuBar>
 #include <QObject>
+
+#include <functional>
 
 namespace camfleet {
 
@@ -15,7 +18,8 @@ class WindowPrompt;
 class SystemMenu : public QObject {
     Q_OBJECT
 public:
-    SystemMenu(QMenuBar* bar, WindowPrompt& prompt, QWidget* window);
+    // `languageChanged` runs after a switch that stored the new language, before the box.
+    SystemMenu(QMenuBar* bar, WindowPrompt& prompt, std::function<void()> languageChanged);
 
     // Runs menu item `id` (1950..1955 or the about item); false for other ids.
     bool Run(int id);
@@ -28,7 +32,7 @@ private:
 
     QMenuBar* bar_;
     WindowPrompt& prompt_;
-    QWidget* window_;
+    std::function<void()> languageChanged_;
 };
 
 }  // namespace camfleet

@@ -10,4 +10,8 @@ namespace camfleet {
 // Window title: "%s %s" with the display string "TITLE" and the version text.
 QString WindowTitle();
 
+// Text of the about box, one item a line: the display string "TITLE", "ABOUT_VERSION" and
+// the version text, "ABOUT_TEXT", and the Qt version the program runs on.
+QString AboutText();
+
 }  // namespace camfleet

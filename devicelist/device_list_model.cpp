@@ -211,9 +211,35 @@ QString DeviceListModel::CellText(int row, int column) const {
 void DeviceListModel::SetCellText(int row, int column, const QString& text) {
     if (!ValidRow(row) || column < 0 || column >= kDeviceColumnCount)
         return;
-    rows_[static_cast<std::size_t>(row)].cells[column] = text;
+    Row& r = rows_[static_cast<std::size_t>(row)];
+    r.cells[column] = text;
+    r.cellKeys[static_cast<std::size_t>(column)] = nullptr;
     const QModelIndex i = index(row, column);
     emit dataChanged(i, i, {Qt::DisplayRole});
+}
+
+void DeviceListModel::SetCellKey(int row, int column, const char* key) {
+    SetCellText(row, column, key != nullptr ? GetDisplayString(key) : QString());
+    if (ValidRow(row) && column >= 0 && column < kDeviceColumnCount)
+        rows_[static_cast<std::size_t>(row)].cellKeys[static_cast<std::size_t>(column)] = key;
+}
+
+void DeviceListModel::RetranslateTexts() {
+    emit headerDataChanged(Qt::Horizontal, 0, kDeviceColumnCount - 1);
+    if (rows_.empty())
+        return;
+    // Columns of the answer whose texts are display strings.
+    constexpr int kAnswerTextColumns[] = {kColumnAllNet, kColumnRunningTime, kColumnCloud};
+    for (Row& r : rows_) {
+        const QStringList answerCells = DeviceRowCells(r.record->answer);
+        for (int column : kAnswerTextColumns)
+            r.cells[column] = answerCells[column];
+        for (int column = 0; column < kDeviceColumnCount; ++column) {
+            if (const char* key = r.cellKeys[static_cast<std::size_t>(column)])
+                r.cells[column] = GetDisplayString(key);
+        }
+    }
+    emit dataChanged(index(0, 0), index(Count() - 1, kDeviceColumnCount - 1), {Qt::DisplayRole});
 }
 
 void DeviceListModel::SetCellColors(int row, int column, CellColor text, CellColor background) {

@@ -76,9 +76,19 @@ public:
 
     // ---- Cells ----------------------------------------------------------------------------
     QString CellText(int row, int column) const;
+    // A text of its own; the cell forgets a display key it showed.
     void SetCellText(int row, int column, const QString& text);
     void SetStateText(int row, const QString& text) { SetCellText(row, kColumnState, text); }
     void SetVersionText(int row, const QString& text) { SetCellText(row, kColumnVersion, text); }
+    // The display string of `key` (a literal: the pointer is kept), shown again in the new
+    // language by RetranslateTexts. A null key empties the cell.
+    void SetCellKey(int row, int column, const char* key);
+    void SetStateKey(int row, const char* key) { SetCellKey(row, kColumnState, key); }
+
+    // After a language switch: the header and every cell made of display strings (cells
+    // set by key, and the on/off, running-time and P2P-status columns of the answer) show
+    // the current display strings. Texts composed elsewhere (alarms, progress) stay.
+    void RetranslateTexts();
     // Colours as 0xAARRGGBB; alpha 0 = the view's default.
     void SetCellColors(int row, int column, CellColor text, CellColor background);
     // The whole row in one colour pair (also kept as the record's row colour).
@@ -97,6 +107,7 @@ private:
     struct Row {
         std::unique_ptr<DeviceRecord> record;
         QStringList cells;
+        std::array<const char*, kDeviceColumnCount> cellKeys{};  // key a cell shows, or null
         std::array<CellColor, kDeviceColumnCount> textColors{};
         std::array<CellColor, kDeviceColumnCount> backgroundColors{};
         bool checked = false;

@@ -2,10 +2,12 @@
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
 
 #include "resources/display_strings.h"
 #include "resources/save_param.h"
+#include "widgets/display_text.h"
 
 namespace camfleet {
 
@@ -14,12 +16,13 @@ CDialogDefaultUser::CDialogDefaultUser(CSaveParam& settings, QWidget* parent)
       settings_(settings),
       user_(new QLineEdit(settings.defaultUser, this)),
       password_(new QLineEdit(settings.defaultPassword, this)) {
-    setWindowTitle(GetDisplayString("TEXT14"));
+    SetCaptionKey(this, DisplayKey("TEXT14"));
     password_->setEchoMode(QLineEdit::Password);
     auto* form = new QFormLayout(this);
-    form->addRow(tr("User name"), user_);
-    form->addRow(tr("Password"), password_);
+    form->addRow(KeyLabel(DisplayKey("LABEL_USER_NAME"), this), user_);
+    form->addRow(KeyLabel(DisplayKey("LABEL_PASSWORD"), this), password_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    SetStandardButtonKeys(buttons);
     form->addRow(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &CDialogDefaultUser::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CDialogDefaultUser::reject);

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "resources/display_strings.h"
+#include "widgets/display_text.h"
 
 namespace camfleet {
 
@@ -31,7 +32,7 @@ std::string Text(const QLineEdit* edit) {
 CDialogIpSetting::CDialogIpSetting(const NetworkSettings& v, bool batch, int count,
                                    AddressChecks checks, Prompt& prompt, QWidget* parent)
     : QDialog(parent), prompt_(prompt), checks_(std::move(checks)), count_(std::max(count, 1)) {
-    setWindowTitle(GetDisplayString("TEXT36"));
+    SetCaptionKey(this, DisplayKey("TEXT36"));
     start_ = AddressEdit(v.ip, this);
     end_ = AddressEdit("", this);
     end_->setReadOnly(true);
@@ -39,23 +40,26 @@ CDialogIpSetting::CDialogIpSetting(const NetworkSettings& v, bool batch, int cou
     mask_ = AddressEdit(v.mask, this);
     dns1_ = AddressEdit(v.dns1, this);
     dns2_ = AddressEdit(v.dns2, this);
-    dhcp_ = new QCheckBox(GetDisplayString("DHCP"), this);
+    dhcp_ = new QCheckBox(this);
+    SetCaptionKey(dhcp_, DisplayKey("DHCP"));
     dhcp_->setChecked(v.dhcp);
-    check_ = new QPushButton(tr("Check"), this);
+    check_ = new QPushButton(this);
+    SetCaptionKey(check_, DisplayKey("BTN_CHECK"));
     checkLabel_ = new QLabel(this);
-    endLabel_ = new QLabel(tr("End address"), this);
+    endLabel_ = KeyLabel(DisplayKey("LABEL_END_ADDRESS"), this);
     endLabel_->setEnabled(batch);
 
     auto* form = new QFormLayout;
-    form->addRow(GetDisplayString("IP"), start_);
+    form->addRow(KeyLabel(DisplayKey("IP"), this), start_);
     form->addRow(endLabel_, end_);
-    form->addRow(GetDisplayString("NETMASK"), mask_);
-    form->addRow(tr("Gateway"), gateway_);
-    form->addRow(tr("DNS 1"), dns1_);
-    form->addRow(tr("DNS 2"), dns2_);
+    form->addRow(KeyLabel(DisplayKey("NETMASK"), this), mask_);
+    form->addRow(KeyLabel(DisplayKey("LABEL_GATEWAY"), this), gateway_);
+    form->addRow(KeyLabel(DisplayKey("LABEL_DNS1"), this), dns1_);
+    form->addRow(KeyLabel(DisplayKey("LABEL_DNS2"), this), dns2_);
     form->addRow(dhcp_);
     form->addRow(check_, checkLabel_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    SetStandardButtonKeys(buttons);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(buttons);
@@ -102,7 +106,7 @@ void CDialogIpSetting::StartCheck() {
     if (!ParseDottedAddress(Text(mask_), &mask))
         mask = 0xFFFFFF00u;
     check_->setEnabled(false);
-    checkLabel_->clear();
+    SetCaptionKey(checkLabel_, nullptr);
     checker_.Start(
         [range = NumberedAddresses(start, mask, count_), checks = checks_](std::stop_token stop) {
             return FindAnsweringAddress(range, *checks.probe, *checks.neighbours, stop).has_value();
@@ -113,8 +117,8 @@ void CDialogIpSetting::StartCheck() {
 void CDialogIpSetting::ShowCheck(int result) {
     checkResult_ = result;
     check_->setEnabled(true);
-    checkLabel_->setText(
-        GetDisplayString(result == 1 ? DisplayKey("IP_NOCONFLICT") : DisplayKey("IP_CONFLICT")));
+    SetCaptionKey(checkLabel_,
+                  result == 1 ? DisplayKey("IP_NOCONFLICT") : DisplayKey("IP_CONFLICT"));
     checkLabel_->setStyleSheet(result == 1 ? "color: green;" : "color: red;");
     emit checkFinished(result);
 }

@@ -71,7 +71,7 @@ StepCheck CheckDevice(DeviceListModel& model, int row, const char* notConnectedK
     if (record->loggedIn == 0)
         return StepCheck::kNotLoggedIn;
     if (record->loginHandle <= 0) {
-        model.SetStateText(row, GetDisplayString(notConnectedKey));
+        model.SetStateKey(row, notConnectedKey);
         return StepCheck::kNotConnected;
     }
     *handle = record->loginHandle;
@@ -93,7 +93,7 @@ int ForEachTarget(DeviceListModel& model, const std::vector<int>& rows, const ch
 
 void ShowCallResult(DeviceListModel& model, int row, int result, const char* okKey,
                     const char* failKey) {
-    model.SetStateText(row, GetDisplayString(result == 0 ? okKey : failKey));
+    model.SetStateKey(row, result == 0 ? okKey : failKey);
 }
 
 }  // namespace camfleet

@@ -48,7 +48,8 @@ enum class StepCheck {
 };
 
 // Steps 1 to 3 of the per-device step; writes `notConnectedKey` to the state column for a
-// logged-in device without a valid handle.
+// logged-in device without a valid handle. Keys here are literals: the state column keeps
+// them to show them again after a language switch.
 StepCheck CheckDevice(DeviceListModel& model, int row, const char* notConnectedKey, int* handle);
 
 // Runs `call(row, handle)` for every target that passes CheckDevice; `call` writes its own

@@ -194,7 +194,7 @@ int JobEngine::OnResponseHook(int handle, uint32_t codeWord, const char* text, v
 }
 
 void JobEngine::SetState(int row, const char* key) {
-    model_->SetStateText(row, key != nullptr ? GetDisplayString(key) : QString());
+    model_->SetStateKey(row, key);
 }
 
 void JobEngine::ClearLogin(DeviceRecord* record) {
@@ -369,7 +369,7 @@ void JobEngine::RunQueries() {
 void JobEngine::FollowUpFailed(int handle) {
     const int row = model_->FindRowByHandle(handle);
     if (row >= 0)
-        model_->SetVersionText(row, GetDisplayString("MSGTIP34"));
+        model_->SetCellKey(row, kColumnVersion, DisplayKey("MSGTIP34"));
 }
 
 void JobEngine::FollowUpDone(int handle) {

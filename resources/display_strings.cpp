@@ -2,6 +2,11 @@
 
 #include <tinyxml2.h>
 
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <utility>
+
 #include "platform/paths.h"
 #include "resources/language_setting.h"
 
@@ -102,9 +107,55 @@ DisplayStrings DisplayStrings::FromStringsXml(const char* data, std::size_t size
     return table;
 }
 
+namespace {
+
+// Every process-wide table built so far; `current` points at one of them. Tables are never
+// freed, so a reference to a replaced one stays valid.
+struct ProcessTables {
+    std::mutex mutex;  // guards `kept` and the building of a table
+    std::vector<std::unique_ptr<const DisplayStrings>> kept;
+    std::atomic<const DisplayStrings*> current{nullptr};
+};
+
+ProcessTables& Tables() {
+    static ProcessTables tables;
+    return tables;
+}
+
+// Makes `table` current, or the kept table of the same language and file. Caller holds
+// the mutex.
+const DisplayStrings& MakeCurrent(ProcessTables& tables, DisplayStrings table) {
+    const DisplayStrings* chosen = nullptr;
+    for (const auto& kept : tables.kept) {
+        if (kept->LanguageCode() == table.LanguageCode() &&
+            kept->StringsFilePath() == table.StringsFilePath() &&
+            kept->IsLoaded() == table.IsLoaded())
+            chosen = kept.get();
+    }
+    if (!chosen) {
+        tables.kept.push_back(std::make_unique<const DisplayStrings>(std::move(table)));
+        chosen = tables.kept.back().get();
+    }
+    tables.current.store(chosen, std::memory_order_release);
+    return *chosen;
+}
+
+}  // namespace
+
 const DisplayStrings& DisplayStrings::Instance() {
-    static const DisplayStrings instance = Load(ProgramDirectory(), GetLanguage());
-    return instance;
+    ProcessTables& tables = Tables();
+    if (const DisplayStrings* table = tables.current.load(std::memory_order_acquire))
+        return *table;
+    std::lock_guard lock(tables.mutex);
+    if (const DisplayStrings* table = tables.current.load(std::memory_order_acquire))
+        return *table;
+    return MakeCurrent(tables, Load(ProgramDirectory(), GetLanguage()));
+}
+
+const DisplayStrings& DisplayStrings::ReloadInstance() {
+    ProcessTables& tables = Tables();
+    std::lock_guard lock(tables.mutex);
+    return MakeCurrent(tables, Load(ProgramDirectory(), GetLanguage()));
 }
 
 QString DisplayStrings::Lookup(std::string_view key) const {

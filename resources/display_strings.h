@@ -48,9 +48,16 @@ public:
                                          const std::string& languageCode = "en-us");
 
     // The process-wide table, built on first use from ProgramDirectory() and
-    // GetLanguage(); it lives until the process ends and is never reloaded.
-    // Thread-safe: the first caller builds it, later callers wait for it.
+    // GetLanguage(). Thread-safe: the first caller builds it, later callers wait for it.
+    // The reference stays valid until the process ends, also after ReloadInstance().
     static const DisplayStrings& Instance();
+
+    // Builds the table again from ProgramDirectory() and GetLanguage() and makes it the
+    // process-wide one (after a language switch). Tables replaced this way are kept, so
+    // references taken from them stay valid; a table of the language code and strings file
+    // of a kept one is dropped for it, so switching back and forth does not grow memory.
+    // Thread-safe; a lookup running meanwhile answers from the old or the new table.
+    static const DisplayStrings& ReloadInstance();
 
     // The stored text of `key`, or the empty text when the table is not loaded, `key`
     // is null or the table has no such key (never the key itself).

@@ -154,16 +154,17 @@ LanguageSwitchMessage ComposeLanguageSwitchMessage(bool succeeded, const Display
     if (succeeded) {
         return {head + strings.Lookup(DisplayKey("STRING_SUCCESS")) + QStringLiteral(".\r\n") +
                     strings.Lookup(DisplayKey("LANGAGE_SWITCH_TIPS2")),
-                strings.Lookup(DisplayKey("Tips")), MessageIcon::Information};
+                strings.Lookup(DisplayKey("Tips")), MessageIcon::Information, true};
     }
     return {head + strings.Lookup(DisplayKey("STRING_FAILED")) + QStringLiteral("\r\n") +
                 strings.Lookup(DisplayKey("LANGAGE_SWITCH_TIPS1")),
-            strings.Lookup(DisplayKey("ERROR")), MessageIcon::Error};
+            strings.Lookup(DisplayKey("ERROR")), MessageIcon::Error, false};
 }
 
 LanguageSwitchMessage SwitchLanguage(std::string_view code) {
-    const bool succeeded = SetLanguage(code) == 0;
-    return ComposeLanguageSwitchMessage(succeeded, DisplayStrings::Instance());
+    if (SetLanguage(code) != 0)
+        return ComposeLanguageSwitchMessage(false, DisplayStrings::Instance());
+    return ComposeLanguageSwitchMessage(true, DisplayStrings::ReloadInstance());
 }
 
 }  // namespace camfleet

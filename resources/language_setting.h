@@ -71,6 +71,7 @@ struct LanguageSwitchMessage {
     QString text;
     QString caption;
     MessageIcon icon = MessageIcon::Information;
+    bool succeeded = false;  // the new language was stored
 };
 
 // The box shown after a language switch, composed of display strings of `strings`:
@@ -78,8 +79,10 @@ struct LanguageSwitchMessage {
 // failure: SWITCHLANGUAGE " " STRING_FAILED "\r\n" LANGAGE_SWITCH_TIPS1, caption "ERROR".
 LanguageSwitchMessage ComposeLanguageSwitchMessage(bool succeeded, const DisplayStrings& strings);
 
-// SetLanguage(code) followed by the box for its result, with the process-wide strings.
-// The running tool keeps its texts; the new language applies at the next start.
+// SetLanguage(code); when the value was written, the process-wide strings are rebuilt in
+// the new language (DisplayStrings::ReloadInstance), so the next lookups answer in it. Then
+// the box for the result, in the language now in use. The caller shows the running
+// window's texts again.
 LanguageSwitchMessage SwitchLanguage(std::string_view code);
 
 }  // namespace camfleet

@@ -3,6 +3,8 @@
 #include <QHBoxLayout>
 #include <QToolButton>
 
+#include "resources/display_strings.h"
+#include "widgets/display_text.h"
 #include "widgets/report_ctrl.h"
 
 namespace camfleet {
@@ -12,8 +14,8 @@ CDialogPreview::CDialogPreview(CReportCtrl* list)
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
-    web_->setText(tr("Web"));
-    web_->setToolTip(tr("Open the camera's web page"));
+    SetCaptionKey(web_, DisplayKey("PREVIEW_WEB"));
+    SetToolTipKey(web_, DisplayKey("PREVIEW_WEB_TIP"));
     web_->setAutoRaise(false);
     web_->setCursor(Qt::PointingHandCursor);
     layout->addWidget(web_);

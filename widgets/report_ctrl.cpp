@@ -45,6 +45,12 @@ void CReportCtrl::SetDeviceModel(QAbstractItemModel* source) {
     };
     connect(source, &QAbstractItemModel::rowsRemoved, this, forgetWhenEmpty);
     connect(source, &QAbstractItemModel::modelReset, this, forgetWhenEmpty);
+    // Header texts in another language may be wider: their columns grow to keep them legible.
+    connect(source, &QAbstractItemModel::headerDataChanged, this,
+            [this](Qt::Orientation orientation, int first, int last) {
+                if (orientation == Qt::Horizontal)
+                    FitHeaderTexts(first, last);
+            });
     connect(source, &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex&, int first, int) {
                 if (firstUnfittedRow_ < 0)
@@ -74,6 +80,15 @@ void CReportCtrl::FitNewRows() {
         }
         wanted = std::min(wanted, kMaxFittedColumnWidth);
         if (wanted > columnWidth(column))
+            setColumnWidth(column, wanted);
+    }
+}
+
+void CReportCtrl::FitHeaderTexts(int first, int last) {
+    for (int column = std::max(first, 0); column <= last && column < horizontalHeader()->count();
+         ++column) {
+        const int wanted = horizontalHeader()->sectionSizeHint(column);
+        if (!isColumnHidden(column) && columnWidth(column) < wanted)
             setColumnWidth(column, wanted);
     }
 }

@@ -59,6 +59,8 @@ private:
     // Widens visible columns to the texts of the rows added since the last fit. Runs once per
     // turn of the event loop however many rows arrived, and measures only the new rows.
     void FitNewRows();
+    // Widens the visible columns `first` to `last` that are narrower than their header text.
+    void FitHeaderTexts(int first, int last);
 
     DeviceColorProxy proxy_;
     int sortColumn_ = -1;

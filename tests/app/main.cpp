@@ -11,6 +11,7 @@ QObject* NewWindowSearchTest();
 QObject* NewWindowListTest();
 QObject* NewWindowControlsTest();
 QObject* NewWindowIpTest();
+QObject* NewWindowLanguageTest();
 
 int main(int argc, char** argv) {
     QTemporaryDir scratch;
@@ -19,8 +20,8 @@ int main(int argc, char** argv) {
     qputenv("CAMFLEET_DEBUG_CFG", scratch.filePath("no-debug.cfg").toUtf8());
     QApplication app(argc, argv);
     int failed = 0;
-    for (QObject* test :
-         {NewWindowSearchTest(), NewWindowListTest(), NewWindowControlsTest(), NewWindowIpTest()}) {
+    for (QObject* test : {NewWindowSearchTest(), NewWindowListTest(), NewWindowControlsTest(),
+                          NewWindowIpTest(), NewWindowLanguageTest()}) {
         failed += QTest::qExec(test, argc, argv) != 0;
         delete test;
     }

@@ -51,6 +51,14 @@ private:
     }
 
 private slots:
+    // A test that switched the language leaves English behind for the next one.
+    void cleanup() {
+        if (DisplayStrings::Instance().LanguageCode() != kDefaultLanguageCode) {
+            QCOMPARE(SetLanguage(kDefaultLanguageCode), 0);
+            DisplayStrings::ReloadInstance();
+        }
+    }
+
     void enterAndEscapeDoNothing_data() {
         QTest::addColumn<int>("key");
         QTest::newRow("Return") << int(Qt::Key_Return);
@@ -218,7 +226,7 @@ private slots:
                                    GetDisplayString("LANGAGE_SWITCH_TIPS1"));
             QVERIFY(box.icon == PromptIcon::kError);
         }
-        QCOMPARE(window->windowTitle(), WindowTitle());  // the running window keeps its texts
+        QCOMPARE(window->windowTitle(), WindowTitle());  // in the language now in use
     }
 
     void defaultUserDialogStoresANonEmptyUser() {

@@ -157,6 +157,39 @@ TEST(DeviceListModel, CheckStateColoursAndStatusLine) {
     EXPECT_EQ(model.FindRowByKey("A1"), -1);
 }
 
+TEST(DeviceListModel, RetranslateShowsKeyedCellsAgainAndKeepsOwnTexts) {
+    ASSERT_FALSE(GetDisplayString("MSGTIP1").isEmpty()) << "the strings files beside the test";
+    DeviceListModel model;
+    model.AppendRow(Record("B2"));
+    model.AppendRow(Record("A1"));
+    model.SetStateKey(0, DisplayKey("MSGTIP1"));
+    model.SetCellKey(1, kColumnVersion, DisplayKey("MSGTIP34"));
+    model.SetStateKey(1, DisplayKey("MSGTIP4"));
+    model.SetStateText(1, "Uploading: 50%");  // a text of its own replaces the key
+    EXPECT_EQ(model.CellText(0, kColumnState), GetDisplayString("MSGTIP1"));
+    model.sort(kColumnSerial);  // keys move with their rows
+    ASSERT_EQ(model.FindRowByKey("B2"), 1);
+
+    int headerChanges = 0;
+    QObject::connect(
+        &model, &QAbstractItemModel::headerDataChanged,
+        [&headerChanges](Qt::Orientation orientation, int first, int last) {
+            if (orientation == Qt::Horizontal && first == 0 && last == kDeviceColumnCount - 1)
+                ++headerChanges;
+        });
+    model.SetCellText(1, kColumnAllNet, "stale");
+    model.RetranslateTexts();
+    EXPECT_EQ(headerChanges, 1);
+    EXPECT_EQ(model.CellText(1, kColumnState), GetDisplayString("MSGTIP1"));
+    EXPECT_EQ(model.CellText(0, kColumnState), "Uploading: 50%");
+    EXPECT_EQ(model.CellText(0, kColumnVersion), GetDisplayString("MSGTIP34"));
+    // The on/off column comes again from the row's answer.
+    EXPECT_EQ(model.CellText(1, kColumnAllNet), GetDisplayString("STRING_CLOSE"));
+    model.SetStateKey(1, nullptr);
+    model.RetranslateTexts();
+    EXPECT_EQ(model.CellText(1, kColumnState), QString());
+}
+
 TEST(DeviceListModel, FillLeavesVersionStateAndPreview) {
     DeviceListModel model;
     model.AppendRow(Record("S1", "10.0.0.1"));

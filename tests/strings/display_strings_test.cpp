@@ -133,10 +133,13 @@ TEST(DisplayStrings, UnparsableDocumentIsNotLoaded) {
 }
 
 TEST(DisplayStrings, ProcessTableUsesProgramFolderAndStoredLanguage) {
-    // The process-wide table is built once: this is the only test that touches it.
+    // The process-wide table is built on first use: this is the only test that touches it.
     test::ScratchDir dir;
-    dir.Write("language.xml", "<Lang><Resources lan=\"ko-ko\" filename=\"k.xml\"/></Lang>");
+    dir.Write("language.xml",
+              "<Lang><Resources lan=\"ko-ko\" filename=\"k.xml\"/>"
+              "<Resources lan=\"pl-pl\" filename=\"p.xml\"/></Lang>");
     dir.Write("k.xml", StringsFile("<STARTSEARCH>Korean text</STARTSEARCH>"));
+    dir.Write("p.xml", StringsFile("<STARTSEARCH>Polish text</STARTSEARCH>"));
     dir.Write("registry.xml", "<root><Registry name=\"camfleet-test\"/></root>");
     qputenv("CAMFLEET_REGISTRY_FILE", QByteArray::fromStdString(dir.File("registry.ini")));
     ASSERT_EQ(SetLanguage("ko_ko", "camfleet-test"), 0);
@@ -146,6 +149,18 @@ TEST(DisplayStrings, ProcessTableUsesProgramFolderAndStoredLanguage) {
     EXPECT_EQ(GetDisplayString("NO_SUCH_KEY"), "");
     EXPECT_EQ(&DisplayStrings::Instance(), &DisplayStrings::Instance());
     EXPECT_EQ(DisplayStrings::Instance().LanguageCode(), "ko-ko");
+
+    // A language switch: the table is built again in the stored language; a reference to
+    // the old one stays valid, and switching back takes the kept table again.
+    const DisplayStrings& korean = DisplayStrings::Instance();
+    ASSERT_EQ(SetLanguage("pl_pl", "camfleet-test"), 0);
+    const DisplayStrings& polish = DisplayStrings::ReloadInstance();
+    EXPECT_EQ(&polish, &DisplayStrings::Instance());
+    EXPECT_EQ(GetDisplayString("STARTSEARCH"), "Polish text");
+    EXPECT_EQ(korean.Lookup("STARTSEARCH"), "Korean text");
+    ASSERT_EQ(SetLanguage("ko_ko", "camfleet-test"), 0);
+    EXPECT_EQ(&DisplayStrings::ReloadInstance(), &korean);
+    EXPECT_EQ(GetDisplayString("STARTSEARCH"), "Korean text");
 
     SetProgramDirectory("");
     qunsetenv("CAMFLEET_REGISTRY_FILE");
