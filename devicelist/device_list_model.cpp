@@ -9,6 +9,13 @@ namespace camfleet {
 
 namespace {
 
+// Key of the P2P status an answer reports; null when it reports none (negative).
+const char* CloudKey(const SearchAnswer& answer) {
+    if (answer.p2pStatus < 0)
+        return nullptr;
+    return answer.p2pStatus >= 1 ? DisplayKey("IDS_STR_ONLINE") : DisplayKey("IDS_STR_OFFLINE");
+}
+
 QVariant ColorVariant(CellColor color) {
     return (color >> 24) == 0 ? QVariant() : QVariant(static_cast<uint>(color));
 }
@@ -114,6 +121,7 @@ int DeviceListModel::AppendRow(std::unique_ptr<DeviceRecord> record) {
     Row r;
     r.record = std::move(record);
     r.cells = DeviceRowCells(r.record->answer);
+    r.cellKeys[kColumnCloud] = CloudKey(r.record->answer);
     const QByteArray key(r.record->key, static_cast<qsizetype>(strnlen(r.record->key, 64)));
     keyRows_.insert(key, keyRows_.value(key, row));
     if (r.record->loginHandle > 0 && !handleRows_.contains(r.record->loginHandle))
@@ -191,14 +199,15 @@ void DeviceListModel::FillDeviceRow(int row, const SearchAnswer& answer) {
     if (!ValidRow(row))
         return;
     Row& r = rows_[static_cast<std::size_t>(row)];
-    const QString previousCloud = r.cells[kColumnCloud];
     const QStringList cells = DeviceRowCells(answer);
+    // An answer without a P2P status leaves the status shown before (and its key).
+    const bool keepCloud = CloudKey(answer) == nullptr;
     for (int c = 0; c < kDeviceColumnCount; ++c)
-        if (c != kColumnPreview && c != kColumnVersion && c != kColumnState)
+        if (c != kColumnPreview && c != kColumnVersion && c != kColumnState &&
+            !(c == kColumnCloud && keepCloud))
             r.cells[c] = cells[c];
-    // An answer without a P2P status leaves the status shown before.
-    if (answer.p2pStatus < 0)
-        r.cells[kColumnCloud] = previousCloud;
+    if (!keepCloud)
+        r.cellKeys[kColumnCloud] = CloudKey(answer);
     emit dataChanged(index(row, 0), index(row, kDeviceColumnCount - 1), {Qt::DisplayRole});
 }
 
@@ -228,8 +237,9 @@ void DeviceListModel::RetranslateTexts() {
     emit headerDataChanged(Qt::Horizontal, 0, kDeviceColumnCount - 1);
     if (rows_.empty())
         return;
-    // Columns of the answer whose texts are display strings.
-    constexpr int kAnswerTextColumns[] = {kColumnAllNet, kColumnRunningTime, kColumnCloud};
+    // Columns of the answer whose texts are display strings (the P2P status, which an answer
+    // may leave out, is a keyed cell).
+    constexpr int kAnswerTextColumns[] = {kColumnAllNet, kColumnRunningTime};
     for (Row& r : rows_) {
         const QStringList answerCells = DeviceRowCells(r.record->answer);
         for (int column : kAnswerTextColumns)

@@ -41,7 +41,7 @@ void DeviceListSync::MergeEntry(SearchAnswer& entry) {
             record->answer = work;
         }
         if (move == MoveState::kNotApplied)
-            model_->SetStateText(row, GetDisplayString(kNetworkNotAppliedKey));
+            model_->SetStateKey(row, kNetworkNotAppliedKey);
         if (move != MoveState::kNone)
             moveOutcomes_[record->key] = move;
     } else {

@@ -218,6 +218,10 @@ TEST(DeviceListModel, AnAnswerWithoutP2pStatusKeepsTheStatusShown) {
     a.p2pStatus = -1;  // absent from this answer
     model.FillDeviceRow(0, a);
     EXPECT_EQ(model.CellText(0, kColumnCloud), GetDisplayString("IDS_STR_ONLINE"));
+    model.Record(0)->answer = a;
+    model.RetranslateTexts();
+    EXPECT_EQ(model.CellText(0, kColumnCloud), GetDisplayString("IDS_STR_ONLINE"))
+        << "a language switch shows the kept status in the new language";
     a.p2pStatus = 0;
     model.FillDeviceRow(0, a);
     EXPECT_EQ(model.CellText(0, kColumnCloud), GetDisplayString("IDS_STR_OFFLINE"));
