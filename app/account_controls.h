@@ -3,7 +3,8 @@
 // stored in the settings on every change. Cameras whose discovery answer carries no account
 // are logged in with them.
 //
-// UI thread only. The settings object outlives this widget.
+// UI thread only. The settings object outlives this widget; its owner loads it from the file
+// before Load, which only reads its fields.
 
 #include <QLineEdit>
 #include <QWidget>
@@ -17,7 +18,7 @@ class AccountControls : public QWidget {
 public:
     explicit AccountControls(CSaveParam& settings, QWidget* parent = nullptr);
 
-    // Sets the edits from the settings without storing anything.
+    // Sets the edits from the (loaded) settings without storing anything.
     void Load();
 
     QLineEdit* User() const { return user_; }

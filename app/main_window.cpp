@@ -46,6 +46,7 @@ CRoRudAzovorErarDlg::CRoRudAzovorErarDlg(WindowOptions options, QWidget* parent)
       followUp_(searcher_, table_) {
     table_.SetSender(&searcher_);
     sync_.ClearDevices();
+    settings_.Load();  // the controls below show and store these values
     if (windowOptions_.displayConfigPath.empty())
         switches_.Load();
     else

@@ -106,7 +106,7 @@ private:
     DeviceListModel model_;
     DeviceListSync sync_;
     MoveFollowUp followUp_;
-    CSaveParam settings_;
+    CSaveParam settings_;  // loaded once in the constructor, saved by the controls that change it
     CLoadDisplayCfg switches_;
     ControlRegistry controls_;
     std::unique_ptr<WindowPrompt> ownPrompt_;

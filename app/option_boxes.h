@@ -3,7 +3,8 @@
 // (1006), QR code (1007), each stored in the settings on every click, and print mode (1008),
 // which sets the global print mode flag (not stored).
 //
-// UI thread only. The settings object outlives this widget.
+// UI thread only. The settings object outlives this widget; its owner loads it from the file
+// before Load, which only reads its fields.
 
 #include <QCheckBox>
 #include <QWidget>

@@ -3,7 +3,8 @@
 // stored in the settings when they lose the focus, and the configuration file (1049).
 // Dropped files land here. The commands that use the paths come with their operations.
 //
-// UI thread only. The settings object outlives this widget.
+// UI thread only. The settings object outlives this widget; its owner loads it from the file
+// before Load, which only reads its fields.
 
 #include <QLineEdit>
 #include <QWidget>

@@ -14,8 +14,10 @@
 #include "device/sdk/qv_netsdk_ipc.h"
 #include "operations/batch_targets.h"
 #include "operations/device_list_sync.h"
+#include "operations/device_login.h"
 #include "operations/ip_assignment.h"
 #include "operations/job_engine.h"
+#include "resources/save_param.h"
 
 namespace camfleet::cli {
 
@@ -185,7 +187,8 @@ int RunAction(const IpArgs& a, IpAssignment& ip, DeviceListModel& model, Prompt&
     } else if (a.action == "dhcp") {
         results = ip.SwitchToDhcp(rows);
     } else {
-        CSaveParam settings;
+        // Read for the last start address and saved with the new one, as the window does.
+        CSaveParam settings = LoadedSettings();
         NumberingStart start;
         if (!ip.PrepareNumbering(settings, prompt, &start))
             return refuse(kNoAdapterKey);
@@ -222,7 +225,7 @@ int RunIp(const QStringList& args) {
         DeviceListModel model;
         JobEngine engine(&model);
         DeviceListSync sync(&session.table(), &model);
-        sync.SetDefaultAccount(DefaultAccount(CSaveParam()));
+        sync.SetDefaultAccount(StoredDefaultAccount());
         const int expected = a.search.labCameras > 0 ? a.search.labCameras
                              : a.all                 ? 1
                                                      : static_cast<int>(a.serials.size());

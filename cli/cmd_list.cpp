@@ -12,8 +12,8 @@
 #include "device/sdk/qv_netsdk_ipc.h"
 #include "device/xml_messages.h"
 #include "operations/device_list_sync.h"
+#include "operations/device_login.h"
 #include "operations/job_engine.h"
-#include "resources/save_param.h"
 
 namespace camfleet::cli {
 
@@ -75,7 +75,7 @@ int RunList(const QStringList& args) {
         DeviceListModel model;
         JobEngine engine(&model);
         DeviceListSync sync(&session.table(), &model);
-        sync.SetDefaultAccount(DefaultAccount(CSaveParam()));
+        sync.SetDefaultAccount(StoredDefaultAccount());
         // A lab says how many cameras to wait for; on a LAN the search gets two seconds.
         const bool lab = a.labCameras > 0;
         RunUntilSettled(session, sync, model, lab ? a.labCameras : 1, lab ? 1000 : 2000, a.seconds);

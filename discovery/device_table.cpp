@@ -37,14 +37,14 @@ void DeviceTable::StoreDeviceAnswer(const SearchAnswer& answer, const char* adap
     }
     auto it = entries_.find(block.serialNumber);
     if (it != entries_.end()) {
-        const char* kept = it->second.adapterAddress;
+        const char* kept = it->second.answer.adapterAddress;
         CopyField(block.adapterAddress, IsUnsetAdapter(kept) ? arrivedOn : kept);
-        it->second = block;
+        it->second = {block, nextRevision_++};
         return;
     }
     LogMessage("found new entry, mac=[%s]\n", block.network.macAddress);
     CopyField(block.adapterAddress, arrivedOn);
-    entries_.emplace(block.serialNumber, block);
+    entries_.emplace(block.serialNumber, Entry{block, nextRevision_++});
 }
 
 // Caller holds mutex_. A null serial is in no table.
@@ -59,6 +59,7 @@ DeviceTable::Entries::iterator DeviceTable::Find(const char* serial) {
 void DeviceTable::ClearDevices() {
     std::lock_guard lock(mutex_);
     entries_.clear();
+    ++contents_;
     assigned_.fill(0);
     awaitingMove_.clear();
     movedSerials_.clear();
@@ -109,7 +110,7 @@ int DeviceTable::GetDeviceAnswer(const char* serial, void* out, std::size_t size
         return kTableUnknownSerial;
     if (size < kSearchAnswerSize || out == nullptr)
         return kTableBufferTooSmall;
-    std::memcpy(out, &it->second, kSearchAnswerSize);
+    std::memcpy(out, &it->second.answer, kSearchAnswerSize);
     return kTableOk;
 }
 
@@ -120,23 +121,37 @@ int DeviceTable::SetDeviceNetwork(const char* serial, const void* block, std::si
         return kTableUnknownSerial;
     if (size < kSearchAnswerSize || block == nullptr)
         return kTableBufferTooSmall;
-    std::memcpy(&it->second, block, kSearchAnswerSize);
-    TerminateTextFields(&it->second);
+    SearchAnswer& stored = it->second.answer;
+    std::memcpy(&stored, block, kSearchAnswerSize);
+    TerminateTextFields(&stored);
+    it->second.revision = nextRevision_++;
     uint32_t address = 0;
-    if (ParseDottedAddress(it->second.network.ipAddress, &address))
+    if (ParseDottedAddress(stored.network.ipAddress, &address))
         RecordAssigned(address);
-    const int result = SendSetNetworkLocked(it->second);
+    const int result = SendSetNetwork(stored);
     if (result == kTableOk) {
-        awaitingMove_[it->first] = {it->second.network.ipAddress, it->second.network.dhcp == 1,
-                                    clock_(), false};
+        awaitingMove_[it->first] = {stored.network.ipAddress, stored.network.dhcp == 1, clock_(),
+                                    false};
         movedSerials_.erase(it->first);
     }
     return result;
 }
 
-// Caller holds mutex_ (inside VisitEntries).
-MoveState DeviceTable::MoveStateLocked(const SearchAnswer& entry) {
-    const std::string serial = entry.serialNumber;
+int DeviceTable::SwitchToDhcp(const char* serial) {
+    std::lock_guard lock(mutex_);
+    auto it = Find(serial);
+    if (it == entries_.end())
+        return kTableUnknownSerial;
+    SearchAnswer& stored = it->second.answer;
+    if (stored.network.dhcp != 1) {
+        stored.network.dhcp = 1;
+        it->second.revision = nextRevision_++;
+    }
+    return SendSetNetwork(stored);
+}
+
+// Caller holds mutex_.
+MoveState DeviceTable::TakeMoveState(const std::string& serial) {
     if (auto sent = awaitingMove_.find(serial); sent != awaitingMove_.end()) {
         if (clock_() - sent->second.sentAt < moveTimeouts_.wait)
             return MoveState::kAwaiting;
@@ -150,21 +165,33 @@ MoveState DeviceTable::MoveStateLocked(const SearchAnswer& entry) {
     return movedSerials_.erase(serial) != 0 ? MoveState::kMoved : MoveState::kNone;
 }
 
-void DeviceTable::VisitEntries(const std::function<void(SearchAnswer& entry)>& visit) {
+void DeviceTable::CopyForMerge(TableCopy* copy) {
     std::lock_guard lock(mutex_);
-    for (auto& [serial, answer] : entries_)
-        visit(answer);
+    copy->copied = 0;
+    // Entries leave the table only all at once, so within one filling the same number of
+    // entries means the same serials in the same order; anything else is copied whole.
+    const bool sameEntries = copy->contents == contents_ && copy->items.size() == entries_.size();
+    if (!sameEntries) {
+        copy->items.resize(entries_.size());
+        copy->contents = contents_;
+    }
+    const bool movesPending = !awaitingMove_.empty() || !movedSerials_.empty();
+    auto item = copy->items.begin();
+    for (const auto& [serial, entry] : entries_) {
+        if (!sameEntries || item->revision != entry.revision) {
+            item->answer = entry.answer;
+            item->revision = entry.revision;
+            ++copy->copied;
+        }
+        item->move = movesPending ? TakeMoveState(serial) : MoveState::kNone;
+        ++item;
+    }
 }
 
 // Caller holds mutex_.
-int DeviceTable::SendSetNetworkLocked(const SearchAnswer& entry) {
+int DeviceTable::SendSetNetwork(const SearchAnswer& entry) {
     const std::string body = PrintNetworkBody(entry.serialNumber, entry.network);
     return SendCommand(kMsgSetNetwork, body, 0, 1);
-}
-
-// Caller holds mutex_ (inside VisitEntries).
-int DeviceTable::SendRestoreLocked(const SearchAnswer& entry) {
-    return SendCommand(kMsgRestore, PrintSerialElement(entry.serialNumber), 0, 3);
 }
 
 int DeviceTable::RestoreDevice(const char* serial) {
@@ -188,8 +215,8 @@ std::vector<SearchAnswer> DeviceTable::Snapshot() const {
     std::lock_guard lock(mutex_);
     std::vector<SearchAnswer> copies;
     copies.reserve(entries_.size());
-    for (const auto& [serial, answer] : entries_)
-        copies.push_back(answer);
+    for (const auto& [serial, entry] : entries_)
+        copies.push_back(entry.answer);
     return copies;
 }
 
@@ -198,7 +225,7 @@ int DeviceTable::SendSerialCommand(const char* serial, int code, int flag, int t
     auto it = Find(serial);
     if (it == entries_.end())
         return kTableUnknownSerial;
-    return SendCommand(code, PrintSerialElement(it->second.serialNumber), flag, times);
+    return SendCommand(code, PrintSerialElement(it->second.answer.serialNumber), flag, times);
 }
 
 // Caller holds mutex_.

@@ -21,16 +21,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
     file.close();
 
-    const camfleet::CSaveParam read;
+    const camfleet::CSaveParam read = camfleet::LoadedSettings();
     if (!read.Save())
         std::abort();
     QFile saved(file.fileName());
     const bool hasCarriageReturn =
         saved.open(QIODevice::ReadOnly) && saved.readAll().contains('\r');
-    const camfleet::CSaveParam again;
+    const camfleet::CSaveParam again = camfleet::LoadedSettings();
     if (hasCarriageReturn) {
         // XML reads a carriage return as a line feed: such texts change once, then hold.
-        if (!again.Save() || !(camfleet::CSaveParam() == again))
+        if (!again.Save() || !(camfleet::LoadedSettings() == again))
             std::abort();
     } else if (!(again == read)) {
         std::abort();

@@ -10,17 +10,37 @@
 namespace camfleet {
 
 void DeviceListSync::SyncDeviceList() {
-    table_->VisitEntries([this](SearchAnswer& entry) { MergeEntry(entry); });
+    if (merging_)
+        return;  // asked for from a hook's nested event loop: the running merge goes on
+    merging_ = true;
+    struct EndOfMerge {
+        bool& merging;
+        ~EndOfMerge() { merging = false; }
+    } endOfMerge{merging_};
+    table_->CopyForMerge(&copy_);
+    for (TableCopy::Item& item : copy_.items)
+        if (!MergeEntry(item))
+            return;
 }
 
-void DeviceListSync::MergeEntry(SearchAnswer& entry) {
+bool DeviceListSync::MergeEntry(TableCopy::Item& item) {
+    SearchAnswer& entry = item.answer;
+    const MoveState move = item.move;
     int row = model_->FindRowByKey(entry.serialNumber);
     DeviceRecord* record = model_->Record(row);
-    const MoveState move = record != nullptr ? table_->MoveStateLocked(entry) : MoveState::kNone;
-    if (move == MoveState::kAwaiting) {
+    if (record == nullptr) {
+        auto fresh = std::make_unique<DeviceRecord>();
+        std::memset(fresh.get(), 0, sizeof *fresh);
+        CopyField(fresh->key, entry.serialNumber);
+        fresh->answer = entry;
+        row = model_->AppendRow(std::move(fresh));
+        record = model_->Record(row);
+        if (!printMode_)
+            Login(row, entry);
+    } else if (move == MoveState::kAwaiting) {
         // Sent new network settings: the row keeps what it shows until the camera answers
         // with them, and the new login waits until the camera is reachable there.
-    } else if (record != nullptr) {
+    } else {
         // The row's cells follow from the working block alone: an unchanged block needs no
         // refill, which keeps a tick cheap for a list that is not changing. A move that was
         // not applied refills all the same: the IP column shows the address that was sent.
@@ -40,35 +60,31 @@ void DeviceListSync::MergeEntry(SearchAnswer& entry) {
             }
             record->answer = work;
         }
+    }
+    if (move != MoveState::kNone && move != MoveState::kAwaiting) {
         if (move == MoveState::kNotApplied)
             model_->SetStateKey(row, kNetworkNotAppliedKey);
-        if (move != MoveState::kNone)
-            moveOutcomes_[record->key] = move;
-    } else {
-        auto fresh = std::make_unique<DeviceRecord>();
-        std::memset(fresh.get(), 0, sizeof *fresh);
-        CopyField(fresh->key, entry.serialNumber);
-        fresh->answer = entry;
-        row = model_->AppendRow(std::move(fresh));
-        record = model_->Record(row);
-        if (!printMode_)
-            Login(row, entry);
+        moveOutcomes_[record->key] = move;
     }
+    const unsigned clears = clears_;
     if (printMode_) {
         if (entry.p2pId[0] == '\0' || record->printDone == 1) {
-            entry.network.dhcp = 1;
-            table_->SendSetNetworkLocked(entry);
+            table_->SwitchToDhcp(entry.serialNumber);
+            entry.network.dhcp = 1;  // as the table holds it now
         } else {
             // Once per camera: the label with its serial number and P2P id, then back to the
             // factory settings for the customer.
             record->printDone = 1;
             if (printCycle)
                 printCycle(entry, record);
-            table_->SendRestoreLocked(entry);
+            if (clears_ != clears)
+                return false;
+            table_->RestoreDevice(entry.serialNumber);
         }
     }
     if (bootLoaderHook)
         bootLoaderHook(entry);
+    return clears_ == clears;
 }
 
 MoveState DeviceListSync::MoveOutcome(const char* key) const {
@@ -84,6 +100,7 @@ void DeviceListSync::Login(int row, const SearchAnswer& answer) {
 }
 
 void DeviceListSync::ClearDevices() {
+    ++clears_;
     table_->ClearDevices();
     model_->Clear();
     moveOutcomes_.clear();

@@ -3,9 +3,11 @@
 // a search runs (the caller's timer), logging new cameras in and logging cameras in again
 // when their IP address changed. Also the list side of clearing and refreshing.
 //
-// Thread: the list's (UI) thread. The merge holds the device table lock for the whole walk,
-// including the SDK login and logout calls (which never wait on the network) and the
-// print-mode hooks, so an answer arriving meanwhile waits on the search thread.
+// Thread: the list's (UI) thread. A merge holds the device table lock only while it brings
+// its copy of the table up to date (DeviceTable::CopyForMerge: the changed blocks and the
+// move states); the list updates, the SDK login and logout calls, the datagrams and the hooks
+// run after that without it, so the search thread stores answers meanwhile and a hook may
+// call any member of the table.
 
 #include <functional>
 #include <map>
@@ -32,12 +34,16 @@ public:
     void SetPrintMode(bool on) { printMode_ = on; }
     bool PrintMode() const { return printMode_; }
 
+    // The hooks run on the merge's thread without the table lock; they may block, call the
+    // table and run a nested event loop (a message box). `entry` is the merge's copy of the
+    // table entry, valid during the call. A merge asked for while a hook runs (a timer in
+    // the nested loop) is skipped; when a hook clears the list, the merge ends after it.
+    //
     // Print cycle of a camera with a P2P id that was not printed yet, after its print done
     // was set: the label printing's sounds and label. The merge sends the factory restore
-    // after it. Runs with the table lock held; it must not call the table (send through a
-    // locked entry point instead).
+    // after it. `record` is the row's record.
     std::function<void(const SearchAnswer& entry, DeviceRecord* record)> printCycle;
-    // Boot-loader hook, for every entry on every tick (same lock rule).
+    // Boot-loader hook, for every entry on every tick.
     std::function<void(const SearchAnswer& entry)> bootLoaderHook;
 
     // One merge tick:
@@ -47,11 +53,12 @@ public:
     //    version known from the SDK); when the IP address differs from the row's, the old
     //    session is logged out and a new login made; the entry then replaces the row's answer;
     //  - a row whose camera was sent new network settings waits (no refill, no login) until
-    //    the camera answers with them (DeviceTable::MoveStateLocked); when the wait runs out
+    //    the camera answers with them (DeviceTable::CopyForMerge); when the wait runs out
     //    with the camera still answering with its old settings, the row shows its real
     //    answer again and kNetworkNotAppliedKey in the state column; when it runs out
     //    without any answer, the camera is taken as moved and logged in at the new address;
-    //  - an unknown serial gets a new row at the end and, unless print mode is on, a login;
+    //  - an unknown serial gets a new row at the end and, unless print mode is on, a login
+    //    (a move that ended before the camera was listed counts as its row's move);
     //  - in print mode a camera without a P2P id, or one already printed, is switched to DHCP
     //    by a set-network datagram on every tick; any other gets the print cycle and the
     //    factory-restore datagram (three times) once.
@@ -69,7 +76,8 @@ public:
     void RefreshDevices();
 
 private:
-    void MergeEntry(SearchAnswer& entry);
+    // Carries one copied entry into the list; false when a hook cleared the list.
+    bool MergeEntry(TableCopy::Item& item);
     void Login(int row, const SearchAnswer& answer);
 
     DeviceTable* table_;
@@ -77,6 +85,9 @@ private:
     LoginAccount defaultAccount_{"admin", "730418"};
     std::map<std::string, MoveState> moveOutcomes_;  // by key
     bool printMode_ = false;
+    TableCopy copy_;        // the table as the last merge copied it; read by the hooks
+    bool merging_ = false;  // a merge is under way (hooks may run a nested event loop)
+    unsigned clears_ = 0;   // ClearDevices calls, so a merge notices a clear by a hook
 };
 
 // Whether the login of `row` has come to an end: logged in with the version column filled (the

@@ -11,6 +11,12 @@ LoginAccount DefaultAccount(const CSaveParam& settings) {
     return {settings.defaultUser.toStdString(), settings.defaultPassword.toStdString()};
 }
 
+LoginAccount StoredDefaultAccount() {
+    CSaveParam settings;
+    settings.Load();
+    return DefaultAccount(settings);
+}
+
 int LoginDevice(const SearchAnswer& answer, const LoginAccount& defaults) {
     const AccountRecord& account = answer.account;
     const bool own = account.username[0] != '\0' || account.password[0] != '\0';

@@ -18,6 +18,9 @@ struct LoginAccount {
 
 // The default account of the settings (UTF-8, as the SDK takes texts on this system).
 LoginAccount DefaultAccount(const CSaveParam& settings);
+// The default account stored in the settings file, for a tool without the window's settings
+// object (the CLI): reads the file, writes nothing. The defaults when there is no file.
+LoginAccount StoredDefaultAccount();
 
 // Literal state text of a login the SDK did not accept (not a display key).
 inline constexpr const char kLoginFailedText[] = "QV_NETSDK_IPC_Login FAILED";

@@ -2,7 +2,7 @@
 // Follows cameras that were sent new network settings while no search runs. The window's
 // search stops by itself after a few seconds, and a camera sent new settings is logged in at
 // its new address only once it answers with them (or its wait runs out, see
-// DeviceTable::MoveStateLocked): someone has to ask for that answer and merge it. While a
+// DeviceTable::CopyForMerge): someone has to ask for that answer and merge it. While a
 // move is pending, the follow-up keeps the search thread listening (without emptying the
 // table), sends a search request every kRequestEveryTicks ticks and has the owner merge the
 // list on every tick; once the last move ended and was merged, the thread stops again.

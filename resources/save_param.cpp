@@ -186,12 +186,14 @@ QString CSaveParam::DefaultSettingsFilePath() {
     return QDir::toNativeSeparators(QDir(CommonDocumentsFolder()).filePath("qv_cfg.xml"));
 }
 
-CSaveParam::CSaveParam() {
-    Load();
+CSaveParam LoadedSettings() {
+    CSaveParam settings;
+    settings.Load();
+    return settings;
 }
 
 bool CSaveParam::Load() {
-    CSaveParam defaults{DefaultsOnly{}};
+    CSaveParam defaults;
     defaults.settingsFilePath = settingsFilePath;
     *this = std::move(defaults);
 

@@ -1,6 +1,8 @@
 #pragma once
 // The operator's choices kept between runs in "qv_cfg.xml" in the common documents folder.
-// UI thread only: the main window owns one CSaveParam; whoever changes a field calls Save at once.
+// UI thread only: the main window owns one CSaveParam, loads it once at start and hands it to
+// its controls; whoever changes a field calls Save at once. Load and Save are the only file
+// I/O: a CSaveParam that is never loaded holds the defaults and touches no file.
 
 #include <QString>
 
@@ -46,8 +48,8 @@ struct OverlaySettings {
 
 class CSaveParam {
 public:
-    // Sets the defaults, then reads the settings file over them.
-    CSaveParam();
+    // Sets the defaults; reads nothing (see Load).
+    CSaveParam() = default;
 
     // Resets every field except settingsFilePath to its default, then reads settingsFilePath.
     // Returns true when the file was read; false (missing, unreadable, larger than 1 MiB, not
@@ -84,10 +86,9 @@ public:
 
     // "qv_cfg.xml" in CommonDocumentsFolder().
     static QString DefaultSettingsFilePath();
-
-private:
-    struct DefaultsOnly {};
-    explicit CSaveParam(DefaultsOnly) {}
 };
+
+// A CSaveParam loaded from its file (the defaults where the file has no value).
+CSaveParam LoadedSettings();
 
 }  // namespace camfleet

@@ -128,7 +128,7 @@ private slots:
         auto window = NewWindow();
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        const auto stored = [] { return CSaveParam(); };
+        const auto stored = [] { return LoadedSettings(); };
 
         QLineEdit* user = window->Account()->User();
         user->clear();
@@ -241,8 +241,8 @@ private slots:
         QCOMPARE(settings.defaultPassword, QString("730418"));
         dialog.UserEdit()->setText("installer");
         QVERIFY(dialog.Store());
-        QCOMPARE(CSaveParam().defaultUser, QString("installer"));
-        QCOMPARE(CSaveParam().defaultPassword, QString("new"));
+        QCOMPARE(LoadedSettings().defaultUser, QString("installer"));
+        QCOMPARE(LoadedSettings().defaultPassword, QString("new"));
     }
 
     void keyPromptShowsDisplayTexts() {

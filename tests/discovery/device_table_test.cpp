@@ -112,6 +112,65 @@ TEST_F(DeviceTableTest, SetNetworkCopiesThenSendsFromTheStoredBlock) {
     EXPECT_EQ(sender.messages[0].body, PrintNetworkBody("S1", stored.network));
 }
 
+// The merge's copy must show every change, whichever call made it, and copy nothing else.
+TEST_F(DeviceTableTest, CopyForMergeTakesEveryChangeAndOnlyTheChanges) {
+    TableCopy copy;
+    auto serials = [&copy] {
+        std::string all;
+        for (const TableCopy::Item& item : copy.items)
+            all += std::string(item.answer.serialNumber) + " ";
+        return all;
+    };
+    table.StoreDeviceAnswer(Answer("S2"), "10.0.0.1");
+    table.StoreDeviceAnswer(Answer("S1"), "10.0.0.1");
+    table.CopyForMerge(&copy);
+    EXPECT_EQ(serials(), "S1 S2 ");
+    EXPECT_EQ(copy.copied, 2u);
+    table.CopyForMerge(&copy);
+    EXPECT_EQ(copy.copied, 0u) << "nothing changed";
+
+    table.StoreDeviceAnswer(Answer("S2", "192.168.1.20"), "10.0.0.1");
+    table.CopyForMerge(&copy);
+    EXPECT_EQ(copy.copied, 1u);
+    EXPECT_STREQ(copy.items[1].answer.network.ipAddress, "192.168.1.20");
+
+    table.StoreDeviceAnswer(Answer("S15"), "10.0.0.1");  // sorts between the two
+    table.CopyForMerge(&copy);
+    EXPECT_EQ(serials(), "S1 S15 S2 ");
+    EXPECT_STREQ(copy.items[2].answer.network.ipAddress, "192.168.1.20");
+
+    SearchAnswer sent = Answer("S1", "192.168.1.30");
+    ASSERT_EQ(table.SetDeviceNetwork("S1", &sent, sizeof sent), 0);
+    table.CopyForMerge(&copy);
+    EXPECT_EQ(copy.copied, 1u);
+    EXPECT_STREQ(copy.items[0].answer.network.ipAddress, "192.168.1.30");
+    EXPECT_EQ(copy.items[0].move, MoveState::kAwaiting);
+
+    // Print mode's DHCP switch changes the stored block, but starts no move and gives out no
+    // address; sent again it changes nothing.
+    sender.messages.clear();
+    ASSERT_EQ(table.SwitchToDhcp("S15"), 0);
+    ASSERT_EQ(table.SwitchToDhcp("S15"), 0);
+    EXPECT_EQ(table.SwitchToDhcp("S9"), kTableUnknownSerial);
+    table.CopyForMerge(&copy);
+    EXPECT_EQ(copy.copied, 1u);
+    EXPECT_EQ(copy.items[1].answer.network.dhcp, 1);
+    EXPECT_EQ(copy.items[1].move, MoveState::kNone);
+    ASSERT_EQ(sender.messages.size(), 2u);
+    EXPECT_EQ(sender.messages[1].code, 2);
+    EXPECT_EQ(sender.messages[1].body, PrintNetworkBody("S15", copy.items[1].answer.network));
+    EXPECT_EQ(table.AssignedAddresses().size(), 1u) << "only the address of SetDeviceNetwork";
+    EXPECT_EQ(table.PendingMoveCount(), 1u);
+
+    // As many entries as before, but other ones.
+    table.ClearDevices();
+    for (const char* serial : {"T1", "T2", "T3"})
+        table.StoreDeviceAnswer(Answer(serial), "10.0.0.1");
+    table.CopyForMerge(&copy);
+    EXPECT_EQ(serials(), "T1 T2 T3 ");
+    EXPECT_EQ(copy.items[0].move, MoveState::kNone);
+}
+
 TEST_F(DeviceTableTest, ClearEmptiesTheTable) {
     table.StoreDeviceAnswer(Answer("S1"), "10.0.0.1");
     table.ClearDevices();

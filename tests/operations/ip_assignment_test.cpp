@@ -499,9 +499,8 @@ protected:
         CopyField(moved.network.ipAddress, "10.0.0.9");
     }
     MoveState State() {
-        MoveState state = MoveState::kNone;
-        table.VisitEntries([&](SearchAnswer& e) { state = table.MoveStateLocked(e); });
-        return state;
+        table.CopyForMerge(&copy);
+        return copy.items.empty() ? MoveState::kNone : copy.items[0].move;
     }
     std::string EntryIp() {
         SearchAnswer a{};
@@ -512,6 +511,7 @@ protected:
 
     RecordingSender sender;
     DeviceTable table{&sender};
+    TableCopy copy;
     std::chrono::steady_clock::time_point now{};
     SearchAnswer old = testing::Answer("S", "10.0.0.1");
     SearchAnswer moved;

@@ -5,9 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
@@ -147,6 +149,23 @@ QStringList Addresses(const std::string& out) {
     for (const QJsonValue& v : QJsonDocument::fromJson(QByteArray::fromStdString(out)).array())
         addresses << v.toObject()["IPADDR"].toString();
     return addresses;
+}
+
+TEST(LabList, CliListReadsTheSettingsButWritesNoFile) {
+    QTemporaryDir documents;
+    ASSERT_TRUE(documents.isValid());
+    int status = -1;
+    const std::string out =
+        RunInOwnNamespace("CAMFLEET_DOCUMENTS_DIR=" + documents.path().toStdString() +
+                              " exec ./camfleet-cli list --lab 2 --json",
+                          &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(Addresses(out).size(), 2);
+    EXPECT_TRUE(QDir(documents.path()).isEmpty())
+        << QDir(documents.path())
+               .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
+               .join(' ')
+               .toStdString();
 }
 
 TEST(LabList, CliSortsAsAHeaderClickWouldOnlyWhenAsked) {

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -28,6 +29,7 @@
 #include "operations/ip_assignment.h"
 #include "operations/job_engine.h"
 #include "resources/log.h"
+#include "resources/save_param.h"
 #include "sim/busy_cores.h"
 #include "sim/lab_socket.h"
 #include "sim/sim_lab.h"
@@ -256,10 +258,13 @@ TEST_F(LanIpTest, DhcpCameraTakesAPoolAddressAndComesBack) {
     EXPECT_EQ(model.Record(row)->answer.network.dhcp, 1);
 }
 
-// Runs camfleet-cli with `args` in this namespace; returns its output lines and exit status.
-std::vector<QJsonObject> RunCli(const std::string& args, int* status) {
-    QTemporaryDir documents;
-    const std::string command = "CAMFLEET_DOCUMENTS_DIR=" + documents.path().toStdString() + " " +
+// Runs camfleet-cli with `args` in this namespace, with `documents` (else a folder of its own)
+// as documents folder; returns its output lines and exit status.
+std::vector<QJsonObject> RunCli(const std::string& args, int* status, QString documents = {}) {
+    QTemporaryDir scratch;
+    if (documents.isEmpty())
+        documents = scratch.path();
+    const std::string command = "CAMFLEET_DOCUMENTS_DIR=" + documents.toStdString() + " " +
                                 CAMFLEET_BIN_DIR + "/camfleet-cli " + args;
     FILE* pipe = popen(command.c_str(), "r");
     std::vector<QJsonObject> lines;
@@ -276,8 +281,9 @@ std::vector<QJsonObject> RunCli(const std::string& args, int* status) {
 TEST_F(LanIpTest, CliNumbersAndFindsAFreeAddress) {
     Start(3, "192.168.1.0/24", false);
     int status = -1;
-    const std::vector<QJsonObject> numbered =
-        RunCli("ip number --from 192.168.1.50 --all --json --seconds 20", &status);
+    QTemporaryDir documents;
+    const std::vector<QJsonObject> numbered = RunCli(
+        "ip number --from 192.168.1.50 --all --json --seconds 20", &status, documents.path());
     EXPECT_EQ(status, 0);
     ASSERT_EQ(numbered.size(), 3u);
     QStringList addresses;
@@ -289,6 +295,10 @@ TEST_F(LanIpTest, CliNumbersAndFindsAFreeAddress) {
         addresses << o["IP"].toString();
     }
     EXPECT_EQ(addresses, (QStringList{"192.168.1.50", "192.168.1.51", "192.168.1.52"}));
+    CSaveParam stored;
+    stored.settingsFilePath = QDir(documents.path()).filePath("qv_cfg.xml");
+    ASSERT_TRUE(stored.Load()) << "numbering saves its start address, as the window does";
+    EXPECT_EQ(stored.firstAssignAddress, "192.168.1.50");
 
     // The PC's network falls back to 192.168.1.253 with gateway .1 (no default route here);
     // .2 is the first host nothing answers at.

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QObject>
+#include <QTemporaryDir>
 
 #include <cstring>
 #include <memory>
@@ -13,9 +15,11 @@
 #include "discovery/device_table.h"
 #include "discovery/recording_sender.h"
 #include "operations/device_list_sync.h"
+#include "operations/device_login.h"
 #include "operations/device_restore.h"
 #include "operations/job_engine.h"
 #include "operations/list_fixture.h"
+#include "resources/save_param.h"
 #include "sdk/sdk_fixture.h"
 #include "sim/control_server.h"
 
@@ -152,6 +156,38 @@ TEST_F(ListLoginTest, AlarmFromACameraLandsInItsRowsStateColumn) {
     EXPECT_TRUE(ProcessEventsUntil([&] { return model_.CellText(row, kColumnState) == door; }));
     EXPECT_EQ(history_.count(shown), 1) << "kinds 1 and 2 wrote no state text";
     EXPECT_EQ(model_.CellText(1 - row, kColumnState), Shown("MSGTIP1")) << "the other row";
+}
+
+// As the CLI logs in: with the default account of the settings file, which it never writes.
+TEST_F(ListLoginTest, AnswersWithoutAnAccountUseTheStoredDefaultAccount) {
+    QTemporaryDir documents;
+    ASSERT_TRUE(documents.isValid());
+    qputenv("CAMFLEET_DOCUMENTS_DIR", documents.path().toUtf8());
+    const LoginAccount factory = StoredDefaultAccount();
+    EXPECT_EQ(factory.user, "admin");
+    EXPECT_EQ(factory.password, "730418");
+    EXPECT_TRUE(QDir(documents.path()).isEmpty()) << "reading the account wrote a file";
+
+    CSaveParam settings;
+    settings.defaultUser = "fitter";
+    settings.defaultPassword = "pw";
+    ASSERT_TRUE(settings.Save());
+    sync_.SetDefaultAccount(StoredDefaultAccount());
+    qunsetenv("CAMFLEET_DOCUMENTS_DIR");
+    sim::ControlIdentity identity;
+    identity.serialNumber = "SNFIT";
+    identity.sdkPort = 0;
+    identity.username = "fitter";
+    identity.password = "pw";
+    std::string error;
+    const int fitted = server_.AddCamera(identity, {}, &error);
+    ASSERT_GE(fitted, 0) << error;
+    const int factoryCamera = AddCamera("SNFACTORY");
+    Announce(fitted, "SNFIT");  // the answers carry no account
+    Announce(factoryCamera, "SNFACTORY");
+    sync_.SyncDeviceList();
+    EXPECT_TRUE(WaitLoggedIn(model_.FindRowByKey("SNFIT")));
+    EXPECT_TRUE(WaitState(model_.FindRowByKey("SNFACTORY"), "MSGTIP3"));
 }
 
 TEST_F(ListLoginTest, RefusedAndUnreachableCamerasShowTheirState) {

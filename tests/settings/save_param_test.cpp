@@ -37,19 +37,34 @@ TEST_F(SettingsTest, FirstStartWithoutFileGivesEveryDefaultAndWritesNothing) {
     CSaveParam p;
     ExpectDefaults(p);
     EXPECT_FALSE(p.Load());
+    ExpectDefaults(p);
     EXPECT_FALSE(QFileInfo::exists(FilePath()));
+}
+
+TEST_F(SettingsTest, OnlyLoadReadsTheFileAndOnlySaveWritesIt) {
+    WriteSettings(R"(<DefaultUser username="fitter" password="pw"/>)");
+    const QByteArray before = ReadFile(FilePath());
+    CSaveParam p;
+    ExpectDefaults(p);
+    p.qrShown = 0;
+    ASSERT_TRUE(p.Load());
+    EXPECT_EQ(p.defaultUser, "fitter");
+    EXPECT_EQ(p.qrShown, 1) << "a value the file lacks is the default again";
+    EXPECT_EQ(ReadFile(FilePath()), before) << "reading writes nothing";
+    EXPECT_EQ(QDir(Folder()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+              QStringList{"qv_cfg.xml"});
 }
 
 TEST_F(SettingsTest, EveryFieldSurvivesSaveAndLoadInANewObject) {
     const CSaveParam written = Changed(Folder());
     ASSERT_TRUE(written.Save());
-    CSaveParam read;
+    CSaveParam read = LoadedSettings();
     EXPECT_TRUE(read == written) << ReadFile(FilePath()).toStdString();
 
     // Each change is saved at once; the latest save wins.
     read.defaultUser = "second";
     ASSERT_TRUE(read.Save());
-    EXPECT_EQ(CSaveParam().defaultUser, "second");
+    EXPECT_EQ(LoadedSettings().defaultUser, "second");
 
     // A missing folder is created (a fresh machine may lack its documents folder).
     read.settingsFilePath = Folder() + "/new/deeper/qv_cfg.xml";
@@ -78,7 +93,7 @@ TEST_F(SettingsTest, TextsSurviveAsUtf8WithXmlSpecialCharacters) {
         written.upgradeDirectory = Folder() + "/" + c.text;
         ASSERT_TRUE(written.Save());
         EXPECT_TRUE(ReadFile(FilePath()).contains(c.inFile));
-        EXPECT_TRUE(CSaveParam() == written) << ReadFile(FilePath()).toStdString();
+        EXPECT_TRUE(LoadedSettings() == written) << ReadFile(FilePath()).toStdString();
     }
 }
 
