@@ -277,11 +277,7 @@ private slots:
         for (int v = 0; v < kCameras; ++v)
             shown.push_back(window_->Model().Record(list->SourceRowAt(v))->key);
         window_->Model().SetAllChecked(true);
-        Ip()->SetDialogRunner([&](CDialogIpSetting& dialog) {
-            dialog.StartEdit()->setText("127.0.60.80");
-            dialog.accept();
-            return dialog.result() == QDialog::Accepted;
-        });
+        AcceptDialogWithStart("127.0.60.80");
         Ip()->NumberDevices();
         // The addresses go down the screen in the order the rows were shown.
         QVERIFY(DriveSearch(*window_, [&] {
@@ -298,11 +294,7 @@ private slots:
         QVERIFY(!window_->Search()->IsSearching());
         const std::string serial = Serial(1);
         Select(RowOf(serial));
-        Ip()->SetDialogRunner([&](CDialogIpSetting& dialog) {
-            dialog.StartEdit()->setText("127.0.60.90");
-            dialog.accept();
-            return dialog.result() == QDialog::Accepted;
-        });
+        AcceptDialogWithStart("127.0.60.90");
         Ip()->EditDevice();
         QVERIFY(DriveFollowUp([&] { return ListedAt(serial, "127.0.60.90"); }));
         QVERIFY(!window_->Search()->IsSearching());
@@ -318,11 +310,7 @@ private slots:
         lab_->SetIgnoreNetworkCommands(2, true);
         window_->Table().SetMoveTimeouts({std::chrono::seconds(2), std::chrono::milliseconds(300)});
         Select(RowOf(serial));
-        Ip()->SetDialogRunner([&](CDialogIpSetting& dialog) {
-            dialog.StartEdit()->setText("127.0.60.95");
-            dialog.accept();
-            return dialog.result() == QDialog::Accepted;
-        });
+        AcceptDialogWithStart("127.0.60.95");
         Ip()->EditDevice();
         QCOMPARE(window_->Model().CellText(RowOf(serial), kColumnIp), QString("127.0.60.95"));
         QVERIFY(DriveFollowUp([&] {
@@ -383,6 +371,15 @@ private slots:
     }
 
 private:
+    // The IP dialog, when the window opens it, gets `start` as its start address and OK.
+    void AcceptDialogWithStart(const QString& start) {
+        Ip()->SetDialogRunner([start](CDialogIpSetting& dialog) {
+            dialog.StartEdit()->setText(start);
+            dialog.accept();
+            return dialog.result() == QDialog::Accepted;
+        });
+    }
+
     // Drives only the follow-up timer (the one that runs while no search does) until `done`.
     bool DriveFollowUp(const std::function<bool()>& done) {
         QElapsedTimer clock;
