@@ -38,7 +38,7 @@ IpCommands::~IpCommands() = default;
 
 void IpCommands::SetNetworkSource(std::unique_ptr<NetworkParamSource> source) {
     source_ = std::move(source);
-    ip_ = IpAssignment(ip_.Table(), model_, &pc_, source_.get());
+    ip_.SetNetworkSource(source_.get());
 }
 
 void IpCommands::AddContextItems(QMenu* menu) {

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+#include "operations/fleet_session.h"
 #include "operations/ip_assignment.h"
 #include "operations/worker.h"
 
@@ -50,8 +51,14 @@ public:
     }
 
     PcNetwork& Pc() { return pc_; }
-    // Forgets the PC network block (search start).
-    void ClearPcNetwork() { pc_.Clear(); }
+    // Forgets the PC network block and the network jobs (search start).
+    void ClearPcNetwork() {
+        pc_.Clear();
+        ip_.ClearJobs();
+    }
+    // The jobs follow the session's merge and logins (after the SDK started).
+    void Follow(FleetSession& session) { ip_.Follow(&session.Sync(), session.Tracker()); }
+    const IpAssignment& Assignment() const { return ip_; }
     bool FreeSearchRunning() const { return freeSearch_.Busy(); }
     // Stops a running free address search and waits for its threads; its result is dropped.
     void Stop() { freeSearch_.Stop(); }

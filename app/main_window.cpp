@@ -20,10 +20,8 @@
 #include "app/system_menu.h"
 #include "app/version_text.h"
 #include "app/window_prompt.h"
-#include "device/sdk/qv_netsdk_ipc.h"
 #include "dialogs/dialog_default_user.h"
 #include "operations/device_login.h"
-#include "operations/job_engine.h"
 #include "platform/paths.h"
 #include "resources/log.h"
 #include "widgets/dialog_preview.h"
@@ -41,11 +39,11 @@ constexpr int kSnapshotWatchMs = 5000;
 CRoRudAzovorErarDlg::CRoRudAzovorErarDlg(WindowOptions options, QWidget* parent)
     : QMainWindow(parent),
       windowOptions_(std::move(options)),
-      searcher_(table_, windowOptions_.searcher),
-      sync_(&table_, &model_),
-      followUp_(searcher_, table_) {
-    table_.SetSender(&searcher_);
-    sync_.ClearDevices();
+      fleet_(FleetOptions{.searcher = windowOptions_.searcher,
+                          .manualTicks = windowOptions_.manualTicks,
+                          .autoStopFirst = true}) {
+    fleet_.SetAccountSource([this] { return DefaultAccount(settings_); });
+    connect(&fleet_, &FleetSession::Merged, this, &CRoRudAzovorErarDlg::UpdateStatusLine);
     settings_.Load();  // the controls below show and store these values
     if (windowOptions_.displayConfigPath.empty())
         switches_.Load();
@@ -80,16 +78,14 @@ void CRoRudAzovorErarDlg::Initialise() {
     account_->Load();
     list_->SetColumnWidths(DeviceListColumnWidths(switches_.IsDisplayed(kStyleSwitchId) != 0));
     InitialiseSdk();
-    options_->Load(sync_.PrintMode());
+    options_->Load(fleet_.Sync().PrintMode());
     paths_->Load();
-    search_->SetManualTicks(windowOptions_.manualTicks);
-    search_->SetFollowUp(&followUp_);
     search_->Start();
     search_->FillNetcardBox();
     auto* snapshotWatch = new QTimer(this);
     connect(snapshotWatch, &QTimer::timeout, this, [this] {
-        if (engine_)
-            engine_->SnapshotWatch(QDateTime::currentSecsSinceEpoch());
+        if (SessionTracker* tracker = fleet_.Tracker())
+            tracker->SnapshotWatch(QDateTime::currentSecsSinceEpoch());
     });
     snapshotWatch->start(kSnapshotWatchMs);
     controls_.ApplyDisplaySwitches(switches_);
@@ -101,24 +97,16 @@ void CRoRudAzovorErarDlg::RetranslateUi() {
 }
 
 void CRoRudAzovorErarDlg::InitialiseSdk() {
-    QV_NETSDK_IPC_Init();
-    LogMessage("device SDK version 0x%08x, build %u\n", QV_NETSDK_IPC_GetSDKVersion(),
-               QV_NETSDK_IPC_GetSDKBuildData());
-    engine_ = std::make_unique<JobEngine>(&model_);
-    QV_NETSDK_IPC_SetAutoReconnect(0, 1);
-    sdkStarted_ = true;
+    if (!fleet_.StartSdk())
+        LogMessage("the device SDK did not start\n");
+    ip_->Follow(fleet_);
 }
 
+// The window's parts of a fresh search's clearing (the session logged out and emptied the
+// list).
 void CRoRudAzovorErarDlg::ClearForSearch() {
-    sync_.RefreshDevices();
     ip_->ClearPcNetwork();
     checkAll_->setChecked(false);
-    UpdateStatusLine();
-}
-
-void CRoRudAzovorErarDlg::SyncTick() {
-    sync_.SetDefaultAccount(DefaultAccount(settings_));
-    sync_.SyncDeviceList();
     UpdateStatusLine();
 }
 
@@ -130,18 +118,9 @@ void CRoRudAzovorErarDlg::Shutdown() {
     if (shutDown_)
         return;
     shutDown_ = true;
-    search_->SetFollowUp(nullptr);
     if (ip_ != nullptr)
         ip_->Stop();  // its probe threads end before the log and the application go
-    search_->Stop();
-    if (sdkStarted_) {
-        QV_NETSDK_IPC_LogoutAll();
-        engine_.reset();
-    }
-    sync_.ClearDevices();
-    if (sdkStarted_)
-        QV_NETSDK_IPC_Cleanup();
-    sdkStarted_ = false;
+    fleet_.Shutdown();
 }
 
 void CRoRudAzovorErarDlg::closeEvent(QCloseEvent* event) {

@@ -1,12 +1,12 @@
 #pragma once
-// The main window: owns the device table, the search, the device list and its model, the
-// list merge, the job engine and the settings, and lays out the command groups. The command
+// The main window: owns the fleet session (device table, search, list model, merge, SDK,
+// router and tracker) and the settings, and lays out the command groups. The command
 // groups live in their own classes (SearchControls, DeviceListCommands, IpCommands,
 // PathControls, AccountControls, OptionBoxes, SystemMenu); this class wires them in the start-up
 // order and takes them down in the close order.
 //
-// UI thread only. Other threads reach the window only through the device table lock (search
-// thread) and the job engine's queued calls (SDK hooks).
+// UI thread only. Other threads reach the window only through the fleet session (the device
+// table lock, the router's and the worker pool's queued calls).
 
 #include <QCheckBox>
 #include <QLabel>
@@ -20,7 +20,7 @@
 #include "discovery/device_searcher.h"
 #include "discovery/device_table.h"
 #include "operations/device_list_sync.h"
-#include "operations/move_follow_up.h"
+#include "operations/fleet_session.h"
 #include "resources/display_switches.h"
 #include "resources/save_param.h"
 
@@ -32,7 +32,6 @@ class CReportCtrl;
 class DeviceListCommands;
 class IpCommands;
 class KeyPrompt;
-class JobEngine;
 class KeyFilter;
 class OptionBoxes;
 class PathControls;
@@ -62,13 +61,14 @@ public:
     // Shows every text of the window, its menus and the dialogs it holds from the current
     // display strings (after a language switch).
     void RetranslateUi();
-    // The close order: search stopped, sessions logged out, rows freed, SDK released.
-    // Idempotent; also run by the close event and the destructor.
+    // The close order: the free address search stopped, then the fleet session's
+    // (FleetSession::Shutdown). Idempotent; also run by the close event and the destructor.
     void Shutdown();
 
     SearchControls* Search() const { return search_; }
     CReportCtrl* List() const { return list_; }
-    DeviceListModel& Model() { return model_; }
+    DeviceListModel& Model() { return fleet_.Model(); }
+    FleetSession& Fleet() { return fleet_; }
     DeviceListCommands* ListCommands() const { return listCommands_; }
     IpCommands* Ip() const { return ip_; }
     CDialogPreview* Preview() const { return preview_; }
@@ -80,8 +80,8 @@ public:
     QLabel* StatusLine() const { return statusLine_; }
     const ControlRegistry& Controls() const { return controls_; }
     CSaveParam& Settings() { return settings_; }
-    DeviceTable& Table() { return table_; }
-    DeviceListSync& Sync() { return sync_; }
+    DeviceTable& Table() { return fleet_.Table(); }
+    DeviceListSync& Sync() { return fleet_.Sync(); }
     const CLoadDisplayCfg& DisplaySwitchFlags() const { return switches_; }
 
 protected:
@@ -97,23 +97,16 @@ private:
     void Initialise();
     void InitialiseSdk();
     void ClearForSearch();
-    void SyncTick();
     void UpdateStatusLine();
 
     WindowOptions windowOptions_;
-    DeviceTable table_;
-    DeviceSearcher searcher_;
-    DeviceListModel model_;
-    DeviceListSync sync_;
-    MoveFollowUp followUp_;
+    FleetSession fleet_;
     CSaveParam settings_;  // loaded once in the constructor, saved by the controls that change it
     CLoadDisplayCfg switches_;
     ControlRegistry controls_;
     std::unique_ptr<WindowPrompt> ownPrompt_;
     WindowPrompt* prompt_ = nullptr;
     std::unique_ptr<KeyPrompt> keyPrompt_;  // the core's prompt over prompt_
-    std::unique_ptr<JobEngine> engine_;     // between SDK init and cleanup
-    bool sdkStarted_ = false;
     bool shutDown_ = false;
     bool shownOnce_ = false;
 

@@ -47,16 +47,14 @@ void CRoRudAzovorErarDlg::BuildControls() {
     layout->setSpacing(6);
 
     SearchHooks hooks;
-    hooks.clearDevices = [this] { ClearForSearch(); };
-    hooks.syncDevices = [this] { SyncTick(); };
-    hooks.printMode = [this] { return sync_.PrintMode(); };
+    hooks.listCleared = [this] { ClearForSearch(); };
     hooks.stateChanged = [this] { UpdateStatusLine(); };
     search_ =
-        new SearchControls(searcher_, std::move(hooks), windowOptions_.searcher.labMode, central);
+        new SearchControls(fleet_, std::move(hooks), windowOptions_.searcher.labMode, central);
     layout->addWidget(search_);
 
     list_ = new CReportCtrl(central);
-    list_->SetDeviceModel(&model_);
+    list_->SetDeviceModel(&fleet_.Model());
     layout->addWidget(list_, 1);
     preview_ = new CDialogPreview(list_);
     connect(list_, &CReportCtrl::clickedOutsideRows, preview_,
@@ -71,7 +69,7 @@ void CRoRudAzovorErarDlg::BuildControls() {
     listBar->addWidget(statusLine_, 1);
     layout->addLayout(listBar);
 
-    listCommands_ = new DeviceListCommands(list_, &model_, checkAll_, statusLine_, this);
+    listCommands_ = new DeviceListCommands(list_, &fleet_.Model(), checkAll_, statusLine_, this);
     listCommands_->SetSearchingQuery([this] { return search_ && search_->IsSearching(); });
     connect(preview_, &CDialogPreview::webClicked, listCommands_,
             &DeviceListCommands::OpenWebPageOfRow);
@@ -79,7 +77,8 @@ void CRoRudAzovorErarDlg::BuildControls() {
     menu->addSeparator();
     QAction* defaultUser = AddKeyedAction(menu, DisplayKey("TEXT14"), kIdDefaultUserDialog);
     connect(defaultUser, &QAction::triggered, this, &CRoRudAzovorErarDlg::OpenDefaultUserDialog);
-    ip_ = new IpCommands(&table_, &model_, list_, &settings_, keyPrompt_.get(), central, this);
+    ip_ = new IpCommands(&fleet_.Table(), &fleet_.Model(), list_, &settings_, keyPrompt_.get(),
+                         central, this);
     menu->addSeparator();
     ip_->AddContextItems(menu);
 
@@ -97,7 +96,7 @@ QWidget* CRoRudAzovorErarDlg::BuildBottomPanel() {
     account_ = new AccountControls(settings_, panel);
     paths_ = new PathControls(settings_, panel);
     options_ = new OptionBoxes(
-        settings_, [this](bool on) { sync_.SetPrintMode(on); }, panel);
+        settings_, [this](bool on) { fleet_.Sync().SetPrintMode(on); }, panel);
     row->addWidget(Group(DisplayKey("TEXT14"), account_, panel), 2);
     row->addWidget(Group(DisplayKey("GROUP_FILES"), paths_, panel), 5);
     row->addWidget(Group(DisplayKey("GROUP_OPTIONS"), options_, panel), 3);
@@ -128,7 +127,7 @@ void CRoRudAzovorErarDlg::RegisterControls() {
     controls_.AddTextRefresher([this] { setWindowTitle(WindowTitle()); });
     controls_.AddTextRefresher([this] { search_->RetranslateTexts(); });
     controls_.AddTextRefresher([this] { UpdateStatusLine(); });
-    controls_.AddTextRefresher([this] { model_.RetranslateTexts(); });
+    controls_.AddTextRefresher([this] { fleet_.Model().RetranslateTexts(); });
 }
 
 }  // namespace camfleet

@@ -3,28 +3,16 @@
 #include <QHBoxLayout>
 #include <QLabel>
 
-#include "device/xml_messages.h"
 #include "discovery/adapter_map.h"
-#include "discovery/device_searcher.h"
-#include "operations/move_follow_up.h"
+#include "operations/fleet_session.h"
 #include "resources/display_strings.h"
-#include "resources/log.h"
 
 namespace camfleet {
 
-namespace {
-
-constexpr int kSyncPeriodMs = 200;
-constexpr int kRequestPeriodMs = 1000;
-// The first search stops on the tick after the counter passed this value (the 27th tick).
-constexpr int kAutoStopAfter = 25;
-
-}  // namespace
-
-SearchControls::SearchControls(DeviceSearcher& searcher, SearchHooks hooks, bool labMode,
+SearchControls::SearchControls(FleetSession& session, SearchHooks hooks, bool labMode,
                                QWidget* parent)
     : QWidget(parent),
-      searcher_(searcher),
+      session_(session),
       hooks_(std::move(hooks)),
       labMode_(labMode),
       button_(new QPushButton(this)),
@@ -39,15 +27,18 @@ SearchControls::SearchControls(DeviceSearcher& searcher, SearchHooks hooks, bool
     button_->setMinimumWidth(120);
     netcards_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     netcards_->setMinimumContentsLength(24);
-    syncTimer_.setInterval(kSyncPeriodMs);
-    requestTimer_.setInterval(kRequestPeriodMs);
-    connect(&syncTimer_, &QTimer::timeout, this, &SearchControls::OnSyncTick);
-    connect(&requestTimer_, &QTimer::timeout, this, &SearchControls::OnRequestTick);
-    followUpTimer_.setInterval(kSyncPeriodMs);
-    connect(&followUpTimer_, &QTimer::timeout, this, &SearchControls::OnFollowUpTick);
-    followUpTimer_.start();
     connect(button_, &QPushButton::clicked, this, &SearchControls::OnStartStopClicked);
     connect(netcards_, &QComboBox::activated, this, &SearchControls::OnNetcardChanged);
+    connect(&session_, &FleetSession::SearchStateChanged, this, [this] {
+        ShowButtonCaption();
+        if (hooks_.stateChanged)
+            hooks_.stateChanged();
+    });
+    connect(&session_, &FleetSession::ListCleared, this, [this] {
+        if (hooks_.listCleared)
+            hooks_.listCleared();
+    });
+    ShowButtonCaption();
 }
 
 void SearchControls::FillNetcardBox() {
@@ -62,100 +53,58 @@ void SearchControls::FillNetcardBox() {
 }
 
 void SearchControls::Start() {
-    if (hooks_.clearDevices)
-        hooks_.clearDevices();
-    searcher_.SetNetcardSelection(netcards_->currentData().value<quint32>());
-    if (searcher_.StartSearch() == 0)
-        SetRequestTimer(true);
-    SetSyncTimer(true);
-    SetSearching(true);
+    session_.StartSearch(netcards_->currentData().value<quint32>());
 }
 
 void SearchControls::Stop() {
-    StopTimersAndThread();
-    SetSearching(false);
-}
-
-void SearchControls::StopTimersAndThread() {
-    SetSyncTimer(false);
-    if (searcher_.StopSearchThread() == 1)
-        SetRequestTimer(false);
+    session_.StopSearch();
 }
 
 void SearchControls::OnStartStopClicked() {
-    if (searching_)
+    if (session_.Searching())
         Stop();
     else
         Start();
 }
 
 void SearchControls::OnNetcardChanged() {
-    if (searching_)
-        Stop();
-    Start();
+    Start();  // a running search stops first
 }
 
 void SearchControls::OnSyncTick() {
-    if (hooks_.syncDevices)
-        hooks_.syncDevices();
-    const bool printMode = hooks_.printMode && hooks_.printMode();
-    if (!autoStopPending_ || printMode || !searching_)
-        return;
-    if (autoStopTicks_++ > kAutoStopAfter) {
-        autoStopTicks_ = 0;
-        autoStopPending_ = false;
-        Stop();
-    }
-}
-
-void SearchControls::SetManualTicks(bool manual) {
-    manualTicks_ = manual;
-    if (manual)
-        followUpTimer_.stop();
-    else
-        followUpTimer_.start();
-}
-
-bool SearchControls::IsFollowing() const {
-    return followUp_ != nullptr && followUp_->Following();
-}
-
-void SearchControls::OnFollowUpTick() {
-    if (searching_ || followUp_ == nullptr)
-        return;
-    if (followUp_->Tick() && hooks_.syncDevices)
-        hooks_.syncDevices();
+    session_.MergeTick();
 }
 
 void SearchControls::OnRequestTick() {
-    searcher_.SendSearchMessage(kMsgSearch, nullptr, 0);
+    session_.RequestTick();
 }
 
-void SearchControls::SetSyncTimer(bool on) {
-    syncRunning_ = on;
-    if (on && !manualTicks_)
-        syncTimer_.start();
-    else
-        syncTimer_.stop();
+void SearchControls::OnFollowUpTick() {
+    session_.FollowUpTick();
 }
 
-void SearchControls::SetRequestTimer(bool on) {
-    requestRunning_ = on;
-    if (on && !manualTicks_)
-        requestTimer_.start();
-    else
-        requestTimer_.stop();
+bool SearchControls::IsSearching() const {
+    return session_.Searching();
 }
 
-void SearchControls::SetSearching(bool on) {
-    searching_ = on;
-    ShowButtonCaption();
-    if (hooks_.stateChanged)
-        hooks_.stateChanged();
+bool SearchControls::IsSyncTimerRunning() const {
+    return session_.MergeTimerRunning();
+}
+
+bool SearchControls::IsRequestTimerRunning() const {
+    return session_.RequestTimerRunning();
+}
+
+bool SearchControls::IsAutoStopPending() const {
+    return session_.AutoStopPending();
+}
+
+bool SearchControls::IsFollowing() const {
+    return session_.Following();
 }
 
 void SearchControls::ShowButtonCaption() {
-    button_->setText(GetDisplayString(searching_ ? "STOPSEARCH" : "STARTSEARCH"));
+    button_->setText(GetDisplayString(session_.Searching() ? "STOPSEARCH" : "STARTSEARCH"));
 }
 
 void SearchControls::RetranslateTexts() {

@@ -1,37 +1,24 @@
 #pragma once
-// The search commands of the main window: the Start/Stop button (3), the netcard box (1016)
-// and the two search timers: 1000 (200 ms) merges the device table into the list and counts
-// the automatic stop of the first search; 1001 (1,000 ms) sends one search request.
+// The search commands of the main window, a view of the fleet session's search: the
+// Start/Stop button (3) and the netcard box (1016). The session holds the search's state and
+// timing (merge every 200 ms, a request every second, the first search's automatic stop,
+// the follow-up of moved cameras); this class shows it and passes the clicks on.
 //
-// States: stopped (caption "STARTSEARCH", no timer) and searching (caption "STOPSEARCH",
-// both timers). The first search stops itself on the 27th merge tick unless print mode is
-// on; later searches run until stopped. A netcard change restarts the search. While
-// stopped, the follow-up timer (200 ms) lets MoveFollowUp bring cameras that were sent new
-// network settings back into the list.
-//
-// UI thread only. The searcher outlives this object. With manual ticks (tests) the timers
-// are only marked running and the owner calls OnSyncTick / OnRequestTick itself.
+// UI thread only. The session outlives this object.
 
 #include <QComboBox>
 #include <QPushButton>
-#include <QTimer>
 #include <QWidget>
 
-#include <cstdint>
 #include <functional>
 
 namespace camfleet {
 
-class DeviceSearcher;
-class MoveFollowUp;
+class FleetSession;
 
 struct SearchHooks {
-    // Start of a search: log out of every camera, empty the list, clear the select-all box.
-    std::function<void()> clearDevices;
-    // Timer 1000: the table-to-list merge.
-    std::function<void()> syncDevices;
-    // Global print mode: no automatic stop while it is on.
-    std::function<bool()> printMode;
+    // A fresh search emptied the list: the window's own parts of the clearing.
+    std::function<void()> listCleared;
     // Searching began or ended (the status line shows it).
     std::function<void()> stateChanged;
 };
@@ -39,20 +26,14 @@ struct SearchHooks {
 class SearchControls : public QWidget {
     Q_OBJECT
 public:
-    SearchControls(DeviceSearcher& searcher, SearchHooks hooks, bool labMode,
+    SearchControls(FleetSession& session, SearchHooks hooks, bool labMode,
                    QWidget* parent = nullptr);
-
-    // Ticks come from the caller instead of timers.
-    void SetManualTicks(bool manual);
-    // The follow-up of moved cameras while stopped (null: none). Must outlive this object
-    // or be reset before it goes.
-    void SetFollowUp(MoveFollowUp* followUp) { followUp_ = followUp; }
 
     // Fills the netcard box: "ALLNETCARDS" (all adapters, selected), then "[%s]\t[%s]" with
     // the address and description of each adapter in ascending address order.
     void FillNetcardBox();
 
-    // The Start action; logs, empties the list, starts the thread and both timers.
+    // The Start action: a fresh search on the selected adapter.
     void Start();
     // The Stop action; found devices stay listed.
     void Stop();
@@ -61,20 +42,20 @@ public:
     // Netcard box selection changed: stop when searching, then start.
     void OnNetcardChanged();
 
-    // Timer 1000 and timer 1001.
+    // The session's ticks, for tests with manual ticks: timer 1000 (merge and automatic
+    // stop), timer 1001 (search request) and the follow-up tick.
     void OnSyncTick();
     void OnRequestTick();
-    // The follow-up timer: merges while a moved camera is followed and no search runs.
     void OnFollowUpTick();
 
     // After a language switch: the button's caption for the current state and the first
     // netcard line ("ALLNETCARDS") in the current display strings.
     void RetranslateTexts();
 
-    bool IsSearching() const { return searching_; }
-    bool IsSyncTimerRunning() const { return syncRunning_; }
-    bool IsRequestTimerRunning() const { return requestRunning_; }
-    bool IsAutoStopPending() const { return autoStopPending_; }
+    bool IsSearching() const;
+    bool IsSyncTimerRunning() const;
+    bool IsRequestTimerRunning() const;
+    bool IsAutoStopPending() const;
     // The search thread listens for a moved camera while no search runs.
     bool IsFollowing() const;
 
@@ -83,28 +64,14 @@ public:
     QWidget* NetcardLabel() const { return label_; }
 
 private:
-    void SetSyncTimer(bool on);
-    void SetRequestTimer(bool on);
-    void SetSearching(bool on);
     void ShowButtonCaption();
-    void StopTimersAndThread();
 
-    DeviceSearcher& searcher_;
+    FleetSession& session_;
     SearchHooks hooks_;
     const bool labMode_;
     QPushButton* button_;
     QWidget* label_;
     QComboBox* netcards_;
-    QTimer syncTimer_;
-    QTimer requestTimer_;
-    QTimer followUpTimer_;
-    MoveFollowUp* followUp_ = nullptr;
-    bool manualTicks_ = false;
-    bool syncRunning_ = false;
-    bool requestRunning_ = false;
-    bool searching_ = false;
-    bool autoStopPending_ = true;
-    int autoStopTicks_ = 0;
 };
 
 }  // namespace camfleet

@@ -29,7 +29,7 @@
 #include "device/xml_messages.h"
 #include "discovery/device_searcher.h"
 #include "operations/device_list_sync.h"
-#include "operations/job_engine.h"
+#include "operations/fleet_session.h"
 #include "platform/number_text.h"
 #include "sim/sim_lab.h"
 
@@ -113,23 +113,17 @@ struct StormResult {
 // One login storm against the running lab, with the window's timers.
 StormResult Storm(int cameras) {
     StormResult result;
-    QV_NETSDK_IPC_Init();
-    QV_NETSDK_IPC_SetAutoReconnect(0, 1);
     {
-        camfleet::DeviceTable table;
-        camfleet::DeviceSearcher searcher(table, {.labMode = true, .port = kBenchPort});
-        table.SetSender(&searcher);
-        camfleet::DeviceListModel model;
-        camfleet::JobEngine engine(&model);
-        camfleet::DeviceListSync sync(&table, &model);
+        // The session's own timers merge every 200 ms and ask every second.
+        camfleet::FleetSession fleet({.searcher = {.labMode = true, .port = kBenchPort}});
+        if (!fleet.StartSdk())
+            return result;
+        camfleet::DeviceListModel& model = fleet.Model();
 
         QEventLoop loop;
         QElapsedTimer clock;
-        QTimer merge, search, probe, check, limit;
+        QTimer probe, check, limit;
         int loggedIn = 0;
-        QObject::connect(&merge, &QTimer::timeout, [&] { sync.SyncDeviceList(); });
-        QObject::connect(&search, &QTimer::timeout,
-                         [&] { searcher.SendSearchMessage(camfleet::kMsgSearch, nullptr, 0); });
         qint64 lastProbe = 0;
         probe.setTimerType(Qt::PreciseTimer);
         QObject::connect(&probe, &QTimer::timeout, [&] {
@@ -153,16 +147,13 @@ StormResult Storm(int cameras) {
         });
         QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
         clock.start();
-        searcher.StartSearch();
-        merge.start(200);
-        search.start(1000);
+        fleet.StartSearch();
         probe.start(1);
         check.start(10);
         limit.start(30000);
         loop.exec();
-        searcher.StopSearchThread();
+        fleet.StopSearch();
     }
-    QV_NETSDK_IPC_Cleanup();
     return result;
 }
 
@@ -228,7 +219,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_device_list: %s\n", error.c_str());
         return 1;
     }
-    std::printf("login storm of %d lab cameras (search, merge every 200 ms, engine):\n", cameras);
+    std::printf("login storm of %d lab cameras (search, merge every 200 ms, router and tracker):\n",
+                cameras);
     std::vector<double> times, stalls;
     for (int r = 0; r < runs; ++r) {
         const StormResult s = Storm(cameras);

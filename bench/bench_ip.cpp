@@ -31,8 +31,8 @@
 #include "device/xml_messages.h"
 #include "discovery/device_searcher.h"
 #include "operations/device_list_sync.h"
+#include "operations/fleet_session.h"
 #include "operations/ip_assignment.h"
-#include "operations/job_engine.h"
 #include "sim/busy_cores.h"
 #include "sim/lab_socket.h"
 #include "sim/sim_lab.h"
@@ -175,17 +175,13 @@ bool Numbering(int argc, char** argv, int cameras) {
         std::fprintf(stderr, "lab: %s\n", error.c_str());
         return false;
     }
-    QV_NETSDK_IPC_Init();
-    QV_NETSDK_IPC_SetAutoReconnect(0, 1);
     bool ok = false;
     {
-        DeviceTable table;
-        DeviceSearcher searcher(table);
-        table.SetSender(&searcher);
-        DeviceListModel model;
-        JobEngine engine(&model);
-        DeviceListSync sync(&table, &model);
-        searcher.StartSearchThread();
+        FleetSession fleet({.manualTicks = true});
+        if (!fleet.StartSdk())
+            return false;
+        DeviceListModel& model = fleet.Model();
+        fleet.StartSearch();
         auto settled = [&](const std::function<bool(int)>& rowDone) {
             if (model.Count() < cameras)
                 return false;
@@ -195,8 +191,8 @@ bool Numbering(int argc, char** argv, int cameras) {
             return true;
         };
         auto loggedIn = [&](int row) {
-            return model.Record(row)->loggedIn != 0 &&
-                   !model.CellText(row, kColumnVersion).isEmpty();
+            const RowState* state = model.State(row);
+            return state->LoggedIn() && state->LoginSettled();
         };
         auto drive = [&](const std::function<bool()>& done, int seconds) {
             const Clock::time_point limit = Clock::now() + std::chrono::seconds(seconds);
@@ -205,11 +201,11 @@ bool Numbering(int argc, char** argv, int cameras) {
                 if (Clock::now() > limit)
                     return false;
                 if (Clock::now() >= nextRequest) {
-                    searcher.SendSearchMessage(kMsgSearch, nullptr, 0);
+                    fleet.RequestTick();
                     nextRequest += std::chrono::seconds(1);
                 }
                 if (Clock::now() >= nextMerge) {
-                    sync.SyncDeviceList();
+                    fleet.MergeTick();
                     nextMerge += std::chrono::milliseconds(200);
                 }
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
@@ -224,7 +220,7 @@ bool Numbering(int argc, char** argv, int cameras) {
                 rows.push_back(row);
             PcNetwork pc;
             BenchNetwork network;
-            IpAssignment ip(&table, &model, &pc, &network);
+            IpAssignment ip(&fleet.Table(), &model, &pc, &network);
             const Clock::time_point start = Clock::now();
             const std::vector<int> results = ip.NumberDevices(
                 rows, {false, "10.0.2.1", "255.255.0.0", "10.0.0.1", "10.0.0.1", ""}, nullptr);
@@ -256,10 +252,7 @@ bool Numbering(int argc, char** argv, int cameras) {
                 cameras, sent, sendSeconds, relisted ? "yes" : "NO", total, kNumberTargetSeconds);
             ok = sent == cameras && relisted && total < kNumberTargetSeconds;
         }
-        searcher.StopSearchThread();
-        QV_NETSDK_IPC_LogoutAll();
     }
-    QV_NETSDK_IPC_Cleanup();
     return ok;
 }
 

@@ -11,12 +11,8 @@
 
 #include "cli/command.h"
 #include "cli/search_options.h"
-#include "device/sdk/qv_netsdk_ipc.h"
 #include "operations/batch_targets.h"
-#include "operations/device_list_sync.h"
-#include "operations/device_login.h"
 #include "operations/ip_assignment.h"
-#include "operations/job_engine.h"
 #include "resources/save_param.h"
 
 namespace camfleet::cli {
@@ -90,54 +86,43 @@ bool ParseIpArgs(const QStringList& args, IpArgs* a, QString* error) {
     return error->isEmpty();
 }
 
-// One camera's outcome.
-struct Outcome {
+// One camera asked for: its row (-1 when not listed) and the IP column before the send.
+struct Target {
     QString serial;
     QString oldIp;
-    int result = kTableUnknownSerial;
-    QString expectedIp;  // empty for DHCP: any new address
     int row = -1;
 };
 
-bool Relisted(const DeviceListModel& model, const Outcome& o) {
-    const DeviceRecord* r = model.Record(o.row);
-    if (r == nullptr || r->loggedIn == 0 || model.CellText(o.row, kColumnVersion).isEmpty())
-        return false;
-    const QString now = QString::fromLatin1(r->answer.network.ipAddress);
-    return o.expectedIp.isEmpty() ? now != o.oldIp : now == o.expectedIp;
-}
-
-// The camera kept answering with its old settings until its wait ran out.
-bool NotApplied(const DeviceListSync& sync, const Outcome& o) {
-    return o.result == kTableOk &&
-           sync.MoveOutcome(o.serial.toLatin1().constData()) == MoveState::kNotApplied;
-}
-
-void Print(const DeviceListModel& model, const DeviceListSync& sync, const Outcome& o, bool json) {
-    const DeviceRecord* r = model.Record(o.row);
-    const bool relisted = o.result == kTableOk && Relisted(model, o);
-    const bool notApplied = !relisted && NotApplied(sync, o);
+void Print(const DeviceListModel& model, const IpAssignment& ip, const Target& t, bool json) {
+    const DeviceRecord* r = model.Record(t.row);
+    const NetworkJob* job = ip.Job(t.serial.toStdString());
+    const int result = job != nullptr ? job->result : kTableUnknownSerial;
+    const bool sent = result == kTableOk;
+    const bool relisted = sent && job->phase == JobPhase::kDone;
+    const bool notApplied = sent && job->notApplied;
+    const RowState* state = model.State(t.row);
     // Not relisted: the address it was sent, or (DHCP) the one it is still listed at.
-    const QString ip = !relisted && !o.expectedIp.isEmpty() ? o.expectedIp
-                       : r != nullptr ? QString::fromLatin1(r->answer.network.ipAddress)
-                                      : QString();
+    const QString shownIp = !relisted && sent && !job->expectedIp.empty()
+                                ? QString::fromStdString(job->expectedIp)
+                            : r != nullptr ? QString::fromLatin1(r->answer.network.ipAddress)
+                                           : QString();
     if (json) {
-        QJsonObject object{{"SERIAL", o.serial},
-                           {"OLDIP", o.oldIp},
-                           {"IP", ip},
-                           {"RESULT", o.result},
+        QJsonObject object{{"SERIAL", t.serial},
+                           {"OLDIP", t.oldIp},
+                           {"IP", shownIp},
+                           {"RESULT", result},
                            {"RELISTED", relisted},
-                           {"APPLIED", o.result == kTableOk && !notApplied},
-                           {"LOGGEDIN", r != nullptr && r->loggedIn != 0}};
+                           {"APPLIED", sent && !notApplied},
+                           {"LOGGEDIN", state != nullptr && state->LoggedIn()}};
         std::printf("%s\n", QJsonDocument(object).toJson(QJsonDocument::Compact).constData());
         return;
     }
-    const QString state = o.result != kTableOk ? QString("failed (%1)").arg(o.result)
-                          : relisted           ? QString("ok")
-                          : notApplied         ? QString("sent, not applied")
-                                               : QString("sent, not relisted");
-    std::printf("%s %s -> %s %s\n", qPrintable(o.serial), qPrintable(o.oldIp),
-                qPrintable(o.result == kTableOk ? ip : o.oldIp), qPrintable(state));
+    const QString text = !sent        ? QString("failed (%1)").arg(result)
+                         : relisted   ? QString("ok")
+                         : notApplied ? QString("sent, not applied")
+                                      : QString("sent, not relisted");
+    std::printf("%s %s -> %s %s\n", qPrintable(t.serial), qPrintable(t.oldIp),
+                qPrintable(sent ? shownIp : t.oldIp), qPrintable(text));
 }
 
 NetworkSettings Override(NetworkSettings v, const IpArgs& a) {
@@ -153,19 +138,14 @@ NetworkSettings Override(NetworkSettings v, const IpArgs& a) {
     return v;
 }
 
-// Runs the action on the listed cameras; fills `outcomes` (one per target). Returns the exit
-// status of a refusal (message printed), or 0.
+// Runs the action on the listed targets (their jobs then tell each outcome). Returns the
+// exit status of a refusal (message printed), or 0.
 int RunAction(const IpArgs& a, IpAssignment& ip, DeviceListModel& model, Prompt& prompt,
-              std::vector<Outcome>* outcomes) {
-    std::vector<int> rows;
-    for (const Outcome& o : *outcomes)
-        if (o.row >= 0)
-            rows.push_back(o.row);
+              const std::vector<int>& rows) {
     auto refuse = [](const char* key) {
         std::fprintf(stderr, "camfleet-cli ip: %s\n", qPrintable(GetDisplayString(key)));
         return 1;
     };
-    std::vector<int> results;
     if (a.action == "set") {
         const NetworkSettings v =
             Override(EditDialogValues(model.Record(rows[0])->answer.network), a);
@@ -173,19 +153,16 @@ int RunAction(const IpArgs& a, IpAssignment& ip, DeviceListModel& model, Prompt&
         sent.dhcp = a.dhcp;
         if (!a.dhcp && !DialogValuesAccepted(v))
             return refuse(kDialogRuleKey);
-        results = {ip.SendNetwork(rows[0], sent)};
-        if (!a.dhcp)
-            (*outcomes)[0].expectedIp = QString::fromStdString(sent.ip);
+        ip.SendNetwork(rows[0], sent);
     } else if (a.action == "free") {
         const AddressChecks checks = SystemAddressChecks();
         const std::optional<uint32_t> address =
             FindFreeAddress(ip.CollectFreeSearchInput(), *checks.probe, *checks.neighbours);
         if (!address)
             return refuse(kNoFreeAddressKey);
-        results = {ip.ApplyFreeAddress(rows[0], address, prompt)};
-        (*outcomes)[0].expectedIp = QString::fromStdString(DottedAddress(*address));
+        ip.ApplyFreeAddress(rows[0], address, prompt);
     } else if (a.action == "dhcp") {
-        results = ip.SwitchToDhcp(rows);
+        ip.SwitchToDhcp(rows);
     } else {
         // Read for the last start address and saved with the new one, as the window does.
         CSaveParam settings = LoadedSettings();
@@ -197,15 +174,8 @@ int RunAction(const IpArgs& a, IpAssignment& ip, DeviceListModel& model, Prompt&
         const NetworkSettings v = Override(start.values, given);
         if (!DialogValuesAccepted(v))
             return refuse(kDialogRuleKey);
-        results = ip.NumberDevices(rows, v, &settings);
-        for (std::size_t i = 0; i < rows.size(); ++i)
-            if (results[i] == kTableOk)
-                (*outcomes)[i].expectedIp = model.CellText(rows[i], kColumnIp);
+        ip.NumberDevices(rows, v, &settings);
     }
-    std::size_t k = 0;
-    for (Outcome& o : *outcomes)
-        if (o.row >= 0)
-            o.result = results[k++];
     return 0;
 }
 
@@ -214,82 +184,68 @@ int RunIp(const QStringList& args) {
     QString error;
     if (!ParseIpArgs(args, &a, &error))
         return Fail(kName, error, 2);
-    SearchSession session;
+    CliSession session;
     int status = 0;
-    if (!session.Start(a.search, &error, &status))
+    if (!session.Start(a.search, true, &error, &status))
         return Fail(kName, error, status);
-    if (QV_NETSDK_IPC_Init() != QV_OK)
-        return Fail(kName, "the device SDK did not start", 1);
-    QV_NETSDK_IPC_SetAutoReconnect(0, 1);
-    {
-        DeviceListModel model;
-        JobEngine engine(&model);
-        DeviceListSync sync(&session.table(), &model);
-        sync.SetDefaultAccount(StoredDefaultAccount());
-        const int expected = a.search.labCameras > 0 ? a.search.labCameras
-                             : a.all                 ? 1
-                                                     : static_cast<int>(a.serials.size());
-        SearchAndMergeUntil(
-            session, sync,
-            [&](qint64 elapsedMs) {
-                if (elapsedMs < 1000)
+    FleetSession& fleet = session.fleet();
+    DeviceListModel& model = fleet.Model();
+    const int expected = a.search.labCameras > 0 ? a.search.labCameras
+                         : a.all                 ? 1
+                                                 : static_cast<int>(a.serials.size());
+    session.SearchUntil(
+        [&](qint64 elapsedMs) {
+            if (elapsedMs < 1000)
+                return false;
+            if (a.all)
+                return elapsedMs >= 2000 && AllLoginsSettled(model, expected);
+            for (const QString& serial : a.serials) {
+                const int row = model.FindRowByKey(serial.toLatin1().constData());
+                if (row < 0 || !LoginSettled(model, row))
                     return false;
-                if (a.all)
-                    return elapsedMs >= 2000 && AllLoginsSettled(model, expected);
-                for (const QString& serial : a.serials) {
-                    const int row = model.FindRowByKey(serial.toLatin1().constData());
-                    if (row < 0 || !LoginSettled(model, row))
-                        return false;
-                }
-                return true;
-            },
-            a.search.seconds);
-        SortAsAsked(a.search, model);
-
-        ScriptedPrompt prompt;
-        TargetSelection selection;
-        selection.kind = a.all ? TargetSelection::kAll : TargetSelection::kSerials;
-        selection.serials = a.serials;
-        QStringList unknown;
-        std::vector<Outcome> outcomes;
-        for (int row : SelectTargets(model, selection, prompt, &unknown))
-            outcomes.push_back({QString::fromLatin1(model.Record(row)->key),
-                                model.CellText(row, kColumnIp),
-                                kTableUnknownSerial,
-                                {},
-                                row});
-        for (const QString& serial : unknown)
-            outcomes.push_back({serial, {}, kTableUnknownSerial, {}, -1});
-
-        PcNetwork pc;
-        std::unique_ptr<NetworkParamSource> source = MakeSystemNetworkParamSource();
-        IpAssignment ip(&session.table(), &model, &pc, source.get());
-        if (outcomes.empty() || outcomes.front().row < 0)
-            std::fprintf(stderr, "camfleet-cli ip: no camera asked for is listed\n");
-        status = outcomes.empty() || outcomes.front().row < 0
-                     ? 1
-                     : RunAction(a, ip, model, prompt, &outcomes);
-        if (status == 0) {
-            SearchAndMergeUntil(
-                session, sync,
-                [&](qint64) {
-                    for (const Outcome& o : outcomes)
-                        if (o.result == kTableOk && !Relisted(model, o) && !NotApplied(sync, o))
-                            return false;
-                    return true;
-                },
-                a.search.seconds, SearchStart::kKeepTable);
-            for (const Outcome& o : outcomes) {
-                Print(model, sync, o, a.search.json);
-                if (o.result != kTableOk || !Relisted(model, o))
-                    status = 1;
             }
-        } else if (outcomes.empty() || outcomes.front().row < 0) {
-            for (const Outcome& o : outcomes)
-                Print(model, sync, o, a.search.json);
-        }
+            return true;
+        },
+        a.search.seconds);
+    SortAsAsked(a.search, model);
+
+    ScriptedPrompt prompt;
+    TargetSelection selection;
+    selection.kind = a.all ? TargetSelection::kAll : TargetSelection::kSerials;
+    selection.serials = a.serials;
+    QStringList unknown;
+    std::vector<Target> targets;
+    std::vector<int> rows;
+    for (int row : SelectTargets(model, selection, prompt, &unknown)) {
+        const DeviceRecord* r = model.Record(row);
+        targets.push_back(
+            {QString::fromLatin1(r->key), QString::fromLatin1(r->answer.network.ipAddress), row});
+        rows.push_back(row);
     }
-    QV_NETSDK_IPC_Cleanup();
+    for (const QString& serial : unknown)
+        targets.push_back({serial, {}, -1});
+
+    PcNetwork pc;
+    std::unique_ptr<NetworkParamSource> source = MakeSystemNetworkParamSource();
+    IpAssignment ip(&fleet.Table(), &model, &pc, source.get());
+    ip.Follow(&fleet.Sync(), fleet.Tracker());
+    if (rows.empty()) {
+        std::fprintf(stderr, "camfleet-cli ip: no camera asked for is listed\n");
+        for (const Target& t : targets)
+            Print(model, ip, t, a.search.json);
+        return 1;
+    }
+    status = RunAction(a, ip, model, prompt, rows);
+    if (status != 0)
+        return status;
+    session.SearchUntil([&](qint64) { return ip.AllJobsFinished(); }, a.search.seconds,
+                        SearchStart::kKeepTable);
+    for (const Target& t : targets) {
+        Print(model, ip, t, a.search.json);
+        const NetworkJob* job = ip.Job(t.serial.toStdString());
+        if (job == nullptr || job->phase != JobPhase::kDone)
+            status = 1;
+    }
     return status;
 }
 

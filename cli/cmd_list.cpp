@@ -9,28 +9,12 @@
 #include "cli/command.h"
 #include "cli/search_options.h"
 #include "cli/search_output.h"
-#include "device/sdk/qv_netsdk_ipc.h"
-#include "device/xml_messages.h"
-#include "operations/device_list_sync.h"
-#include "operations/device_login.h"
-#include "operations/job_engine.h"
 
 namespace camfleet::cli {
 
 namespace {
 
 constexpr int kDefaultSeconds = 10;
-// Searches and merges until every camera is settled (after at least `minimumMs`) or the time
-// is up, as the window's timers do.
-void RunUntilSettled(SearchSession& session, DeviceListSync& sync, const DeviceListModel& model,
-                     int expected, int minimumMs, int seconds) {
-    SearchAndMergeUntil(
-        session, sync,
-        [&](qint64 elapsedMs) {
-            return elapsedMs >= minimumMs && AllLoginsSettled(model, expected);
-        },
-        seconds);
-}
 
 QByteArray ListJson(const DeviceListModel& model) {
     QJsonArray array;
@@ -38,7 +22,7 @@ QByteArray ListJson(const DeviceListModel& model) {
         const DeviceRecord& d = *model.Record(row);
         QJsonObject o = AnswerJson(d.answer);
         o["STATE"] = model.CellText(row, kColumnState);
-        o["LOGGEDIN"] = d.loggedIn != 0;
+        o["LOGGEDIN"] = model.State(row)->LoggedIn();
         if (d.answer.version[0] == '\0')
             o["VERSION"] = QString::fromUtf8(d.firmwareVersion);
         array.append(o);
@@ -63,26 +47,22 @@ int RunList(const QStringList& args) {
     QString error;
     if (!ParseSearchOptions(args, &a, &error))
         return Fail("list", error, 2);
-    SearchSession session;
+    CliSession session;
     int status = 0;
-    if (!session.Start(a, &error, &status))
+    if (!session.Start(a, true, &error, &status))
         return Fail("list", error, status);
-    if (QV_NETSDK_IPC_Init() != QV_OK)
-        return Fail("list", "the device SDK did not start", 1);
-    QV_NETSDK_IPC_SetAutoReconnect(0, 1);
-    QByteArray out;
-    {
-        DeviceListModel model;
-        JobEngine engine(&model);
-        DeviceListSync sync(&session.table(), &model);
-        sync.SetDefaultAccount(StoredDefaultAccount());
-        // A lab says how many cameras to wait for; on a LAN the search gets two seconds.
-        const bool lab = a.labCameras > 0;
-        RunUntilSettled(session, sync, model, lab ? a.labCameras : 1, lab ? 1000 : 2000, a.seconds);
-        SortAsAsked(a, model);
-        out = a.json ? ListJson(model) : ListTable(model);
-    }
-    QV_NETSDK_IPC_Cleanup();
+    DeviceListModel& model = session.model();
+    // A lab says how many cameras to wait for; on a LAN the search gets two seconds.
+    const bool lab = a.labCameras > 0;
+    const int expected = lab ? a.labCameras : 1;
+    const int minimumMs = lab ? 1000 : 2000;
+    session.SearchUntil(
+        [&](qint64 elapsedMs) {
+            return elapsedMs >= minimumMs && AllLoginsSettled(model, expected);
+        },
+        a.seconds);
+    SortAsAsked(a, model);
+    const QByteArray out = a.json ? ListJson(model) : ListTable(model);
     std::fwrite(out.constData(), 1, out.size(), stdout);
     return 0;
 }

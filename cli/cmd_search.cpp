@@ -1,31 +1,17 @@
 // camfleet-cli search: runs the discovery search for a few seconds and prints the cameras.
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <thread>
 
 #include "cli/command.h"
 #include "cli/search_options.h"
 #include "cli/search_output.h"
-#include "device/xml_messages.h"
 #include "devicelist/cell_sort_key.h"
 #include "devicelist/device_row_text.h"
 
 namespace camfleet::cli {
 
 namespace {
-
-// Searches for `seconds`, sending one request per second as the window's timer does.
-void Search(DeviceSearcher& searcher, int seconds) {
-    searcher.StartSearch();
-    for (int elapsed = 1; elapsed < seconds; ++elapsed) {
-        std::this_thread::sleep_for(std::chrono::seconds(1));
-        searcher.SendSearchMessage(kMsgSearch, nullptr, 0);
-    }
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-    searcher.StopSearchThread();
-}
 
 // Sorts the answers by the text of the asked column as the list shows it (stable: equal
 // cells keep the table's serial-number order).
@@ -49,12 +35,12 @@ int RunSearch(const QStringList& args) {
     QString error;
     if (!ParseSearchOptions(args, &a, &error))
         return Fail("search", error, 2);
-    SearchSession session;
+    CliSession session;
     int status = 0;
-    if (!session.Start(a, &error, &status))
+    if (!session.Start(a, false, &error, &status))
         return Fail("search", error, status);
-    Search(session.searcher(), a.seconds);
-    std::vector<SearchAnswer> answers = session.table().Snapshot();
+    session.SearchUntil([](qint64) { return false; }, a.seconds);
+    std::vector<SearchAnswer> answers = session.fleet().Table().Snapshot();
     SortAnswers(a, &answers);
     const QByteArray out = a.json ? FormatJson(answers) : FormatTable(answers);
     std::fwrite(out.constData(), 1, out.size(), stdout);

@@ -1,9 +1,5 @@
 #include "cli/search_options.h"
 
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
-
 #include <cstdio>
 #include <string>
 
@@ -92,11 +88,10 @@ bool AdapterSelection(const SearchOptions& a, uint32_t* selection) {
     return EnumAdapters(lab).count(address) == 1;
 }
 
-bool SearchSession::Start(const SearchOptions& a, QString* error, int* status) {
-    uint32_t selection = 0;
-    if (!AdapterSelection(a, &selection)) {
+bool CliSession::Start(const SearchOptions& a, bool sdk, QString* error, int* status) {
+    *status = 1;
+    if (!AdapterSelection(a, &netcard_)) {
         *error = "no local adapter " + a.adapter;
-        *status = 1;
         return false;
     }
     if (a.labCameras > 0) {
@@ -105,44 +100,21 @@ bool SearchSession::Start(const SearchOptions& a, QString* error, int* status) {
         std::string labError;
         if (lab_.Start(options, &labError) != 0) {
             *error = QString::fromStdString(labError);
-            *status = 1;
             return false;
         }
     }
-    searcher_ = std::make_unique<DeviceSearcher>(
-        table_, SearcherOptions{.labMode = a.labCameras > 0 || a.loopback});
-    table_.SetSender(searcher_.get());
-    searcher_->SetNetcardSelection(selection);
+    fleet_ = std::make_unique<FleetSession>(
+        FleetOptions{.searcher = {.labMode = a.labCameras > 0 || a.loopback}});
+    if (sdk) {
+        if (!fleet_->StartSdk()) {
+            *error = "the device SDK did not start";
+            return false;
+        }
+        const LoginAccount account = StoredDefaultAccount();
+        fleet_->SetAccountSource([account] { return account; });
+    }
+    *status = 0;
     return true;
-}
-
-void SearchAndMergeUntil(SearchSession& session, DeviceListSync& sync,
-                         const std::function<bool(qint64 elapsedMs)>& done, int seconds,
-                         SearchStart start) {
-    constexpr int kMergeIntervalMs = 200;    // the window's list merge timer
-    constexpr int kSearchIntervalMs = 1000;  // the window's search request timer
-    constexpr int kCheckIntervalMs = 50;
-    QEventLoop loop;
-    QElapsedTimer clock;
-    QTimer merge, search, check;
-    QObject::connect(&merge, &QTimer::timeout, [&] { sync.SyncDeviceList(); });
-    QObject::connect(&search, &QTimer::timeout,
-                     [&] { session.searcher().SendSearchMessage(kMsgSearch, nullptr, 0); });
-    QObject::connect(&check, &QTimer::timeout, [&] {
-        if (clock.elapsed() >= seconds * 1000 || done(clock.elapsed()))
-            loop.quit();
-    });
-    clock.start();
-    if (start == SearchStart::kKeepTable)
-        session.searcher().StartListening();
-    else
-        session.searcher().StartSearch();
-    merge.start(kMergeIntervalMs);
-    search.start(kSearchIntervalMs);
-    check.start(kCheckIntervalMs);
-    loop.exec();
-    session.searcher().StopSearchThread();
-    sync.SyncDeviceList();
 }
 
 void SortAsAsked(const SearchOptions& options, DeviceListModel& model) {

@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "discovery/device_searcher.h"
-#include "operations/device_list_sync.h"
+#include "operations/fleet_session.h"
 #include "sim/sim_lab.h"
 
 namespace camfleet::cli {
@@ -40,33 +40,30 @@ bool ParseSortColumn(const QString& text, int* column, Qt::SortOrder* order);
 // Selection for the searcher: 0 = all adapters; false when ADDR is no local adapter.
 bool AdapterSelection(const SearchOptions& options, uint32_t* selection);
 
-// The lab (when asked for), the device table and the searcher, set up as `options` say.
-class SearchSession {
+// The lab (when asked for) and the fleet session, set up as the options say.
+class CliSession {
 public:
-    SearchSession() = default;
-    // Starts the lab and prepares the searcher; false with `error` (exit status in `status`).
-    bool Start(const SearchOptions& options, QString* error, int* status);
+    CliSession() = default;
+    // Starts the lab, the fleet session and, with `sdk`, the device SDK (logins of the
+    // cameras found, with the stored default account); false with `error` (exit status in
+    // `status`).
+    bool Start(const SearchOptions& options, bool sdk, QString* error, int* status);
 
-    DeviceTable& table() { return table_; }
-    DeviceSearcher& searcher() { return *searcher_; }
+    FleetSession& fleet() { return *fleet_; }
+    DeviceListModel& model() { return fleet_->Model(); }
+
+    // Searches and merges as the window's timers do (FleetSession::SearchUntil) on the
+    // adapter asked for.
+    void SearchUntil(const std::function<bool(qint64 elapsedMs)>& done, int seconds,
+                     SearchStart start = SearchStart::kFresh) {
+        fleet_->SearchUntil(done, seconds, netcard_, start);
+    }
 
 private:
     sim::SimLab lab_;  // destroyed last: the searcher and the SDK sessions talk to it
-    DeviceTable table_;
-    std::unique_ptr<DeviceSearcher> searcher_;
+    std::unique_ptr<FleetSession> fleet_;
+    uint32_t netcard_ = 0;
 };
-
-// How SearchAndMergeUntil starts the search thread.
-enum class SearchStart {
-    kFresh,      // a new search: the device table is emptied first
-    kKeepTable,  // listening on: the table, and the moves it awaits, stay
-};
-
-// Searches and merges as the window's timers do (a merge every 200 ms, a search request every
-// second) until `done(elapsed milliseconds)` holds or `seconds` passed, then merges once more.
-void SearchAndMergeUntil(SearchSession& session, DeviceListSync& sync,
-                         const std::function<bool(qint64 elapsedMs)>& done, int seconds,
-                         SearchStart start = SearchStart::kFresh);
 
 // Sorts `model` as --sort asked (nothing without it).
 void SortAsAsked(const SearchOptions& options, DeviceListModel& model);

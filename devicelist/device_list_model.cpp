@@ -182,6 +182,45 @@ void DeviceListModel::SetLoginHandle(int row, int handle) {
     }
 }
 
+const RowState* DeviceListModel::State(int row) const {
+    return ValidRow(row) ? &rows_[static_cast<std::size_t>(row)].state : nullptr;
+}
+
+void DeviceListModel::SetLoginState(int row, LoginState state) {
+    if (!ValidRow(row))
+        return;
+    Row& r = rows_[static_cast<std::size_t>(row)];
+    r.state.login = state;
+    r.record->loggedIn = state == LoginState::kLoggedIn ? 1 : 0;
+    if (state != LoginState::kLoggedIn)
+        r.state.followUp = FollowUpState::kNotStarted;
+}
+
+void DeviceListModel::SetLoginState(int row, LoginState state, const char* key) {
+    SetLoginState(row, state);
+    SetStateKey(row, key);
+}
+
+void DeviceListModel::SetFollowUpState(int row, FollowUpState state) {
+    if (!ValidRow(row))
+        return;
+    rows_[static_cast<std::size_t>(row)].state.followUp = state;
+    if (state == FollowUpState::kFailed)
+        SetCellKey(row, kColumnVersion, DisplayKey("MSGTIP34"));
+}
+
+void DeviceListModel::SetJobState(int row, OperationKind kind, const JobState& job) {
+    if (!ValidRow(row) || kind >= OperationKind::kCount)
+        return;
+    rows_[static_cast<std::size_t>(row)].state.Job(kind) = job;
+    if (job.key == nullptr)
+        return;
+    if (job.phase == JobPhase::kRunning && job.percent >= 0)
+        SetStateText(row, JobStateText(job));  // a progress text is composed, not keyed
+    else
+        SetStateKey(row, job.key);
+}
+
 void DeviceListModel::RebuildIndexes() {
     keyRows_.clear();
     handleRows_.clear();

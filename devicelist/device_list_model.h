@@ -26,6 +26,7 @@
 #include "devicelist/cell_sort_key.h"
 #include "devicelist/device_record.h"
 #include "devicelist/device_row_text.h"
+#include "devicelist/row_state.h"
 
 namespace camfleet {
 
@@ -70,6 +71,21 @@ public:
     int FindRowByHandle(int handle) const;
     void SetLoginHandle(int row, int handle);
 
+    // ---- Typed state ----------------------------------------------------------------------
+    // The row's session and job states (null for a row out of range). Decisions are made
+    // from these; the state column's text follows from them.
+    const RowState* State(int row) const;
+    // The row's login state, kept in the record's logged-in flag as well; `key` (a literal,
+    // or null for an empty text) is what the state column shows for the change. Without a
+    // key the column stays as it is.
+    void SetLoginState(int row, LoginState state);
+    void SetLoginState(int row, LoginState state, const char* key);
+    // The follow-up queries after a login; kFailed shows "MSGTIP34" in the version column.
+    void SetFollowUpState(int row, FollowUpState state);
+    // The job of operation `kind` on the row. A job with a key shows JobStateText in the
+    // state column; one without leaves the column as it is.
+    void SetJobState(int row, OperationKind kind, const JobState& job);
+
     // Writes columns 0 to 3 and 7 to 15 from `answer`; column 14 (P2P status) keeps its text
     // when the answer has no P2P status (negative).
     void FillDeviceRow(int row, const SearchAnswer& answer);
@@ -111,6 +127,7 @@ private:
         std::array<CellColor, kDeviceColumnCount> textColors{};
         std::array<CellColor, kDeviceColumnCount> backgroundColors{};
         bool checked = false;
+        RowState state;
     };
 
     bool ValidRow(int row) const { return row >= 0 && row < Count(); }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "device/sdk/qv_netsdk_ipc.h"
 #include "device/xml_messages.h"
@@ -55,7 +56,6 @@ bool DeviceListSync::MergeEntry(TableCopy::Item& item) {
                     QV_NETSDK_IPC_Logout(record->loginHandle);
                 model_->SetLoginHandle(row, 0);
                 // The old session is gone; the new one reports its own login.
-                record->loggedIn = 0;
                 Login(row, work);
             }
             record->answer = work;
@@ -65,6 +65,7 @@ bool DeviceListSync::MergeEntry(TableCopy::Item& item) {
         if (move == MoveState::kNotApplied)
             model_->SetStateKey(row, kNetworkNotAppliedKey);
         moveOutcomes_[record->key] = move;
+        moveHandlers_.Call(row, move);
     }
     const unsigned clears = clears_;
     if (printMode_) {
@@ -93,10 +94,16 @@ MoveState DeviceListSync::MoveOutcome(const char* key) const {
 }
 
 void DeviceListSync::Login(int row, const SearchAnswer& answer) {
+    if (!loginsEnabled_)
+        return;
     const int handle = LoginDevice(answer, defaultAccount_);
     model_->SetLoginHandle(row, handle);
-    if (handle <= 0)
+    if (handle > 0) {
+        model_->SetLoginState(row, LoginState::kConnecting);
+    } else {
+        model_->SetLoginState(row, LoginState::kRefused);
         model_->SetStateText(row, QString::fromLatin1(kLoginFailedText));
+    }
 }
 
 void DeviceListSync::ClearDevices() {
@@ -109,24 +116,6 @@ void DeviceListSync::ClearDevices() {
 void DeviceListSync::RefreshDevices() {
     QV_NETSDK_IPC_LogoutAll();
     ClearDevices();
-}
-
-bool LoginSettled(const DeviceListModel& model, int row) {
-    const DeviceRecord* record = model.Record(row);
-    if (record == nullptr)
-        return false;
-    if (record->loggedIn != 0)
-        return !model.CellText(row, kColumnVersion).isEmpty();
-    return !model.CellText(row, kColumnState).isEmpty();
-}
-
-bool AllLoginsSettled(const DeviceListModel& model, int expected) {
-    if (model.Count() < expected)
-        return false;
-    for (int row = 0; row < model.Count(); ++row)
-        if (!LoginSettled(model, row))
-            return false;
-    return true;
 }
 
 }  // namespace camfleet

@@ -16,6 +16,7 @@
 #include "devicelist/device_list_model.h"
 #include "discovery/device_table.h"
 #include "operations/device_login.h"
+#include "operations/subscription.h"
 #include "resources/display_strings.h"
 
 namespace camfleet {
@@ -29,6 +30,8 @@ public:
     DeviceListSync(DeviceTable* table, DeviceListModel* model) : table_(table), model_(model) {}
 
     void SetDefaultAccount(const LoginAccount& account) { defaultAccount_ = account; }
+    // Without logins (no SDK) cameras are listed only.
+    void SetLoginsEnabled(bool on) { loginsEnabled_ = on; }
     // Print mode (the window's check box): new cameras are not logged in, and every tick
     // runs the print cycle below.
     void SetPrintMode(bool on) { printMode_ = on; }
@@ -70,6 +73,11 @@ public:
     // the list is cleared or a later move of the camera ends.
     MoveState MoveOutcome(const char* key) const;
 
+    // Called when a move of a listed camera ended (kMoved, kNotApplied or kUnconfirmed),
+    // after its row was brought up to date, with the row.
+    using MoveHandler = std::function<void(int row, MoveState outcome)>;
+    Subscription OnMoveEnded(MoveHandler handler) { return moveHandlers_.Add(std::move(handler)); }
+
     // Empties the table and deletes every row with its record.
     void ClearDevices();
     // Logs every camera out, then ClearDevices.
@@ -84,17 +92,12 @@ private:
     DeviceListModel* model_;
     LoginAccount defaultAccount_{"admin", "730418"};
     std::map<std::string, MoveState> moveOutcomes_;  // by key
+    HandlerList<MoveHandler> moveHandlers_;
     bool printMode_ = false;
+    bool loginsEnabled_ = true;
     TableCopy copy_;        // the table as the last merge copied it; read by the hooks
     bool merging_ = false;  // a merge is under way (hooks may run a nested event loop)
     unsigned clears_ = 0;   // ClearDevices calls, so a merge notices a clear by a hook
 };
-
-// Whether the login of `row` has come to an end: logged in with the version column filled (the
-// version, or the text of a failed version query), or not logged in with a state text (a
-// refused or failed login). False while the SDK is still connecting.
-bool LoginSettled(const DeviceListModel& model, int row);
-// At least `expected` rows, each LoginSettled.
-bool AllLoginsSettled(const DeviceListModel& model, int expected);
 
 }  // namespace camfleet

@@ -261,12 +261,79 @@ int IpAssignment::SendNetwork(int row, const NetworkSettings& v) {
     CopyText(n.dns1, sizeof n.dns1, v.dns1);
     CopyText(n.dns2, sizeof n.dns2, v.dns2);
     const int result = table_->SetDeviceNetwork(block.serialNumber, &block, sizeof block);
+    NetworkJob job{record->answer.network.ipAddress,
+                   v.dhcp ? std::string() : std::string(n.ipAddress), result,
+                   result == kTableOk ? JobPhase::kPending : JobPhase::kFailed};
+    SetJob(row, std::move(job));
     if (result != kTableOk) {
         LogMessage("set IPC %s failed. error = %ld\n", block.serialNumber, long{result});
         return result;
     }
     model_->SetCellText(row, kColumnIp, QString::fromLatin1(n.ipAddress));
     return kTableOk;
+}
+
+void IpAssignment::Follow(DeviceListSync* sync, SessionTracker* tracker) {
+    moveEnds_ = sync->OnMoveEnded([this](int row, MoveState m) { OnMoveEnded(row, m); });
+    followLogins_ = tracker != nullptr;
+    if (tracker != nullptr)
+        settledLogins_ = tracker->OnLoginSettled([this](int row) { Advance(row); });
+}
+
+const NetworkJob* IpAssignment::Job(const std::string& key) const {
+    const auto it = jobs_.find(key);
+    return it != jobs_.end() ? &it->second : nullptr;
+}
+
+bool IpAssignment::AllJobsFinished() const {
+    return std::all_of(jobs_.begin(), jobs_.end(), [](const auto& entry) {
+        return entry.second.phase == JobPhase::kDone || entry.second.phase == JobPhase::kFailed;
+    });
+}
+
+void IpAssignment::SetJob(int row, NetworkJob job) {
+    const DeviceRecord* record = model_->Record(row);
+    if (record == nullptr)
+        return;
+    const char* key = job.notApplied ? kNetworkNotAppliedKey : nullptr;
+    model_->SetJobState(row, OperationKind::kNetwork, JobState{job.phase, -1, key});
+    jobs_[record->key] = std::move(job);
+}
+
+void IpAssignment::OnMoveEnded(int row, MoveState outcome) {
+    const DeviceRecord* record = model_->Record(row);
+    if (record == nullptr)
+        return;
+    const auto it = jobs_.find(record->key);
+    if (it == jobs_.end() || it->second.phase != JobPhase::kPending)
+        return;  // moved by someone else, or already followed
+    NetworkJob job = it->second;
+    job.notApplied = outcome == MoveState::kNotApplied;
+    job.phase = job.notApplied ? JobPhase::kFailed : JobPhase::kRunning;
+    SetJob(row, std::move(job));
+    Advance(row);
+}
+
+// A running job ends once the camera's login at its new address has come to an end.
+void IpAssignment::Advance(int row) {
+    const DeviceRecord* record = model_->Record(row);
+    const RowState* state = model_->State(row);
+    if (record == nullptr)
+        return;
+    const auto it = jobs_.find(record->key);
+    if (it == jobs_.end() || it->second.phase != JobPhase::kRunning)
+        return;
+    NetworkJob job = it->second;
+    const std::string now = record->answer.network.ipAddress;
+    const bool there = job.expectedIp.empty() ? now != job.oldIp : now == job.expectedIp;
+    if (!followLogins_) {
+        job.phase = there ? JobPhase::kDone : JobPhase::kFailed;
+    } else {
+        if (!state->LoginSettled())
+            return;
+        job.phase = there && state->LoggedIn() ? JobPhase::kDone : JobPhase::kFailed;
+    }
+    SetJob(row, std::move(job));
 }
 
 FreeSearchInput IpAssignment::CollectFreeSearchInput() {

@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -22,7 +23,9 @@
 
 #include "devicelist/device_list_model.h"
 #include "discovery/device_table.h"
+#include "operations/device_list_sync.h"
 #include "operations/prompt.h"
+#include "operations/session_tracker.h"
 #include "platform/icmp_probe.h"
 #include "platform/neighbour_table.h"
 #include "platform/network_params.h"
@@ -129,14 +132,45 @@ struct NumberingStart {
     uint32_t networkAddress = 0;  // of the first usable adapter
 };
 
+// The network job of one camera, from the send to its re-login at the new address. Its
+// phase is the row's job state of OperationKind::kNetwork:
+//   kPending  sent; the camera has not answered with the new settings yet
+//   kRunning  it answered with them (or its wait ran out without any answer): the merge
+//             logged it in again at the new address
+//   kDone     logged in at the new address (for DHCP: at another address than before), its
+//             follow-up queries ended
+//   kFailed   the send failed, the camera kept its old settings ("NETWORK_NOT_APPLIED"), or
+//             the login at the new address came to nothing
+struct NetworkJob {
+    std::string oldIp;
+    std::string expectedIp;  // empty for DHCP: any new address
+    int result = kTableOk;   // of the send
+    JobPhase phase = JobPhase::kPending;
+    bool notApplied = false;  // failed because the camera kept its old settings
+};
+
 class IpAssignment {
 public:
     // All must outlive the object.
     IpAssignment(DeviceTable* table, DeviceListModel* model, PcNetwork* pc,
                  NetworkParamSource* source)
         : table_(table), model_(model), pc_(pc), source_(source) {}
+    IpAssignment(const IpAssignment&) = delete;
+    IpAssignment& operator=(const IpAssignment&) = delete;
 
     DeviceTable* Table() const { return table_; }
+    void SetNetworkSource(NetworkParamSource* source) { source_ = source; }
+
+    // Follows the jobs through the merge's move outcomes and the tracker's settled logins
+    // (without it jobs stay as the send left them). The tracker may be null (no SDK: a move
+    // that ended counts as done). Either may go first.
+    void Follow(DeviceListSync* sync, SessionTracker* tracker);
+    // The job of the camera `key` (null when none was sent since the list was filled).
+    const NetworkJob* Job(const std::string& key) const;
+    // Every job sent has finished (done or failed).
+    bool AllJobsFinished() const;
+    // Forgets every job (the list was emptied).
+    void ClearJobs() { jobs_.clear(); }
 
     // Sends `values` to the device of `row` through the device table (set-network datagram).
     // 0 on success: the IP column shows the new address and the next list merge logs the
@@ -165,10 +199,18 @@ public:
                                    CSaveParam* settings);
 
 private:
+    void SetJob(int row, NetworkJob job);
+    void Advance(int row);
+    void OnMoveEnded(int row, MoveState outcome);
+
     DeviceTable* table_;
     DeviceListModel* model_;
     PcNetwork* pc_;
     NetworkParamSource* source_;
+    std::map<std::string, NetworkJob> jobs_;  // by the row's key
+    bool followLogins_ = false;               // a tracker reports the logins
+    Subscription moveEnds_;
+    Subscription settledLogins_;
 };
 
 }  // namespace camfleet

@@ -38,3 +38,18 @@ void Worker::Launch(Run run) {
 }
 
 }  // namespace camfleet
+
+namespace camfleet {
+
+int WorkerPool::Running() const {
+    int n = 0;
+    for (const auto& w : workers_)
+        n += w->Busy() ? 1 : 0;
+    return n;
+}
+
+void WorkerPool::Reap() {
+    std::erase_if(workers_, [](const std::unique_ptr<Worker>& w) { return !w->Busy(); });
+}
+
+}  // namespace camfleet

@@ -13,9 +13,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <stop_token>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace camfleet {
 
@@ -58,6 +60,39 @@ private:
     uint64_t generation_ = 0;  // counts Launch and Stop: a result of an older count is dropped
     bool busy_ = false;
     std::jthread thread_;  // last: joined before the members above go
+};
+
+}  // namespace camfleet
+
+namespace camfleet {
+
+// Several jobs at once, each on a thread of its own, with a stop token per job. Results are
+// handed back on the owner's thread; StopAll (and the destructor) stops and joins every job
+// and drops results not yet handed back.
+class WorkerPool {
+public:
+    WorkerPool() = default;
+    ~WorkerPool() { StopAll(); }
+    WorkerPool(const WorkerPool&) = delete;
+    WorkerPool& operator=(const WorkerPool&) = delete;
+
+    template <typename Job, typename Done>
+    void Start(Job job, Done done) {
+        Reap();
+        auto worker = std::make_unique<Worker>();
+        worker->Start(std::move(job), std::move(done));
+        workers_.push_back(std::move(worker));
+    }
+    void StopAll() {
+        for (auto& w : workers_)
+            w->Stop();
+        workers_.clear();
+    }
+    int Running() const;
+
+private:
+    void Reap();
+    std::vector<std::unique_ptr<Worker>> workers_;
 };
 
 }  // namespace camfleet

@@ -1,5 +1,5 @@
 // The whole road in one process: a lab of simulated cameras found by the search, merged into
-// the list and logged in by the engine; and `camfleet-cli list` run as a program.
+// the list and logged in by the fleet session; and `camfleet-cli list` run as a program.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -19,7 +19,7 @@
 #include "device/sdk/qv_netsdk_ipc.h"
 #include "discovery/device_searcher.h"
 #include "operations/device_list_sync.h"
-#include "operations/job_engine.h"
+#include "operations/fleet_session.h"
 #include "operations/list_fixture.h"
 #include "resources/program_version.h"
 #include "sim/sim_lab.h"
@@ -48,21 +48,13 @@ TEST(LabList, EveryCameraLogsInExceptTheOneWithAChangedPassword) {
     for (int i = 0; i < kCameras; ++i)
         versions[lab.Snapshot(i).profile.serialNumber] = lab.Snapshot(i).profile.version;
 
-    ASSERT_EQ(QV_NETSDK_IPC_Init(), QV_OK);
-    QV_NETSDK_IPC_SetAutoReconnect(0, 1);
     {
-        DeviceTable table;
-        DeviceSearcher searcher(table, {.labMode = true, .port = kLabPort});
-        table.SetSender(&searcher);
-        DeviceListModel model;
-        JobEngine engine(&model);
-        DeviceListSync sync(&table, &model);
-        searcher.StartSearch();
-        QTimer merge;
-        QObject::connect(&merge, &QTimer::timeout, [&] { sync.SyncDeviceList(); });
-        merge.start(200);
+        FleetSession fleet({.searcher = {.labMode = true, .port = kLabPort}});
+        ASSERT_TRUE(fleet.StartSdk());
+        DeviceListModel& model = fleet.Model();
+        fleet.StartSearch();
         const bool settled = ProcessEventsUntil([&] { return AllLoginsSettled(model, kCameras); });
-        searcher.StopSearchThread();
+        fleet.StopSearch();
         ASSERT_TRUE(settled);
         ASSERT_EQ(model.Count(), kCameras);
         for (int row = 0; row < model.Count(); ++row) {
@@ -79,7 +71,6 @@ TEST(LabList, EveryCameraLogsInExceptTheOneWithAChangedPassword) {
             }
         }
     }
-    QV_NETSDK_IPC_Cleanup();
     lab.Stop();
 }
 

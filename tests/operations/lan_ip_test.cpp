@@ -26,8 +26,8 @@
 #include "ip_fakes.h"
 #include "list_fixture.h"
 #include "operations/device_list_sync.h"
+#include "operations/fleet_session.h"
 #include "operations/ip_assignment.h"
-#include "operations/job_engine.h"
 #include "resources/log.h"
 #include "resources/save_param.h"
 #include "sim/busy_cores.h"
@@ -58,26 +58,14 @@ protected:
         ASSERT_EQ(lab.Start(options, &error), 0) << error;
         if (!list)
             return;
-        ASSERT_EQ(QV_NETSDK_IPC_Init(), QV_OK);
-        sdk = true;
-        QV_NETSDK_IPC_SetAutoReconnect(0, 1);
-        engine = std::make_unique<JobEngine>(&model);
-        searcher = std::make_unique<DeviceSearcher>(table);
-        table.SetSender(searcher.get());
-        ASSERT_EQ(searcher->StartSearchThread(), 1);
+        fleet = std::make_unique<FleetSession>(FleetOptions{.manualTicks = true});
+        ASSERT_TRUE(fleet->StartSdk());
+        fleet->StartSearch();
+        ASSERT_TRUE(fleet->Searcher().IsRunning());
         ASSERT_TRUE(Drive([&] { return AllListedAndLoggedIn(cameras); }));
     }
 
-    void TearDown() override {
-        if (searcher)
-            searcher->StopSearchThread();
-        if (sdk) {
-            QV_NETSDK_IPC_LogoutAll();
-            engine.reset();
-            sync.ClearDevices();
-            QV_NETSDK_IPC_Cleanup();
-        }
-    }
+    void TearDown() override { fleet.reset(); }
 
     // Merges every 200 ms and asks every 500 ms, as the window's timers do, until `done`.
     bool Drive(const std::function<bool()>& done) {
@@ -89,11 +77,11 @@ protected:
             if (steady_clock::now() > limit)
                 return false;
             if (steady_clock::now() >= nextRequest) {
-                searcher->SendSearchMessage(kMsgSearch, nullptr, 0);
+                fleet->RequestTick();
                 nextRequest += milliseconds(500);
             }
             if (steady_clock::now() >= nextMerge) {
-                sync.SyncDeviceList();
+                fleet->MergeTick();
                 nextMerge += milliseconds(200);
             }
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
@@ -103,32 +91,27 @@ protected:
     }
 
     bool LoggedInAt(int row, const std::string& ip) {
-        const DeviceRecord* r = model.Record(row);
+        const DeviceRecord* r = fleet->Model().Record(row);
         return r != nullptr && r->loggedIn != 0 && r->answer.network.ipAddress == ip &&
-               !model.CellText(row, kColumnVersion).isEmpty();
+               !fleet->Model().CellText(row, kColumnVersion).isEmpty();
     }
     bool AllListedAndLoggedIn(int rows) {
-        if (model.Count() < rows)
+        if (fleet->Model().Count() < rows)
             return false;
         for (int row = 0; row < rows; ++row)
-            if (!LoggedInAt(row, model.Record(row)->answer.network.ipAddress))
+            if (!LoggedInAt(row, fleet->Model().Record(row)->answer.network.ipAddress))
                 return false;
         return true;
     }
     int RowOfCamera(int camera) {
-        return model.FindRowByKey(lab.Snapshot(camera).profile.serialNumber.c_str());
+        return fleet->Model().FindRowByKey(lab.Snapshot(camera).profile.serialNumber.c_str());
     }
     NetworkSettings Static(const std::string& ip) {
         return {false, ip, "255.255.255.0", "192.168.1.1", "192.168.1.1", ""};
     }
 
-    sim::SimLab lab;  // destroyed last
-    DeviceTable table;
-    std::unique_ptr<DeviceSearcher> searcher;
-    DeviceListModel model;
-    std::unique_ptr<JobEngine> engine;
-    DeviceListSync sync{&table, &model};
-    bool sdk = false;
+    sim::SimLab lab;                      // destroyed last
+    std::unique_ptr<FleetSession> fleet;  // made after the namespace switch
     PcNetwork pc;
     testing::FakeNetwork network;
     IcmpProbe probe{&LogMessage};
@@ -151,7 +134,7 @@ TEST_F(LanIpTest, FreeAddressSkipsPingingHostsGatewayDevicesAssignedAndThePc) {
     Start(4, "192.168.1.0/24");
     network.outgoing = {{Ip("192.168.1.4")}, {{Ip("192.168.1.253"), Ip("255.255.255.0")}}};
     network.local = {{Ip("192.168.1.253"), Ip("255.255.255.0")}, {Ip("192.168.1.5"), 0}};
-    IpAssignment ip(&table, &model, &pc, &network);
+    IpAssignment ip(&fleet->Table(), &fleet->Model(), &pc, &network);
     // Cameras 0 and 1 move to .2 and .3: they answer pings there, and both addresses are in
     // the device table and the assigned-address table.
     ASSERT_EQ(ip.SendNetwork(RowOfCamera(0), Static("192.168.1.2")), 0);
@@ -186,9 +169,9 @@ TEST_F(LanIpTest, FullSubnetShowsTheMessageAndSendsNothing) {
     ASSERT_NO_FATAL_FAILURE(AnswerPings(lab, 1, 252));
     ASSERT_NO_FATAL_FAILURE(AnswerPings(lab, 254, 254));
     network.outgoing = {{Ip("192.168.1.1")}, {{Ip("192.168.1.253"), Ip("255.255.255.0")}}};
-    IpAssignment ip(&table, &model, &pc, &network);
+    IpAssignment ip(&fleet->Table(), &fleet->Model(), &pc, &network);
     const std::size_t before = lab.Snapshot(0).received.size();
-    searcher->StopSearchThread();
+    fleet->StopSearch();
     EXPECT_EQ(ip.AssignFreeAddress(0, probe, *neighbours, prompt), kTableUnknownSerial);
     EXPECT_EQ(prompt.MessageKeys(), QStringList{"NO_FREE_IP"});
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -226,12 +209,12 @@ TEST_F(LanIpTest, NumberingSevenCamerasAcrossTheSubnetEnd) {
     // A /22 lab so that 192.168.2.x is on the same link; the PC end is 192.168.0.253.
     Start(7, "192.168.0.0/22");
     std::vector<int> rows;
-    for (int row = 0; row < model.Count(); ++row)
+    for (int row = 0; row < fleet->Model().Count(); ++row)
         rows.push_back(row);
     // A camera that dropped out of the device table: its send fails, its address goes on.
-    const int gone = testing::AddRow(model, "GONE", 0, false);
+    const int gone = testing::AddRow(fleet->Model(), "GONE", 0, false);
     rows.insert(rows.begin() + 1, gone);
-    IpAssignment ip(&table, &model, &pc, &network);
+    IpAssignment ip(&fleet->Table(), &fleet->Model(), &pc, &network);
     const std::vector<int> results = ip.NumberDevices(
         rows, {false, "192.168.1.250", "255.255.255.0", "192.168.1.1", "", ""}, nullptr);
     EXPECT_EQ(results[1], kTableUnknownSerial);
@@ -245,17 +228,17 @@ TEST_F(LanIpTest, NumberingSevenCamerasAcrossTheSubnetEnd) {
     }));
     for (int k = 0; k < 7; ++k)
         EXPECT_TRUE(LoggedInAt(k, expected[k]))
-            << k << " " << model.Record(k)->answer.network.ipAddress;
+            << k << " " << fleet->Model().Record(k)->answer.network.ipAddress;
 }
 
 TEST_F(LanIpTest, DhcpCameraTakesAPoolAddressAndComesBack) {
     Start(2, "192.168.1.0/24");
-    IpAssignment ip(&table, &model, &pc, &network);
+    IpAssignment ip(&fleet->Table(), &fleet->Model(), &pc, &network);
     const int row = RowOfCamera(1);
     ASSERT_EQ(ip.SwitchToDhcp({row}), (std::vector<int>{0}));
     EXPECT_TRUE(Drive([&] { return LoggedInAt(row, "192.168.1.12"); }))
-        << model.Record(row)->answer.network.ipAddress;
-    EXPECT_EQ(model.Record(row)->answer.network.dhcp, 1);
+        << fleet->Model().Record(row)->answer.network.ipAddress;
+    EXPECT_EQ(fleet->Model().Record(row)->answer.network.dhcp, 1);
 }
 
 // Runs camfleet-cli with `args` in this namespace, with `documents` (else a folder of its own)

@@ -11,10 +11,29 @@
 #include "device/xml_messages.h"
 #include "devicelist/device_list_model.h"
 #include "discovery/search_answer.h"
+#include "operations/answer_router.h"
+#include "operations/session_tracker.h"
+#include "operations/worker.h"
 #include "qt_application.h"
 #include "resources/display_strings.h"
 
 namespace camfleet::testing {
+
+// The SDK's receiving side as the fleet session wires it, for tests of the merge and the
+// tracker without a search: the router, the worker pool of the follow-up queries and the
+// tracker. Construct after QV_NETSDK_IPC_Init, destroy before QV_NETSDK_IPC_Cleanup.
+struct SdkReceiver {
+    explicit SdkReceiver(DeviceListModel* model) : tracker(model, &router, &pool) {}
+    ~SdkReceiver() { pool.StopAll(); }
+
+    int HandledCount() const { return router.HandledCount(); }
+    int DroppedCount() const { return tracker.DroppedCount(); }
+    int PendingQueries() const { return tracker.PendingQueries(); }
+
+    AnswerRouter router;
+    WorkerPool pool;
+    SessionTracker tracker;
+};
 
 inline SearchAnswer Answer(const char* serial, const char* ip = "127.0.0.1", int port = 1) {
     SearchAnswer a = EmptySearchAnswer();

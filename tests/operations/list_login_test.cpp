@@ -17,7 +17,7 @@
 #include "operations/device_list_sync.h"
 #include "operations/device_login.h"
 #include "operations/device_restore.h"
-#include "operations/job_engine.h"
+#include "operations/fleet_session.h"
 #include "operations/list_fixture.h"
 #include "resources/save_param.h"
 #include "sdk/sdk_fixture.h"
@@ -37,7 +37,7 @@ protected:
         ASSERT_EQ(QV_NETSDK_IPC_Init(), QV_OK);
         QV_NETSDK_IPC_SetAutoReconnect(0, 1);
         server_.Start();
-        engine_ = std::make_unique<JobEngine>(&model_);
+        engine_ = std::make_unique<testing::SdkReceiver>(&model_);
         QObject::connect(&model_, &DeviceListModel::dataChanged,
                          [this](const QModelIndex& from, const QModelIndex& to) {
                              if (from.column() <= kColumnState && to.column() >= kColumnState)
@@ -81,7 +81,7 @@ protected:
     DeviceTable table_;
     DeviceListModel model_;
     DeviceListSync sync_{&table_, &model_};
-    std::unique_ptr<JobEngine> engine_;
+    std::unique_ptr<testing::SdkReceiver> engine_;
     QStringList history_;  // every state text written, in order
 };
 

@@ -1,5 +1,6 @@
-// The job engine's handling of status events and command answers, fed directly (the road
-// through the SDK's hooks is covered by the login tests against the simulator).
+// The session tracker's handling of status events and command answers, fed to the router
+// directly (the road through the SDK's hooks is covered by the login tests against the
+// simulator).
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,8 @@
 #include <vector>
 
 #include "device/sdk/qv_netsdk_ipc.h"
-#include "operations/job_engine.h"
+#include "operations/answer_router.h"
+#include "operations/session_tracker.h"
 #include "operations/list_fixture.h"
 
 namespace camfleet {
@@ -18,7 +20,7 @@ namespace {
 using testing::AddRow;
 using testing::Shown;
 
-class JobEngineTest : public ::testing::Test {
+class SessionTrackerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         testing::EnsureCoreApplication();
@@ -29,23 +31,25 @@ protected:
     void Status(int type, const std::string& text = {}, int handle = kHandle) {
         std::vector<char> data(std::max<std::size_t>(text.size() + 1, 1360), '\0');
         std::copy(text.begin(), text.end(), data.begin());
-        engine_.HandleStatus(*MakeStatusMessage(handle, type, data.data()));
+        router_.HandleStatus(*MakeStatusMessage(handle, type, data.data()));
     }
     void Answer(int code, int status, const std::string& text, int handle = kHandle) {
         const uint32_t word = (static_cast<uint32_t>(status) << 24) | static_cast<uint32_t>(code);
-        engine_.HandleResponse(*MakeResponseMessage(handle, word, text.c_str()));
+        router_.HandleResponse(*MakeResponseMessage(handle, word, text.c_str()));
     }
     QString State(int row) const { return model_.CellText(row, kColumnState); }
     DeviceRecord& Record() { return *model_.Record(row_); }
 
     static constexpr int kHandle = 7;
     DeviceListModel model_;
-    JobEngine engine_{&model_};
+    AnswerRouter router_;
+    WorkerPool pool_;
+    SessionTracker engine_{&model_, &router_, &pool_};
     int row_ = 0;
     int other_ = 0;
 };
 
-TEST_F(JobEngineTest, StatusEventsSetStateAndFlags) {
+TEST_F(SessionTrackerTest, StatusEventsSetStateAndFlags) {
     const struct {
         int type;
         const char* key;  // null: empty text
@@ -84,7 +88,7 @@ TEST_F(JobEngineTest, StatusEventsSetStateAndFlags) {
     }
 }
 
-TEST_F(JobEngineTest, IgnoredEventsAndUnknownHandlesChangeNothing) {
+TEST_F(SessionTrackerTest, IgnoredEventsAndUnknownHandlesChangeNothing) {
     model_.SetStateText(row_, "before");
     for (int type : {1, 9, 25, 30, 99})
         Status(type);
@@ -96,9 +100,10 @@ TEST_F(JobEngineTest, IgnoredEventsAndUnknownHandlesChangeNothing) {
     EXPECT_EQ(State(other_), QString());
 }
 
-TEST_F(JobEngineTest, UpgradeProgressIsClamped) {
+TEST_F(SessionTrackerTest, UpgradeProgressIsClamped) {
     int percent = 0;
-    engine_.upgradeProgress = [&](int handle) { return handle == kHandle ? percent : -1; };
+    engine_.SetUpgradeProgressSource(
+        [&](int handle) { return handle == kHandle ? percent : -1; });
     const struct {
         int percent;
         QString shown;  // empty: the state stays
@@ -122,7 +127,7 @@ TEST_F(JobEngineTest, UpgradeProgressIsClamped) {
     }
 }
 
-TEST_F(JobEngineTest, ConfigurationAnswersShowSetOkOrFailed) {
+TEST_F(SessionTrackerTest, ConfigurationAnswersShowSetOkOrFailed) {
     const struct {
         int code;
         int status;
@@ -141,7 +146,7 @@ TEST_F(JobEngineTest, ConfigurationAnswersShowSetOkOrFailed) {
     }
 }
 
-TEST_F(JobEngineTest, IdentityAnswersAreStoredCut) {
+TEST_F(SessionTrackerTest, IdentityAnswersAreStoredCut) {
     Answer(1012, 0, "<RESPONSE_PARAM FileSystemVersion=\"V5.2.1\" />");
     EXPECT_STREQ(Record().firmwareVersion, "V5.2.1");
     EXPECT_EQ(model_.CellText(row_, kColumnVersion), "V5.2.1");
@@ -160,7 +165,7 @@ TEST_F(JobEngineTest, IdentityAnswersAreStoredCut) {
     EXPECT_EQ(model_.CellText(other_, kColumnVersion), QString());
 }
 
-TEST_F(JobEngineTest, MessageRecordsAreCutAndFixedRecordsCopiedWhole) {
+TEST_F(SessionTrackerTest, MessageRecordsAreCutAndFixedRecordsCopiedWhole) {
     const std::string huge(20000, 'x');
     auto text = MakeStatusMessage(1, QV_EVENT_FILE_DONE, huge.c_str());
     EXPECT_EQ(text->size, kMessagePayloadSize - 1);
@@ -185,7 +190,7 @@ TEST_F(JobEngineTest, MessageRecordsAreCutAndFixedRecordsCopiedWhole) {
     EXPECT_STREQ(null->payload, "");
 }
 
-TEST_F(JobEngineTest, FailedVersionQueryShowsItInTheVersionColumn) {
+TEST_F(SessionTrackerTest, FailedVersionQueryShowsItInTheVersionColumn) {
     // The SDK is not started here, so the queries after a login fail at once.
     Status(QV_EVENT_LOGGED_IN);
     EXPECT_TRUE(testing::ProcessEventsUntil(
@@ -193,13 +198,13 @@ TEST_F(JobEngineTest, FailedVersionQueryShowsItInTheVersionColumn) {
     EXPECT_EQ(model_.CellText(other_, kColumnVersion), QString());
 }
 
-TEST_F(JobEngineTest, DefaultConfigurationOnlyForDirOvaduModels) {
+TEST_F(SessionTrackerTest, DefaultConfigurationOnlyForDirOvaduModels) {
     CopyField(Record().answer.deviceType, "DIR-OVADU-IPC_V2");
     int calls = 0;
-    engine_.defaultConfiguration = [&](int row) {
+    const Subscription subscription = engine_.OnDefaultConfiguration([&](int row) {
         EXPECT_EQ(row, row_);
         ++calls;
-    };
+    });
     Status(QV_EVENT_LOGGED_IN);
     Status(QV_EVENT_LOGGED_IN, {}, kHandle + 1);  // another model
     EXPECT_TRUE(testing::ProcessEventsUntil([&] { return engine_.PendingQueries() == 0; }));
@@ -215,7 +220,7 @@ QV_ALARM_INFO MakeAlarm(int kind, const std::string& text) {
     return alarm;
 }
 
-TEST_F(JobEngineTest, AlarmsShowTimeAndTextCutAtTheirField) {
+TEST_F(SessionTrackerTest, AlarmsShowTimeAndTextCutAtTheirField) {
     const QString prefix = "09:03:07 " + Shown("IDS_ALARM") + ":";
     const std::string full(sizeof QV_ALARM_INFO::alarmText, 'x');
     const struct {
@@ -248,8 +253,9 @@ TEST_F(JobEngineTest, AlarmsShowTimeAndTextCutAtTheirField) {
         const QV_ALARM_INFO alarm = MakeAlarm(c.kind, c.text);
         std::memcpy(message.payload, &alarm, sizeof alarm);
         int hooked = 0;
-        engine_.alarmEvent = [&](int row, const StatusMessage&) { hooked += row == row_; };
-        engine_.HandleStatus(message);
+        const auto alarms = router_.OnEvent(QV_EVENT_ALARM, kHandle,
+                                            [&](const StatusMessage&) { ++hooked; });
+        router_.HandleStatus(message);
         EXPECT_EQ(State(row_), c.shown.isEmpty() ? QString("before") : c.shown);
         EXPECT_EQ(Record().snapshotPending, c.snapshotPendingAfter);
         EXPECT_EQ(hooked, 1) << "the alarm feature gets every alarm";
@@ -257,11 +263,11 @@ TEST_F(JobEngineTest, AlarmsShowTimeAndTextCutAtTheirField) {
     }
     // An alarm event without its record changes nothing.
     model_.SetStateText(row_, "before");
-    engine_.HandleStatus(*MakeStatusMessage(kHandle, QV_EVENT_ALARM, nullptr));
+    router_.HandleStatus(*MakeStatusMessage(kHandle, QV_EVENT_ALARM, nullptr));
     EXPECT_EQ(State(row_), "before");
 }
 
-TEST_F(JobEngineTest, WatchesOfUpgradesAndSnapshots) {
+TEST_F(SessionTrackerTest, WatchesOfUpgradesAndSnapshots) {
     engine_.SetUpgradeRunning(true);
     Record().upgrading = 1;
     EXPECT_TRUE(engine_.UpgradeWatch());
