@@ -5,10 +5,10 @@
 #include <QApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QMenuBar>
 #include <QVBoxLayout>
 
 #include "app/account_controls.h"
-#include "app/control_ids.h"
 #include "app/ip_commands.h"
 #include "app/key_filter.h"
 #include "app/list_commands.h"
@@ -18,6 +18,7 @@
 #include "app/search_controls.h"
 #include "app/version_text.h"
 #include "app/window_prompt.h"
+#include "device/codes.h"
 #include "resources/display_strings.h"
 #include "widgets/dialog_preview.h"
 #include "widgets/display_text.h"

@@ -1,8 +1,8 @@
 #include "app/system_menu.h"
 
-#include "app/control_ids.h"
 #include "app/version_text.h"
 #include "app/window_prompt.h"
+#include "device/codes.h"
 #include "resources/display_strings.h"
 #include "resources/language_setting.h"
 #include "widgets/display_text.h"
