@@ -77,6 +77,14 @@ QWidget* ControlRegistry::Find(int id) const {
     return it == controls_.end() ? nullptr : it->second.data();
 }
 
+QAction* ControlRegistry::FindMenuItem(int id) const {
+    for (const QPointer<QWidget>& menu : menus_) {
+        if (QAction* item = FindCommandAction(menu.data(), id))
+            return item;
+    }
+    return nullptr;
+}
+
 bool ControlRegistry::SetText(int id, const QString& text) const {
     return ShowCaption(Find(id), text);
 }

@@ -124,6 +124,11 @@ void CRoRudAzovorErarDlg::RegisterControls() {
     controls_.Add(kIdUpgradeDirectory, paths_->UpgradeDirectory());
     controls_.Add(kIdDefaultUser, account_->User());
     controls_.Add(kIdDefaultPassword, account_->Password());
+    // Menu items apart from the controls: the system menu's about item shares its id with
+    // the factory-mode button.
+    controls_.AddMenu(menuBar());
+    controls_.AddMenu(listCommands_->ContextMenu());
+    controls_.AddMenu(ip_->BatchMenu());
 
     // Texts that join keys or follow a state, shown again after a language switch.
     controls_.AddTextRefresher([this] { setWindowTitle(WindowTitle()); });

@@ -37,13 +37,7 @@ SystemMenu::SystemMenu(QMenuBar* bar, WindowPrompt& prompt, std::function<void()
 }
 
 QAction* SystemMenu::Action(int id) const {
-    for (QAction* menu : bar_->actions()) {
-        for (QAction* item : menu->menu()->actions()) {
-            if (item->data().toInt() == id)
-                return item;
-        }
-    }
-    return nullptr;
+    return FindCommandAction(bar_, id);
 }
 
 bool SystemMenu::Run(int id) {
