@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "device/codes.h"
 #include "resources/display_strings.h"
 #include "resources/display_switches.h"
 #include "widgets/display_text.h"
@@ -12,61 +13,61 @@ namespace {
 
 // Control id and display key, applied in this order.
 const std::pair<int, const char*> kControlTexts[] = {
-    {1018, DisplayKey("NETCARD")},
-    {3, DisplayKey("STARTSEARCH")},
-    {1008, DisplayKey("QR_AUTOPRINT_MODE")},
-    {5, DisplayKey("EXPORT_EXCEL")},
-    {1003, DisplayKey("CHECKALL")},
-    {1005, DisplayKey("AUDIO")},
-    {1007, DisplayKey("QR_TEXT")},
-    {1006, DisplayKey("TEXT33")},
-    {1001, DisplayKey("TEXT34")},
-    {4, DisplayKey("BTNTEXT1")},
-    {1030, DisplayKey("ID_BATCH_IP")},
-    {1031, DisplayKey("ID_BATCH_MAINTANCE")},
-    {11, DisplayKey("BTNTEXT4")},
-    {1295, DisplayKey("BATCH_SET_DEVICETYPE")},
-    {1294, DisplayKey("BATCH_CLEAR_DEVICETYPE")},
-    {6, DisplayKey("BTNTEXT5")},
-    {7, DisplayKey("BTNTEXT6")},
-    {1035, DisplayKey("BTNTEXT7")},
-    {10, DisplayKey("BTNTEXT8")},
-    {14, DisplayKey("BTNTEXT9")},
-    {15, DisplayKey("BTNTEXT10")},
-    {13, DisplayKey("BTNTEXT12")},
-    {1293, DisplayKey("BTNTEXT13")},
-    {1291, DisplayKey("BTNTEXT14")},
-    {1292, DisplayKey("BTNTEXT15")},
-    {1192, DisplayKey("IDC_BTN_BROWSER_DEFAULTCFG")},
-    {1193, DisplayKey("IDC_BTN_CLEAR_ALL_CUST")},
-    {1191, DisplayKey("TOUR")},
-    {1189, DisplayKey("TOUR")},
-    {1190, DisplayKey("TOUR")},
-    {1034, DisplayKey("ID_BATCH_SET_VIDEO")},
-    {18, DisplayKey("BATCHIMAGEPARAM")},
-    {19, DisplayKey("BATCHSNAP")},
-    {1028, DisplayKey("BATCH_SET_CCD")},
-    {1029, DisplayKey("ID_BATCH_IO_OUTPUT")},
-    {1296, DisplayKey("STRING_RA_DIALOG")},
-    {1297, DisplayKey("STRING_PRINT_QR")},
-    {1299, DisplayKey("IDS_STR_ONVIF_ALLNET")},
-    {32988, DisplayKey("ID_BATCH_SET_VIDEOTYPE")},
-    {17, DisplayKey("ID_BATCH_SET_VIDEOENCODE")},
-    {32974, DisplayKey("IDS_STR_ZH_CN_MEDIA_AENCODE")},
-    {32924, DisplayKey("IDS_STR_ZH_CN_MEDIA_ACAPTURE")},
-    {1303, DisplayKey("IDC_BTN_PREVIEW_IRCUT_NIGHT")},
-    {16, DisplayKey("FACTORY_MODE")},
-    {1301, DisplayKey("MENU_VIDEO_WND")},
+    {kIdNetcardLabel, DisplayKey("NETCARD")},
+    {kIdStartSearch, DisplayKey("STARTSEARCH")},
+    {kIdCheckPrintMode, DisplayKey("QR_AUTOPRINT_MODE")},
+    {kIdExportExcel, DisplayKey("EXPORT_EXCEL")},
+    {kIdCheckAll, DisplayKey("CHECKALL")},
+    {kIdAudio, DisplayKey("AUDIO")},
+    {kIdQrOption, DisplayKey("QR_TEXT")},
+    {kIdFullScreenStream, DisplayKey("TEXT33")},
+    {kIdStatusLine, DisplayKey("TEXT34")},
+    {kIdBatchDefault, DisplayKey("BTNTEXT1")},
+    {kIdBatchIp, DisplayKey("ID_BATCH_IP")},
+    {kIdBatchMaintenance, DisplayKey("ID_BATCH_MAINTANCE")},
+    {kIdBatchSetIpvs, DisplayKey("BTNTEXT4")},
+    {kIdBtnBatchModifyCustDevType, DisplayKey("BATCH_SET_DEVICETYPE")},
+    {kIdBtnBatchClearCustDevType, DisplayKey("BATCH_CLEAR_DEVICETYPE")},
+    {kIdBatchDownloadCfg, DisplayKey("BTNTEXT5")},
+    {kIdBatchRebootDev, DisplayKey("BTNTEXT6")},
+    {kIdBatchTime, DisplayKey("BTNTEXT7")},
+    {kIdBatchSetTitle, DisplayKey("BTNTEXT8")},
+    {kIdBatchSetPwd, DisplayKey("BTNTEXT9")},
+    {kIdBatchSetLanguage, DisplayKey("BTNTEXT10")},
+    {kIdBatchSetMd, DisplayKey("BTNTEXT12")},
+    {kIdBtnUpgradeDir, DisplayKey("BTNTEXT13")},
+    {kIdBtnUpgrade, DisplayKey("BTNTEXT14")},
+    {kIdBtnUploadCfg, DisplayKey("BTNTEXT15")},
+    {kIdBtnBrowserDefaultCfg, DisplayKey("IDC_BTN_BROWSER_DEFAULTCFG")},
+    {kIdBtnClearAllCust, DisplayKey("IDC_BTN_CLEAR_ALL_CUST")},
+    {kIdBtnBrowser2, DisplayKey("TOUR")},
+    {kIdBtnBrowser, DisplayKey("TOUR")},
+    {kIdBtnBrowserCfg, DisplayKey("TOUR")},
+    {kIdBatchSetVideo, DisplayKey("ID_BATCH_SET_VIDEO")},
+    {kIdBatchSetImageParam, DisplayKey("BATCHIMAGEPARAM")},
+    {kIdBatchSnapJpeg, DisplayKey("BATCHSNAP")},
+    {kIdBatchCcd, DisplayKey("BATCH_SET_CCD")},
+    {kIdBatchIoOutput, DisplayKey("ID_BATCH_IO_OUTPUT")},
+    {kIdBtnAudioTalk, DisplayKey("STRING_RA_DIALOG")},
+    {kIdBtnPrint, DisplayKey("STRING_PRINT_QR")},
+    {kIdBatchOnvifAllNet, DisplayKey("IDS_STR_ONVIF_ALLNET")},
+    {kIdBatchSetVideoEncodeType, DisplayKey("ID_BATCH_SET_VIDEOTYPE")},
+    {kIdBatchSetVideoEncode, DisplayKey("ID_BATCH_SET_VIDEOENCODE")},
+    {kIdBatchSetAudioCapture, DisplayKey("IDS_STR_ZH_CN_MEDIA_AENCODE")},
+    {kIdBatchSetAudioEncode, DisplayKey("IDS_STR_ZH_CN_MEDIA_ACAPTURE")},
+    {kIdBtnPreviewIrcutNight, DisplayKey("IDC_BTN_PREVIEW_IRCUT_NIGHT")},
+    {kIdBatchModeFactory, DisplayKey("FACTORY_MODE")},
+    {kIdBtnVideoWindows, DisplayKey("MENU_VIDEO_WND")},
 };
 
 // Control id and tooltip key: the upgrade, upload and talk controls.
 const std::pair<int, const char*> kToolTips[] = {
-    {1293, DisplayKey("STRING_TIPS_UPDATE_DIR")},
-    {1291, DisplayKey("STRING_TIPS_UPDATE_FILE")},
-    {1292, DisplayKey("STRING_TIPS_UPDATE_CFG")},
-    {1192, DisplayKey("TIPS_AUTO_UPLOAD_DEFAULT_CFG")},
-    {1193, DisplayKey("TIPS_CLEAR_ALL_DEFAULT_CFG")},
-    {1300, DisplayKey("TIPS_TALK")},
+    {kIdBtnUpgradeDir, DisplayKey("STRING_TIPS_UPDATE_DIR")},
+    {kIdBtnUpgrade, DisplayKey("STRING_TIPS_UPDATE_FILE")},
+    {kIdBtnUploadCfg, DisplayKey("STRING_TIPS_UPDATE_CFG")},
+    {kIdBtnBrowserDefaultCfg, DisplayKey("TIPS_AUTO_UPLOAD_DEFAULT_CFG")},
+    {kIdBtnClearAllCust, DisplayKey("TIPS_CLEAR_ALL_DEFAULT_CFG")},
+    {kIdBtnStartTalk, DisplayKey("TIPS_TALK")},
 };
 
 }  // namespace
@@ -74,6 +75,14 @@ const std::pair<int, const char*> kToolTips[] = {
 QWidget* ControlRegistry::Find(int id) const {
     const auto it = controls_.find(id);
     return it == controls_.end() ? nullptr : it->second.data();
+}
+
+QAction* ControlRegistry::FindMenuItem(int id) const {
+    for (const QPointer<QWidget>& menu : menus_) {
+        if (QAction* item = FindCommandAction(menu.data(), id))
+            return item;
+    }
+    return nullptr;
 }
 
 bool ControlRegistry::SetText(int id, const QString& text) const {

@@ -3,7 +3,7 @@
 #include <QMenu>
 #include <QPushButton>
 
-#include "app/control_ids.h"
+#include "device/codes.h"
 #include "dialogs/dialog_ip_setting.h"
 #include "operations/batch_targets.h"
 #include "resources/display_strings.h"

@@ -4,7 +4,7 @@
 #include <QClipboard>
 #include <QDesktopServices>
 
-#include "app/control_ids.h"
+#include "device/codes.h"
 #include "devicelist/device_list_model.h"
 #include "resources/display_strings.h"
 #include "widgets/display_text.h"

@@ -5,10 +5,10 @@
 #include <QApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QMenuBar>
 #include <QVBoxLayout>
 
 #include "app/account_controls.h"
-#include "app/control_ids.h"
 #include "app/ip_commands.h"
 #include "app/key_filter.h"
 #include "app/list_commands.h"
@@ -18,6 +18,7 @@
 #include "app/search_controls.h"
 #include "app/version_text.h"
 #include "app/window_prompt.h"
+#include "device/codes.h"
 #include "resources/display_strings.h"
 #include "widgets/dialog_preview.h"
 #include "widgets/display_text.h"
@@ -122,6 +123,11 @@ void CRoRudAzovorErarDlg::RegisterControls() {
     controls_.Add(kIdUpgradeDirectory, paths_->UpgradeDirectory());
     controls_.Add(kIdDefaultUser, account_->User());
     controls_.Add(kIdDefaultPassword, account_->Password());
+    // Menu items apart from the controls: the system menu's about item shares its id with
+    // the factory-mode button.
+    controls_.AddMenu(menuBar());
+    controls_.AddMenu(listCommands_->ContextMenu());
+    controls_.AddMenu(ip_->BatchMenu());
 
     // Texts that join keys or follow a state, shown again after a language switch.
     controls_.AddTextRefresher([this] { setWindowTitle(WindowTitle()); });

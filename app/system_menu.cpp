@@ -1,8 +1,8 @@
 #include "app/system_menu.h"
 
-#include "app/control_ids.h"
 #include "app/version_text.h"
 #include "app/window_prompt.h"
+#include "device/codes.h"
 #include "resources/display_strings.h"
 #include "resources/language_setting.h"
 #include "widgets/display_text.h"
@@ -37,13 +37,7 @@ SystemMenu::SystemMenu(QMenuBar* bar, WindowPrompt& prompt, std::function<void()
 }
 
 QAction* SystemMenu::Action(int id) const {
-    for (QAction* menu : bar_->actions()) {
-        for (QAction* item : menu->menu()->actions()) {
-            if (item->data().toInt() == id)
-                return item;
-        }
-    }
-    return nullptr;
+    return FindCommandAction(bar_, id);
 }
 
 bool SystemMenu::Run(int id) {

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "device/codes.h"
 #include "device/sdk/qv_netsdk_ipc.h"
 #include "sim/control_server.h"
 
@@ -36,10 +37,10 @@ struct Counter {
 int OnStatus(int, int type, const void*, void* user) {
     auto* counter = static_cast<Counter*>(user);
     std::lock_guard lock(counter->mutex);
-    if (type == QV_EVENT_LOGGED_IN)
+    if (type == camfleet::kEventLoggedIn)
         ++counter->loggedIn;
-    else if (type == QV_EVENT_CONNECT_FAILED || type == QV_EVENT_AUTH_FAILED ||
-             type == QV_EVENT_LOGIN_FAILED)
+    else if (type == camfleet::kEventConnectFailed || type == camfleet::kEventAuthFailed ||
+             type == camfleet::kEventLoginFailed)
         ++counter->failed;
     counter->cv.notify_all();
     return 0;

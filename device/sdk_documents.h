@@ -1,42 +1,14 @@
 #pragma once
-// Command codes of the device SDK and the fixed documents the tool sends with them.
+// The fixed documents the tool sends with the device SDK's commands (device/codes.h).
 // Reads go out as GetDVRConfig, writes as SetDVRConfig with the document text, system
 // commands as SystemControl with a REQUEST_PARAM text. Values printed into attributes are
 // attribute-escaped; everything else is byte-exact.
 
 #include <string>
 
-namespace camfleet {
+#include "device/codes.h"
 
-enum SdkCommand : int {
-    kCmdGetVideoCapture = 504,
-    kCmdSetVideoCapture = 524,
-    kCmdGetNetwork = 305,
-    kCmdSetNetwork = 325,
-    kCmdGetStreamAccess = 600,
-    kCmdSetStreamAccess = 620,
-    kCmdSetP2p = 335,
-    kCmdSetTime = 222,
-    kCmdSetAdminPassword = 223,
-    kCmdSetLanguage = 227,
-    kCmdSetMaintenance = 228,
-    kCmdSetVideoEncoding = 523,
-    kCmdSetOverlay = 525,
-    kCmdSetAudioCapture = 527,
-    kCmdSetAudioEncoding = 528,
-    kCmdSetPlatform = 670,
-    kCmdSetMotionDetect = 822,
-    kCtlFactoryRestore = 1002,  // empty request text
-    kCtlSyncTime = 1005,
-    kCtlFileSystemVersion = 1012,
-    kCtlSerialNumber = 1019,
-    kCtlDeviceAnswerText = 1020,
-    kCtlIoOutput = 1042,
-    kCtlSnapshot = 1043,
-    kCtlDayNightMode = 1046,
-    kCtlImageAdjust = 1081,
-    kCtlFactoryMode = 1094,
-};
+namespace camfleet {
 
 // Request text of the controls 1012, 1019 and 1020 (answers are RESPONSE_PARAM documents).
 inline constexpr const char kResponseParamRequest[] = "RESPONSE_PARAM";

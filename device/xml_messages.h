@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "device/codes.h"
 #include "device/records.h"
 #include "platform/number_text.h"
 
@@ -25,16 +26,6 @@ inline constexpr const char kRootKestravin[] = "XML_KESTRAVIN";  // root of tool
 inline constexpr std::size_t kEnvelopeBufferSize = 10240;        // outgoing discovery datagram
 inline constexpr std::size_t kBodyBufferSize = 1024;             // one command body
 inline constexpr std::size_t kDatagramBufferSize = 5120;         // one incoming datagram
-
-// Discovery message codes.
-enum DiscoveryCode : int {
-    kMsgSearch = 1,
-    kMsgSetNetwork = 2,  // also the FH_CONFIG block
-    kMsgAnswer = 3,
-    kMsgRestore = 5,
-    kMsgReboot = 7,
-    kMsgMode = 9,
-};
 
 // ---- Envelope -------------------------------------------------------------------------
 

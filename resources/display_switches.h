@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "device/codes.h"
+
 namespace camfleet {
 
 struct DisplaySwitch {
@@ -23,8 +25,8 @@ struct DisplaySwitch {
 };
 
 inline constexpr std::size_t kDisplaySwitchCount = 49;
-inline constexpr int32_t kStyleSwitchId = 32972;    // STYLE
-inline constexpr int32_t kQrEncodeSwitchId = 1078;  // IDC_QRENCODE
+inline constexpr int32_t kStyleSwitchId = kIdStyle;        // STYLE
+inline constexpr int32_t kQrEncodeSwitchId = kIdQrEncode;  // IDC_QRENCODE
 
 // The built-in table with its default flags.
 extern const std::array<DisplaySwitch, kDisplaySwitchCount> DisplaySwitches;

@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+#include "device/codes.h"
+
 namespace camfleet {
 
 class DisplayStrings;
@@ -24,8 +26,8 @@ inline constexpr char kDefaultLanguageCode[] = "en-us";
 inline constexpr char kRegistryFileEnvironment[] = "CAMFLEET_REGISTRY_FILE";
 
 // First and last id of the language items of the system menu.
-inline constexpr int kFirstLanguageMenuItem = 1950;
-inline constexpr int kLastLanguageMenuItem = 1955;
+inline constexpr int kFirstLanguageMenuItem = kIdLanguageZhCn;
+inline constexpr int kLastLanguageMenuItem = kIdLanguageMongolian;
 
 // The registry name given by "registry.xml" at `path`: the `name` of the first child
 // element of the top-level `root` element when that child is named `Registry` (empty when

@@ -78,7 +78,8 @@ std::string Body(const CameraProfile& p, int runningTime, Hostility h) {
 }
 
 std::string Envelope(const std::string& body, Hostility h) {
-    const int code = h == Hostility::kWrongMsgCode ? 4 : 3;
+    // A wrong code is any code other than the answer's.
+    const int code = h == Hostility::kWrongMsgCode ? kMsgAnswer + 1 : kMsgAnswer;
     const std::string flag = h == Hostility::kNoMsgFlag ? "" : "Msg_flag=\"0\"\n";
     const std::string inner =
         h == Hostility::kNoBody ? "" : "<MESSAGE_BODY>\n" + body + "</MESSAGE_BODY>\n";

@@ -4,7 +4,9 @@
 
 #include <cstring>
 
+#include "device/codes.h"
 #include "device/records.h"
+#include "device/sdk/control_protocol.h"
 #include "device/sdk/qv_netsdk_ipc.h"
 #include "device/xml_messages.h"
 #include "sim/control_camera.h"
@@ -61,33 +63,33 @@ std::string StreamAccess(const ControlIdentity& id) {
 bool RootFits(int code, const char* root) {
     const std::string r = root;
     switch (code) {
-        case 222:
+        case kCmdSetTime:
             return r == "TimeConfig";
-        case 223:
+        case kCmdSetAdminPassword:
             return r == "UserConfig";
-        case 227:
+        case kCmdSetLanguage:
             return r == "MiscConfig";
-        case 228:
+        case kCmdSetMaintenance:
             return r == "MaintainConfig";
-        case 325:
+        case kCmdSetNetwork:
             return r == "LANConfig";
-        case 335:
+        case kCmdSetP2p:
             return r == "P2PConfig";
-        case 523:
+        case kCmdSetVideoEncoding:
             return r == "Encode";
-        case 524:
+        case kCmdSetVideoCapture:
             return r == "Video";
-        case 525:
+        case kCmdSetOverlay:
             return r == "Overlay";
-        case 527:
+        case kCmdSetAudioCapture:
             return r == "Audio" || r == "Capture";
-        case 528:
+        case kCmdSetAudioEncoding:
             return r == "Audio";
-        case 620:
+        case kCmdSetStreamAccess:
             return r == "MediaStreamConfig";
-        case 670:
+        case kCmdSetPlatform:
             return r == "PlatformConfig";
-        case 822:
+        case kCmdSetMotionDetect:
             return r == "MotionDetectAlarm";
         default:
             return false;
@@ -96,20 +98,20 @@ bool RootFits(int code, const char* root) {
 
 bool IsWriteCode(int code) {
     switch (code) {
-        case 222:
-        case 223:
-        case 227:
-        case 228:
-        case 325:
-        case 335:
-        case 523:
-        case 524:
-        case 525:
-        case 527:
-        case 528:
-        case 620:
-        case 670:
-        case 822:
+        case kCmdSetTime:
+        case kCmdSetAdminPassword:
+        case kCmdSetLanguage:
+        case kCmdSetMaintenance:
+        case kCmdSetNetwork:
+        case kCmdSetP2p:
+        case kCmdSetVideoEncoding:
+        case kCmdSetVideoCapture:
+        case kCmdSetOverlay:
+        case kCmdSetAudioCapture:
+        case kCmdSetAudioEncoding:
+        case kCmdSetStreamAccess:
+        case kCmdSetPlatform:
+        case kCmdSetMotionDetect:
             return true;
         default:
             return false;
@@ -118,18 +120,8 @@ bool IsWriteCode(int code) {
 
 // Where a write code keeps its document: under its read code where it has one.
 int StoredUnder(int code) {
-    switch (code) {
-        case 524:
-            return 504;
-        case 325:
-            return 305;
-        case 620:
-            return 600;
-        case 527:
-            return 507;
-        default:
-            return code;
-    }
+    const int read = ReadCodeOf(code);
+    return read != 0 ? read : code;
 }
 
 bool InRange(int v, int low, int high) {
@@ -160,38 +152,39 @@ void CameraDocuments::Reset() {
     const QV_AUDIO_CAPTURE audio = DefaultAudio();
     const QV_NETWORK_LAN_CFG lan = Network(identity_);
     documents_ = {
-        {504, Take(QV_NETSDK_IPC_XMLGET_VideoCaptureConfig(&video))},
-        {305, Take(QV_NETSDK_IPC_XMLGET_NetworkLANConfig(&lan))},
-        {600, StreamAccess(identity_)},
-        {507, Take(QV_NETSDK_IPC_XMLGET_AudioCaptureConfig(&audio))},
-        {222,
+        {kCmdGetVideoCapture, Take(QV_NETSDK_IPC_XMLGET_VideoCaptureConfig(&video))},
+        {kCmdGetNetwork, Take(QV_NETSDK_IPC_XMLGET_NetworkLANConfig(&lan))},
+        {kCmdGetStreamAccess, StreamAccess(identity_)},
+        {kCmdGetAudioCapture, Take(QV_NETSDK_IPC_XMLGET_AudioCaptureConfig(&audio))},
+        {kCmdSetTime,
          "<TimeConfig TimeMode=\"NTP\" TimeZone=\"1200\">\n"
          "\t<NTPConfig ServerIP=\"pool.ntp.org\" ServerPort=\"123\" RefreshInterval=\"60\" />\n"
          "\t<SummerTime enable=\"0\" auto=\"0\" offset=\"0\" />\n</TimeConfig>\n"},
-        {223, "<UserConfig><Account Username=\"" + EscapeAttribute(identity_.username) +
-                  "\" Password=\"******\" Group=\"Administrator\" Status=\"Enable\" />"
-                  "</UserConfig>"},
-        {227, "<MiscConfig Language=\"en_us\" />"},
-        {228, "<MaintainConfig\tEnable=\"0\" Day=\"7\" Time=\"03:00:00\" />"},
-        {335, "<P2PConfig\n\tEnable=\"1\" Type=\"0\" />\n"},
-        {523,
+        {kCmdSetAdminPassword,
+         "<UserConfig><Account Username=\"" + EscapeAttribute(identity_.username) +
+             "\" Password=\"******\" Group=\"Administrator\" Status=\"Enable\" />"
+             "</UserConfig>"},
+        {kCmdSetLanguage, "<MiscConfig Language=\"en_us\" />"},
+        {kCmdSetMaintenance, "<MaintainConfig\tEnable=\"0\" Day=\"7\" Time=\"03:00:00\" />"},
+        {kCmdSetP2p, "<P2PConfig\n\tEnable=\"1\" Type=\"0\" />\n"},
+        {kCmdSetVideoEncoding,
          "<Encode>\n"
          "\t<EncodeConfig Stream=\"1\" Resolution=\"1920x1080\" EncodeFormat=\"H264\" "
          "BitRateControl=\"VBR\" Initquant=\"50\" BitRate=\"4096\" FrameRate=\"25\" />\n"
          "\t<EncodeConfig Stream=\"2\" Resolution=\"640x360\" EncodeFormat=\"H264\" "
          "BitRateControl=\"VBR\" Initquant=\"50\" BitRate=\"512\" FrameRate=\"25\" />\n"
          "</Encode>\n"},
-        {525,
+        {kCmdSetOverlay,
          "<Overlay Enable=\"1\" Transparency=\"0\" Style=\"0\" Fontsize=\"0\" Week=\"0\">"
          "<TimeOverlay PosX=\"16\" PosY=\"16\" Format=\"YYYY-MM-DD hh:mm:ss\" />"
          "<TitleOverlay PosX=\"16\" PosY=\"560\" TitleUtf8=\"\" /></Overlay>"},
-        {528,
+        {kCmdSetAudioEncoding,
          "<Audio>\n\t<Encode Enable=\"1\" SampleRate=\"8000\" EncodeType=\"G711A\" "
          "BitRate=\"64\" />\n</Audio>\n"},
-        {670,
+        {kCmdSetPlatform,
          "<PlatformConfig Enable=\"0\" PlayStartVoice=\"0\" ServerIP=\"\" ServerPort=\"0\" "
          "Account=\"\" Password=\"\" />"},
-        {822,
+        {kCmdSetMotionDetect,
          "<MotionDetectAlarm Enable=\"0\" BlockCount=\"0\" BlockConfig=\"\" "
          "Sensitivity=\"60\" AlarmThreshold=\"30\" />"},
     };
@@ -199,7 +192,7 @@ void CameraDocuments::Reset() {
 
 void CameraDocuments::SetAddress(const std::string& ip) {
     identity_.ipAddress = ip;
-    std::string& kept = documents_[305];
+    std::string& kept = documents_[kCmdGetNetwork];
     QV_NETWORK_LAN_CFG n{};
     QV_NETSDK_IPC_Network_getLANCfgByXml(kept.c_str(), &n);
     CopyField(n.ipAddress, ip);
@@ -208,39 +201,40 @@ void CameraDocuments::SetAddress(const std::string& ip) {
 
 std::string CameraDocuments::Read(int code, int32_t* status) const {
     const auto it = documents_.find(code);
-    *status = it != documents_.end() ? 0 : 2;
+    *status = it != documents_.end() ? sdk::kStatusOk : sdk::kStatusUnsupported;
     return it != documents_.end() ? it->second : std::string();
 }
 
 int32_t CameraDocuments::Write(int code, std::string_view text, std::string* password) {
     if (!IsWriteCode(code))
-        return 2;
+        return sdk::kStatusUnsupported;
     tinyxml2::XMLDocument doc;
     if (doc.Parse(text.data(), text.size()) != tinyxml2::XML_SUCCESS ||
         doc.RootElement() == nullptr || !RootFits(code, doc.RootElement()->Name()))
-        return 3;
-    if (code == 524 || code == 527 || code == 325)
+        return sdk::kStatusBadDocument;
+    if (code == kCmdSetVideoCapture || code == kCmdSetAudioCapture || code == kCmdSetNetwork)
         return WriteCapture(code, text);
-    if (code == 620) {
+    if (code == kCmdSetStreamAccess) {
         StreamAccessRecord access;
         if (ParseStreamAccessDocument(text, &access) != 0)
-            return 3;
+            return sdk::kStatusBadDocument;
     }
-    if (code == 223) {
+    if (code == kCmdSetAdminPassword) {
         const tinyxml2::XMLElement* account = doc.RootElement()->FirstChildElement("Account");
         const char* value = account != nullptr ? account->Attribute("Password") : nullptr;
         if (value == nullptr || *value == '\0')
-            return 3;
+            return sdk::kStatusBadDocument;
         *password = value;
-        documents_[223] = "<UserConfig><Account Username=\"" + EscapeAttribute(identity_.username) +
-                          "\" Password=\"******\" Group=\"Administrator\" Status=\"Enable\" />"
-                          "</UserConfig>";
-        return 0;
+        documents_[kCmdSetAdminPassword] =
+            "<UserConfig><Account Username=\"" + EscapeAttribute(identity_.username) +
+            "\" Password=\"******\" Group=\"Administrator\" Status=\"Enable\" />"
+            "</UserConfig>";
+        return sdk::kStatusOk;
     }
-    if (code == 227 && doc.RootElement()->Attribute("Language") == nullptr)
-        return 3;
+    if (code == kCmdSetLanguage && doc.RootElement()->Attribute("Language") == nullptr)
+        return sdk::kStatusBadDocument;
     documents_[StoredUnder(code)] = std::string(text);
-    return 0;
+    return sdk::kStatusOk;
 }
 
 // Structure-backed documents: the written attributes change the kept structure, which is
@@ -248,27 +242,27 @@ int32_t CameraDocuments::Write(int code, std::string_view text, std::string* pas
 int32_t CameraDocuments::WriteCapture(int code, std::string_view text) {
     const std::string written(text);
     std::string& kept = documents_[StoredUnder(code)];
-    if (code == 524) {
+    if (code == kCmdSetVideoCapture) {
         QV_VIDEO_CAPTURE v{};
         if (QV_NETSDK_IPC_Media_getVideoCaptureByXml(kept.c_str(), &v) != 0 ||
             QV_NETSDK_IPC_Media_getVideoCaptureByXml(written.c_str(), &v) != 0 || !VideoValid(v))
-            return 3;
+            return sdk::kStatusBadDocument;
         kept = Take(QV_NETSDK_IPC_XMLGET_VideoCaptureConfig(&v));
-    } else if (code == 527) {
+    } else if (code == kCmdSetAudioCapture) {
         QV_AUDIO_CAPTURE a{};
         if (QV_NETSDK_IPC_Media_getAudioCaptureByXml(kept.c_str(), &a) != 0 ||
             QV_NETSDK_IPC_Media_getAudioCaptureByXml(written.c_str(), &a) != 0 || !AudioValid(a))
-            return 3;
+            return sdk::kStatusBadDocument;
         kept = Take(QV_NETSDK_IPC_XMLGET_AudioCaptureConfig(&a));
     } else {
         QV_NETWORK_LAN_CFG n{};
         if (QV_NETSDK_IPC_Network_getLANCfgByXml(kept.c_str(), &n) != 0 ||
             QV_NETSDK_IPC_Network_getLANCfgByXml(written.c_str(), &n) != 0 ||
             !InRange(n.dhcp, 0, 1) || !InRange(n.allNet, 0, 1))
-            return 3;
+            return sdk::kStatusBadDocument;
         kept = Take(QV_NETSDK_IPC_XMLGET_NetworkLANConfig(&n));
     }
-    return 0;
+    return sdk::kStatusOk;
 }
 
 }  // namespace camfleet::sim

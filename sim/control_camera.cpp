@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "device/codes.h"
 #include "device/sdk/control_protocol.h"
 #include "device/xml_messages.h"
 
@@ -45,18 +46,18 @@ bool RequestFits(int code, const std::string& text) {
         return false;
     const auto a = ReadAttributes(text);
     switch (code) {
-        case 1005:
+        case kCtlSyncTime:
             return a.count("Time") != 0 && ValidTime(a.at("Time"));
-        case 1042:
+        case kCtlIoOutput:
             return OneOf(a, "Output", {"0", "1"});
-        case 1043:
+        case kCtlSnapshot:
             return a.count("Stream") != 0;
-        case 1046:
+        case kCtlDayNightMode:
             return OneOf(a, "Mode", {"NightMode", "DayMode"});
-        case 1094:
+        case kCtlFactoryMode:
             return OneOf(a, "Mode", {"0", "1"});
         default:
-            return true;  // 1081: any image attributes
+            return true;  // kCtlImageAdjust: any image attributes
     }
 }
 
@@ -108,7 +109,7 @@ ControlCamera::Reply ControlCamera::Handle(const sdk::Frame& request) {
         default:
             break;
     }
-    if (code >= 1000 && code < 1100)
+    if (IsSystemControlCode(code))
         return HandleSystem(code, request.payload);
     int32_t status = 0;
     std::string document = documents_.Read(code, &status);
@@ -124,24 +125,24 @@ ControlCamera::Reply ControlCamera::Handle(const sdk::Frame& request) {
 ControlCamera::Reply ControlCamera::HandleSystem(int code, const std::string& text) {
     const ControlIdentity& id = identity_;
     switch (code) {
-        case 1002:
+        case kCtlFactoryRestore:
             FactoryReset();
             return {0, {}};
-        case 1012:
+        case kCtlFileSystemVersion:
             return {0, Response("FileSystemVersion", id.firmwareVersion)};
-        case 1019:
+        case kCtlSerialNumber:
             return {0, Response("SerialNumber", id.serialNumber)};
-        case 1020:
+        case kCtlDeviceAnswerText:
             return {0, "<RESPONSE_PARAM DeviceType=\"" + EscapeAttribute(id.model) +
                            "\" SerialNumber=\"" + EscapeAttribute(id.serialNumber) +
                            "\" HardwareVersion=\"" + EscapeAttribute(id.hardwareVersion) +
                            "\" SoftwareVersion=\"" + EscapeAttribute(id.firmwareVersion) + "\" />"};
-        case 1005:
-        case 1042:
-        case 1043:
-        case 1046:
-        case 1081:
-        case 1094:
+        case kCtlSyncTime:
+        case kCtlIoOutput:
+        case kCtlSnapshot:
+        case kCtlDayNightMode:
+        case kCtlImageAdjust:
+        case kCtlFactoryMode:
             if (!RequestFits(code, text))
                 return {sdk::kStatusBadDocument, {}};
             controls_[code] = text;

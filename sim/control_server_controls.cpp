@@ -1,6 +1,7 @@
 // Test controls and inspection of the control server: they only change state under the
 // lock and wake the server thread; sockets stay with that thread.
 
+#include "device/codes.h"
 #include "device/sdk/control_protocol.h"
 #include "sim/control_server.h"
 #include "sim/control_server_state.h"
@@ -66,7 +67,7 @@ void ControlServer::EmitEvent(int id, int type, const std::string& payload) {
 }
 
 void ControlServer::EmitAlarm(int id, const QV_ALARM_INFO& alarm) {
-    EmitEvent(id, QV_EVENT_ALARM, std::string(reinterpret_cast<const char*>(&alarm), sizeof alarm));
+    EmitEvent(id, kEventAlarm, std::string(reinterpret_cast<const char*>(&alarm), sizeof alarm));
 }
 
 int ControlServer::SessionCount(int id) const {

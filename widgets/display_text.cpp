@@ -89,6 +89,20 @@ QAction* AddKeyedAction(QMenu* menu, const char* key, int id) {
     return action;
 }
 
+QAction* FindCommandAction(const QWidget* menu, int id) {
+    if (menu == nullptr)
+        return nullptr;
+    for (QAction* item : menu->actions()) {
+        if (item->menu() != nullptr) {
+            if (QAction* inner = FindCommandAction(item->menu(), id))
+                return inner;
+        } else if (!item->isSeparator() && item->data().toInt() == id) {
+            return item;
+        }
+    }
+    return nullptr;
+}
+
 void SetStandardButtonKeys(QDialogButtonBox* buttons) {
     SetCaptionKey(buttons->button(QDialogButtonBox::Ok), DisplayKey("BTN_OK"));
     SetCaptionKey(buttons->button(QDialogButtonBox::Cancel), DisplayKey("BTN_CANCEL"));

@@ -36,6 +36,10 @@ QLabel* KeyLabel(const char* key, QWidget* parent);
 // as its data.
 QAction* AddKeyedAction(QMenu* menu, const char* key, int id);
 
+// The first item with the command id `id` as its data in `menu` (a menu or a menu bar) or
+// any of its submenus, in menu order; null when there is none or `menu` is null.
+QAction* FindCommandAction(const QWidget* menu, int id);
+
 // The OK, Cancel, Yes and No buttons of a button box or message box, where present, show
 // the display strings "BTN_OK", "BTN_CANCEL", "BTN_YES" and "BTN_NO".
 void SetStandardButtonKeys(QDialogButtonBox* buttons);

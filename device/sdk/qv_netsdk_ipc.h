@@ -201,6 +201,33 @@ void QV_NETSDK_IPC_XMLGET_SAFE_FREE(char* text);
 #ifdef __cplusplus
 } /* extern "C" */
 
+#include "device/codes.h"
+
+// The macros above are the C face of the shared code table; they must say the same.
+static_assert(QV_EVENT_DISCONNECTED == camfleet::kEventDisconnected);
+static_assert(QV_EVENT_CONNECT_FAILED == camfleet::kEventConnectFailed);
+static_assert(QV_EVENT_LOGGED_IN == camfleet::kEventLoggedIn);
+static_assert(QV_EVENT_AUTH_FAILED == camfleet::kEventAuthFailed);
+static_assert(QV_EVENT_TALK_STARTED == camfleet::kEventTalkStarted);
+static_assert(QV_EVENT_TALK_DATA == camfleet::kEventTalkData);
+static_assert(QV_EVENT_TALK_STOPPED == camfleet::kEventTalkStopped);
+static_assert(QV_EVENT_UPGRADE_DONE == camfleet::kEventUpgradeDone);
+static_assert(QV_EVENT_UPGRADE_FAILED == camfleet::kEventUpgradeFailed);
+static_assert(QV_EVENT_FILE_DONE == camfleet::kEventFileDone);
+static_assert(QV_EVENT_FILE_FAILED == camfleet::kEventFileFailed);
+static_assert(QV_EVENT_ALARM == camfleet::kEventAlarm);
+static_assert(QV_EVENT_CUSTOM_MODEL == camfleet::kEventCustomModel);
+static_assert(QV_EVENT_RECORD_25 == camfleet::kEventRecord25);
+static_assert(QV_EVENT_MEDIA_INFO == camfleet::kEventMediaInfo);
+static_assert(QV_EVENT_BUSY == camfleet::kEventBusy);
+static_assert(QV_EVENT_LOGIN_FAILED == camfleet::kEventLoginFailed);
+static_assert(QV_EVENT_TALK_BUSY == camfleet::kEventTalkBusy);
+static_assert(QV_EVENT_TALK_PARAM_ERROR == camfleet::kEventTalkParamError);
+static_assert(QV_EVENT_TALK_NOT_SUPPORTED == camfleet::kEventTalkNotSupported);
+static_assert(QV_EVENT_UPGRADE_PROGRESS == camfleet::kEventUpgradeProgress);
+static_assert(QV_EVENT_UPGRADE_PROGRESS_2 == camfleet::kEventUpgradeProgress2);
+static_assert(QV_ALARM_SNAPSHOT == camfleet::kAlarmSnapshot);
+
 static_assert(sizeof(QV_ALARM_INFO) == 168);
 static_assert(offsetof(QV_ALARM_INFO, hour) == 16);
 static_assert(offsetof(QV_ALARM_INFO, alarmText) == 28);

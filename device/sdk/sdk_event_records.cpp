@@ -1,18 +1,19 @@
 #include "device/sdk/sdk_event_records.h"
 
+#include "device/codes.h"
 #include "device/sdk/qv_netsdk_ipc.h"
 
 namespace camfleet {
 
 std::size_t FixedEventRecordSize(int type) {
     switch (type) {
-        case QV_EVENT_ALARM:
+        case kEventAlarm:
             return sizeof(QV_ALARM_INFO);
-        case QV_EVENT_CUSTOM_MODEL:
+        case kEventCustomModel:
             return 536;
-        case QV_EVENT_RECORD_25:
+        case kEventRecord25:
             return 276;
-        case QV_EVENT_MEDIA_INFO:
+        case kEventMediaInfo:
             return 1360;
         default:
             return 0;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "device/codes.h"
 #include "device/sdk/control_protocol.h"
 #include "device/sdk/qv_netsdk_ipc.h"
 #include "device/sdk/sdk_event_records.h"
@@ -19,9 +20,8 @@ using std::chrono::milliseconds;
 
 // Session events only the SDK itself may raise.
 bool RaisedBySdk(uint32_t type) {
-    return type == QV_EVENT_DISCONNECTED || type == QV_EVENT_CONNECT_FAILED ||
-           type == QV_EVENT_LOGGED_IN || type == QV_EVENT_AUTH_FAILED ||
-           type == QV_EVENT_LOGIN_FAILED;
+    return type == kEventDisconnected || type == kEventConnectFailed || type == kEventLoggedIn ||
+           type == kEventAuthFailed || type == kEventLoginFailed;
 }
 
 }  // namespace
@@ -167,7 +167,7 @@ bool Session::HandleHandshake(Frame& frame, Clock::time_point now) {
     reconnecting_ = false;
     retryDelay_ = milliseconds(timing_.reconnectFirstMs);
     sink_->OnLoggedIn(handle_, true);
-    sink_->OnStatusEvent(handle_, QV_EVENT_LOGGED_IN, {});
+    sink_->OnStatusEvent(handle_, kEventLoggedIn, {});
     return true;
 }
 
@@ -291,21 +291,21 @@ void Session::Fail(Failure failure, Clock::time_point now) {
     retryable_ = failure == Failure::kLost || failure == Failure::kUnreachable;
     if (wasReady) {
         sink_->OnLoggedIn(handle_, false);
-        sink_->OnStatusEvent(handle_, QV_EVENT_DISCONNECTED, {});
+        sink_->OnStatusEvent(handle_, kEventDisconnected, {});
         reconnecting_ = true;
         retryDelay_ = milliseconds(timing_.reconnectFirstMs);
     } else if (reconnecting_) {
         if (failure == Failure::kRefused) {
-            sink_->OnStatusEvent(handle_, QV_EVENT_AUTH_FAILED, {});
+            sink_->OnStatusEvent(handle_, kEventAuthFailed, {});
             reconnecting_ = false;
             return;
         }
         retryable_ = true;  // a camera coming back may still be starting up
     } else {
         sink_->OnStatusEvent(handle_,
-                             failure == Failure::kUnreachable ? QV_EVENT_CONNECT_FAILED
-                             : failure == Failure::kRefused   ? QV_EVENT_AUTH_FAILED
-                                                              : QV_EVENT_LOGIN_FAILED,
+                             failure == Failure::kUnreachable ? kEventConnectFailed
+                             : failure == Failure::kRefused   ? kEventAuthFailed
+                                                              : kEventLoginFailed,
                              {});
         reconnecting_ = retryable_;
     }

@@ -12,6 +12,7 @@ QObject* NewWindowListTest();
 QObject* NewWindowControlsTest();
 QObject* NewWindowIpTest();
 QObject* NewWindowLanguageTest();
+QObject* NewControlRegistryTest();
 
 int main(int argc, char** argv) {
     QTemporaryDir scratch;
@@ -21,7 +22,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     int failed = 0;
     for (QObject* test : {NewWindowSearchTest(), NewWindowListTest(), NewWindowControlsTest(),
-                          NewWindowIpTest(), NewWindowLanguageTest()}) {
+                          NewWindowIpTest(), NewWindowLanguageTest(), NewControlRegistryTest()}) {
         failed += QTest::qExec(test, argc, argv) != 0;
         delete test;
     }

@@ -10,11 +10,11 @@
 #include <QTest>
 
 #include "app/account_controls.h"
-#include "app/control_ids.h"
 #include "app/option_boxes.h"
 #include "app/path_controls.h"
 #include "app/system_menu.h"
 #include "app/version_text.h"
+#include "device/codes.h"
 #include "dialogs/dialog_default_user.h"
 #include "resources/display_strings.h"
 #include "resources/language_setting.h"
@@ -191,10 +191,10 @@ private slots:
         QTest::addColumn<int>("item");
         QTest::addColumn<QString>("language");
         QTest::addColumn<bool>("writable");
-        QTest::newRow("Simplified Chinese") << 1950 << "zh-cn" << true;
-        QTest::newRow("English writes en-us") << 1952 << "en-us" << true;
-        QTest::newRow("Mongolian") << 1955 << "Mongolian" << true;
-        QTest::newRow("storage not writable") << 1953 << "" << false;
+        QTest::newRow("Simplified Chinese") << int(kIdLanguageZhCn) << "zh-cn" << true;
+        QTest::newRow("English writes en-us") << int(kIdLanguageEnglish) << "en-us" << true;
+        QTest::newRow("Mongolian") << int(kIdLanguageMongolian) << "Mongolian" << true;
+        QTest::newRow("storage not writable") << int(kIdLanguageKoKo) << "" << false;
     }
 
     void languageSwitchStoresTheValueAndTellsTheOperator() {

@@ -21,6 +21,7 @@
 
 #include "app/ip_commands.h"
 #include "app/list_commands.h"
+#include "device/codes.h"
 #include "dialogs/dialog_ip_setting.h"
 #include "operations/ip_fakes.h"
 #include "resources/display_strings.h"
@@ -198,12 +199,12 @@ private slots:
         QList<int> ids;
         for (QAction* a : Ip()->BatchMenu()->actions())
             ids << a->data().toInt();
-        QCOMPARE(ids, (QList<int>{32945, 32902}));
+        QCOMPARE(ids, (QList<int>{kIdDhcp, kIdNumberIp}));
         ids.clear();
         for (QAction* a : window_->ListCommands()->ContextMenu()->actions())
             if (!a->isSeparator())
                 ids << a->data().toInt();
-        QVERIFY(ids.contains(32772) && ids.contains(32775));
+        QVERIFY(ids.contains(kIdEditIp) && ids.contains(kIdFreeIp));
         QCOMPARE(Ip()->BatchButton()->text(), GetDisplayString("ID_BATCH_IP"));
 
         window_->Model().SetAllChecked(false);

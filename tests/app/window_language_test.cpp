@@ -17,10 +17,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/control_ids.h"
 #include "app/system_menu.h"
 #include "app/version_text.h"
 #include "app/window_prompt.h"
+#include "device/codes.h"
 #include "dialogs/dialog_default_user.h"
 #include "dialogs/dialog_ip_setting.h"
 #include "operations/ip_fakes.h"
@@ -34,10 +34,10 @@ namespace camfleet {
 
 namespace {
 
-constexpr int kItemSimplifiedChinese = 1950;
-constexpr int kItemTraditionalChinese = 1951;
-constexpr int kItemEnglish = 1952;
-constexpr int kItemRussian = 1954;
+constexpr int kItemSimplifiedChinese = kIdLanguageZhCn;
+constexpr int kItemTraditionalChinese = kIdLanguageZhTw;
+constexpr int kItemEnglish = kIdLanguageEnglish;
+constexpr int kItemRussian = kIdLanguageRussian;
 
 // Every address is free.
 class FreeProbe : public AddressProbe {

@@ -12,6 +12,7 @@
 #include <QToolButton>
 
 #include "app/list_commands.h"
+#include "device/codes.h"
 #include "devicelist/device_list_model.h"
 #include "resources/display_strings.h"
 #include "tests/app/window_fixture.h"
@@ -179,7 +180,8 @@ private slots:
             if (!action->isSeparator())
                 ids << action->data().toInt();
         }
-        QCOMPARE(ids, (QList<int>{32965, 33014, 32777, 32963, 32772, 32775}));
+        QCOMPARE(ids, (QList<int>{kIdCopySerial, kIdCopyUuid, kIdOpenWeb, kIdDefaultUserDialog,
+                                  kIdEditIp, kIdFreeIp}));
     }
 
     void hoverButtonsFollowTheRowAndOpenItsPage() {

@@ -129,7 +129,7 @@ TEST(SearchAnswerParser, RunningTimeAndP2pStatusReadAsNumbers) {
         "<MediaStreamConfig><StreamAccess /></MediaStreamConfig><UserConfig><Account "
         "/></UserConfig>";
     SearchAnswer a;
-    ASSERT_EQ(Build(PrintDiscoveryEnvelope(kRootNorvek, 3, 0, body.c_str()), &a),
+    ASSERT_EQ(Build(PrintDiscoveryEnvelope(kRootNorvek, kMsgAnswer, 0, body.c_str()), &a),
               AnswerVerdict::kAccepted);
     EXPECT_EQ(a.runningTime, 12);
     EXPECT_EQ(a.p2pStatus, INT_MAX) << "out of range saturates";
@@ -142,7 +142,7 @@ TEST(SearchAnswerParser, AbsentIdentityAttributesLeaveDefaults) {
         "<MediaStreamConfig><StreamAccess /></MediaStreamConfig>\n"
         "<UserConfig><Account Username=\"u\" /></UserConfig>";
     SearchAnswer a;
-    ASSERT_EQ(Build(PrintDiscoveryEnvelope(kRootNorvek, 3, 0, body.c_str()), &a),
+    ASSERT_EQ(Build(PrintDiscoveryEnvelope(kRootNorvek, kMsgAnswer, 0, body.c_str()), &a),
               AnswerVerdict::kAccepted);
     EXPECT_EQ(a.p2pStatus, -1);
     EXPECT_EQ(a.runningTime, 0);
@@ -155,7 +155,7 @@ TEST(SearchAnswerParser, LaterDeviceTypeOverwritesEarlier) {
         "<LANConfig /><MediaStreamConfig><StreamAccess /></MediaStreamConfig>"
         "<UserConfig><Account /></UserConfig>";
     SearchAnswer a;
-    ASSERT_EQ(Build(PrintDiscoveryEnvelope(kRootNorvek, 3, 0, body.c_str()), &a),
+    ASSERT_EQ(Build(PrintDiscoveryEnvelope(kRootNorvek, kMsgAnswer, 0, body.c_str()), &a),
               AnswerVerdict::kAccepted);
     EXPECT_STREQ(a.deviceType, "NVS");
     EXPECT_STREQ(a.osdText, "") << "the OSD of the later element (absent) wins";
@@ -171,7 +171,7 @@ TEST(SearchAnswerParser, WhichDatagramsAreAnswers) {
         {"answer", good, true},
         {"no Msg_flag", sim::PrintCameraAnswer(Profile(), 1, Hostility::kNoMsgFlag), false},
         {"wrong code", sim::PrintCameraAnswer(Profile(), 1, Hostility::kWrongMsgCode), false},
-        {"own request", PrintDiscoveryEnvelope(kRootKestravin, 1, 0, nullptr), false},
+        {"own request", PrintDiscoveryEnvelope(kRootKestravin, kMsgSearch, 0, nullptr), false},
         {"empty Msg_flag", Replace(good, "Msg_flag=\"0\"", "Msg_flag=\"\""), false},
         {"empty Msg_type", Replace(good, "SYSTEM_SEARCHIPC_MESSAGE", ""), false},
         {"code with blanks", Replace(good, "Msg_code=\"3\"", "Msg_code=\" 3x\""), true},

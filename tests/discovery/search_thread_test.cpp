@@ -147,12 +147,12 @@ TEST_F(SearchThreadTest, CommandDatagramsArriveByteExact) {
 
     const std::string element = PrintSerialElement(serial.c_str());
     std::vector<std::string> expected(
-        3, PrintDiscoveryEnvelope(kRootKestravin, 5, 0, element.c_str()));
+        3, PrintDiscoveryEnvelope(kRootKestravin, kMsgRestore, 0, element.c_str()));
     expected.insert(expected.end(), 3,
-                    PrintDiscoveryEnvelope(kRootKestravin, 9, 6, element.c_str()));
-    expected.push_back(PrintDiscoveryEnvelope(kRootKestravin, 7, 0, element.c_str()));
+                    PrintDiscoveryEnvelope(kRootKestravin, kMsgMode, 6, element.c_str()));
+    expected.push_back(PrintDiscoveryEnvelope(kRootKestravin, kMsgReboot, 0, element.c_str()));
     const std::string net = PrintNetworkBody(serial.c_str(), block.network);
-    expected.push_back(PrintDiscoveryEnvelope(kRootKestravin, 2, 0, net.c_str()));
+    expected.push_back(PrintDiscoveryEnvelope(kRootKestravin, kMsgSetNetwork, 0, net.c_str()));
     std::vector<std::string> commands;
     for (const std::string& text : lab.Snapshot(0).received)
         if (text.find("Msg_code=\"1\"") == std::string::npos)

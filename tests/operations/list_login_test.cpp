@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 
+#include "device/codes.h"
 #include "device/sdk/qv_netsdk_ipc.h"
 #include "device/sdk/sdk_timing.h"
 #include "discovery/device_table.h"
@@ -144,9 +145,9 @@ TEST_F(ListLoginTest, AlarmFromACameraLandsInItsRowsStateColumn) {
     EXPECT_TRUE(ProcessEventsUntil([&] { return model_.CellText(row, kColumnState) == shown; }));
 
     // Kinds 1 and 2 leave the state as it is; a later alarm shows again.
-    alarm.alarmType = 1;
+    alarm.alarmType = kAlarmQuiet1;
     server_.EmitAlarm(b, alarm);
-    alarm.alarmType = 2;
+    alarm.alarmType = kAlarmQuiet2;
     server_.EmitAlarm(b, alarm);
     alarm.alarmType = 7;
     alarm.second = 0;
@@ -265,7 +266,7 @@ TEST_F(ListLoginTest, EventsAndAnswersForHandlesNoLongerListedAreDropped) {
     model_.Clear();  // the rows go; the session stays open
     const int dropped = engine_->DroppedCount();
     server_.EmitEvent(id, QV_EVENT_BUSY, "");
-    ASSERT_EQ(QV_NETSDK_IPC_GetDVRConfig(handle, 504, 0, "", 0, nullptr), QV_OK);
+    ASSERT_EQ(QV_NETSDK_IPC_GetDVRConfig(handle, kCmdGetVideoCapture, 0, "", 0, nullptr), QV_OK);
     ASSERT_TRUE(ProcessEventsUntil([&] { return engine_->DroppedCount() >= dropped + 2; }));
     EXPECT_EQ(model_.Count(), 0);
     // Records still queued when the engine goes are freed with it (checked by LeakSanitizer).

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "device/codes.h"
 #include "device/sdk/qv_netsdk_ipc.h"
 #include "operations/answer_router.h"
 #include "operations/session_tracker.h"
@@ -133,10 +134,21 @@ TEST_F(SessionTrackerTest, ConfigurationAnswersShowSetOkOrFailed) {
         int status;
         const char* key;  // null: the state stays
     } cases[] = {
-        {220, 0, "SET_OK"},       {249, 1, "SET_FAILED"}, {325, 0, "SET_OK"}, {449, 0, "SET_OK"},
-        {524, 2, "SET_FAILED"},   {670, 0, "SET_OK"},     {681, 0, "SET_OK"}, {682, 0, "SET_OK"},
-        {849, 253, "SET_FAILED"}, {219, 0, nullptr},      {250, 0, nullptr},  {680, 0, nullptr},
-        {683, 0, nullptr},        {850, 0, nullptr},      {504, 0, nullptr},
+        {220, 0, "SET_OK"},
+        {249, 1, "SET_FAILED"},
+        {kCmdSetNetwork, 0, "SET_OK"},
+        {449, 0, "SET_OK"},
+        {kCmdSetVideoCapture, 2, "SET_FAILED"},
+        {kCmdSetPlatform, 0, "SET_OK"},
+        {681, 0, "SET_OK"},
+        {682, 0, "SET_OK"},
+        {849, 253, "SET_FAILED"},
+        {219, 0, nullptr},
+        {250, 0, nullptr},
+        {680, 0, nullptr},
+        {683, 0, nullptr},
+        {850, 0, nullptr},
+        {kCmdGetVideoCapture, 0, nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.code);
@@ -147,20 +159,21 @@ TEST_F(SessionTrackerTest, ConfigurationAnswersShowSetOkOrFailed) {
 }
 
 TEST_F(SessionTrackerTest, IdentityAnswersAreStoredCut) {
-    Answer(1012, 0, "<RESPONSE_PARAM FileSystemVersion=\"V5.2.1\" />");
+    Answer(kCtlFileSystemVersion, 0, "<RESPONSE_PARAM FileSystemVersion=\"V5.2.1\" />");
     EXPECT_STREQ(Record().firmwareVersion, "V5.2.1");
     EXPECT_EQ(model_.CellText(row_, kColumnVersion), "V5.2.1");
-    Answer(1012, 3, "");  // a failure keeps the version known
+    Answer(kCtlFileSystemVersion, 3, "");  // a failure keeps the version known
     EXPECT_STREQ(Record().firmwareVersion, "V5.2.1");
 
     const std::string longVersion(300, 'v');
-    Answer(1012, 0, "<RESPONSE_PARAM FileSystemVersion=\"" + longVersion + "\" />");
+    Answer(kCtlFileSystemVersion, 0,
+           "<RESPONSE_PARAM FileSystemVersion=\"" + longVersion + "\" />");
     EXPECT_EQ(std::string(Record().firmwareVersion), longVersion.substr(0, 127));
 
-    Answer(1019, 0, "<RESPONSE_PARAM SerialNumber=\"ABC123\" />");
+    Answer(kCtlSerialNumber, 0, "<RESPONSE_PARAM SerialNumber=\"ABC123\" />");
     EXPECT_STREQ(Record().sdkSerialNumber, "ABC123");
     const std::string text = "<RESPONSE_PARAM DeviceType=\"X\" " + std::string(2000, 'a') + "/>";
-    Answer(1020, 0, text);
+    Answer(kCtlDeviceAnswerText, 0, text);
     EXPECT_EQ(std::string(Record().answerText), text.substr(0, 1023));
     EXPECT_EQ(model_.CellText(other_, kColumnVersion), QString());
 }
@@ -178,13 +191,13 @@ TEST_F(SessionTrackerTest, MessageRecordsAreCutAndFixedRecordsCopiedWhole) {
     EXPECT_EQ(fixed->size, 168u);
     EXPECT_EQ(std::memcmp(fixed->payload, alarm, sizeof alarm), 0);
 
-    auto answer =
-        MakeResponseMessage(3, (5u << 24) | 1019u, "<RESPONSE_PARAM SerialNumber=\"Q\"/>");
+    auto answer = MakeResponseMessage(3, (5u << 24) | kCtlSerialNumber,
+                                      "<RESPONSE_PARAM SerialNumber=\"Q\"/>");
     EXPECT_EQ(answer->handle, 3);
     EXPECT_EQ(answer->status, 5);
-    EXPECT_EQ(answer->code, 1019);
+    EXPECT_EQ(answer->code, kCtlSerialNumber);
     EXPECT_STREQ(answer->payload, "Q");
-    auto broken = MakeResponseMessage(3, 1012u, "not xml");
+    auto broken = MakeResponseMessage(3, kCtlFileSystemVersion, "not xml");
     EXPECT_STREQ(broken->payload, "");
     auto null = MakeResponseMessage(3, 224u, nullptr);
     EXPECT_STREQ(null->payload, "");
@@ -231,8 +244,8 @@ TEST_F(SessionTrackerTest, AlarmsShowTimeAndTextCutAtTheirField) {
         int snapshotPendingAfter;
     } cases[] = {
         {"an alarm", 5, "motion", prefix + "motion", 1},
-        {"kind 1 leaves the state", 1, "io", {}, 1},
-        {"kind 2 leaves the state", 2, "io", {}, 1},
+        {"kind 1 leaves the state", kAlarmQuiet1, "io", {}, 1},
+        {"kind 2 leaves the state", kAlarmQuiet2, "io", {}, 1},
         {"a snapshot result ends the snapshot", QV_ALARM_SNAPSHOT, "/snap/a.jpg",
          prefix + "/snap/a.jpg", 0},
         {"empty text", 0, "", prefix, 1},

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "device/codes.h"
+
 namespace camfleet::sdk {
 namespace {
 
@@ -9,7 +11,7 @@ Frame SampleFrame() {
     Frame f;
     f.kind = FrameKind::kAnswer;
     f.param = 0x0102;
-    f.code = 1012;
+    f.code = kCtlFileSystemVersion;
     f.sequence = 0xA0B0C0D0;
     f.status = -2;
     f.payload = "<RESPONSE_PARAM FileSystemVersion=\"V5\" />";

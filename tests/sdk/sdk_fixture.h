@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "device/codes.h"
 #include "device/sdk/qv_netsdk_ipc.h"
 #include "device/sdk/sdk_event_records.h"
 #include "device/sdk/sdk_timing.h"

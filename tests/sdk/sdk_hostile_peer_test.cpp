@@ -4,6 +4,7 @@
 
 #include <thread>
 
+#include "device/codes.h"
 #include "device/sdk/control_protocol.h"
 #include "device/sdk/socket_util.h"
 #include "sdk_fixture.h"
@@ -121,8 +122,8 @@ TEST_F(SdkHostilePeer, BrokenFramesCloseOnlyThatSession) {
         {"oversized length after login", true, WithLength(event, sdk::kMaxPayload + 1), false,
          QV_EVENT_DISCONNECTED},
         {"truncated frame after login", true, event.substr(0, 26), true, QV_EVENT_DISCONNECTED},
-        {"request from the camera", true, Encoded(FrameKind::kRequest, 504, 1, ""), false,
-         QV_EVENT_DISCONNECTED},
+        {"request from the camera", true, Encoded(FrameKind::kRequest, kCmdGetVideoCapture, 1, ""),
+         false, QV_EVENT_DISCONNECTED},
     };
     QV_NETSDK_IPC_SetAutoReconnect(0, 0);
     const int healthy = LoggedIn(AddCamera());
@@ -133,7 +134,9 @@ TEST_F(SdkHostilePeer, BrokenFramesCloseOnlyThatSession) {
         EXPECT_TRUE(hooks_.WaitEvent(handle, c.event)) << c.name;
         QV_NETSDK_IPC_Logout(handle);
     }
-    EXPECT_EQ(QV_NETSDK_IPC_SystemControl(healthy, 1012, nullptr, "RESPONSE_PARAM"), QV_OK);
+    EXPECT_EQ(
+        QV_NETSDK_IPC_SystemControl(healthy, kCtlFileSystemVersion, nullptr, "RESPONSE_PARAM"),
+        QV_OK);
 }
 
 }  // namespace

@@ -50,9 +50,10 @@ TEST_F(SdkLab, EveryLabCameraAnswersWithItsOwnIdentity) {
     for (int i = 0; i < 3; ++i) {
         const int handle = LabLogin(i);
         ASSERT_TRUE(hooks_.WaitEvent(handle, QV_EVENT_LOGGED_IN)) << i;
-        ASSERT_EQ(QV_NETSDK_IPC_SystemControl(handle, 1019, nullptr, "RESPONSE_PARAM"), QV_OK);
+        ASSERT_EQ(QV_NETSDK_IPC_SystemControl(handle, kCtlSerialNumber, nullptr, "RESPONSE_PARAM"),
+                  QV_OK);
         AnswerRecord answer;
-        ASSERT_TRUE(hooks_.WaitAnswer(handle, 1019, &answer));
+        ASSERT_TRUE(hooks_.WaitAnswer(handle, kCtlSerialNumber, &answer));
         EXPECT_EQ(answer.text, "<RESPONSE_PARAM SerialNumber=\"" +
                                    lab_.Snapshot(i).profile.serialNumber + "\" />");
     }
@@ -84,9 +85,9 @@ TEST_F(SdkLab, MovedCameraListensOnItsNewAddressOnly) {
     const sim::CameraProfile p = lab_.Snapshot(0).profile;
     const int moved = QV_NETSDK_IPC_Login("127.0.99.77", p.ptzPort, "admin", p.password.c_str(), 0);
     ASSERT_TRUE(hooks_.WaitEvent(moved, QV_EVENT_LOGGED_IN));
-    ASSERT_EQ(QV_NETSDK_IPC_GetDVRConfig(moved, 305, 0, "", 0, nullptr), QV_OK);
+    ASSERT_EQ(QV_NETSDK_IPC_GetDVRConfig(moved, kCmdGetNetwork, 0, "", 0, nullptr), QV_OK);
     AnswerRecord answer;
-    ASSERT_TRUE(hooks_.WaitAnswer(moved, 305, &answer));
+    ASSERT_TRUE(hooks_.WaitAnswer(moved, kCmdGetNetwork, &answer));
     EXPECT_NE(answer.text.find("IPAddress=\"127.0.99.77\""), std::string::npos) << answer.text;
 }
 

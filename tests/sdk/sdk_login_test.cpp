@@ -64,7 +64,8 @@ TEST_F(SdkLogin, InvalidArgumentsGetNoHandle) {
     for (const Case& c : cases)
         EXPECT_EQ(QV_NETSDK_IPC_Login(c.ip, c.port, c.user, c.password, 0), QV_ERR_PARAM) << c.name;
     EXPECT_EQ(QV_NETSDK_IPC_Logout(12345), QV_ERR_HANDLE);
-    EXPECT_EQ(QV_NETSDK_IPC_GetDVRConfig(12345, 504, 0, "", 0, nullptr), QV_ERR_HANDLE);
+    EXPECT_EQ(QV_NETSDK_IPC_GetDVRConfig(12345, kCmdGetVideoCapture, 0, "", 0, nullptr),
+              QV_ERR_HANDLE);
 }
 
 TEST_F(SdkLogin, DroppedSessionReconnects) {
@@ -74,7 +75,8 @@ TEST_F(SdkLogin, DroppedSessionReconnects) {
     ASSERT_TRUE(hooks_.WaitEvent(handle, QV_EVENT_LOGGED_IN, 2));
     EXPECT_EQ(hooks_.EventTypes(handle),
               (std::vector<int>{QV_EVENT_LOGGED_IN, QV_EVENT_DISCONNECTED, QV_EVENT_LOGGED_IN}));
-    EXPECT_EQ(QV_NETSDK_IPC_SystemControl(handle, 1012, nullptr, "RESPONSE_PARAM"), QV_OK);
+    EXPECT_EQ(QV_NETSDK_IPC_SystemControl(handle, kCtlFileSystemVersion, nullptr, "RESPONSE_PARAM"),
+              QV_OK);
 }
 
 TEST_F(SdkLogin, WithoutReconnectTheHandleStaysDisconnectedUntilSwitchedOn) {
@@ -83,7 +85,8 @@ TEST_F(SdkLogin, WithoutReconnectTheHandleStaysDisconnectedUntilSwitchedOn) {
     ASSERT_EQ(QV_NETSDK_IPC_SetAutoReconnect(handle, 0), QV_OK);
     server_.DropSessions(camera);
     ASSERT_TRUE(hooks_.WaitEvent(handle, QV_EVENT_DISCONNECTED));
-    EXPECT_EQ(QV_NETSDK_IPC_GetDVRConfig(handle, 504, 0, "", 0, nullptr), QV_ERR_NOT_CONNECTED);
+    EXPECT_EQ(QV_NETSDK_IPC_GetDVRConfig(handle, kCmdGetVideoCapture, 0, "", 0, nullptr),
+              QV_ERR_NOT_CONNECTED);
     EXPECT_EQ(QV_NETSDK_IPC_RebootDVR(handle), QV_ERR_NOT_CONNECTED);
     EXPECT_EQ(server_.LoginCount(camera), 1);
     ASSERT_EQ(QV_NETSDK_IPC_SetAutoReconnect(handle, 1), QV_OK);
@@ -107,10 +110,11 @@ TEST_F(SdkLogin, PasswordChangedWhileDisconnectedEndsTheRetries) {
     const char* doc =
         "<UserConfig><Account Username=\"admin\" Password=\"other\" "
         "Group=\"Administrator\" Status=\"Enable\" /></UserConfig>";
-    ASSERT_EQ(QV_NETSDK_IPC_SetDVRConfig(handle, 223, 0, doc, static_cast<int>(strlen(doc))),
+    ASSERT_EQ(QV_NETSDK_IPC_SetDVRConfig(handle, kCmdSetAdminPassword, 0, doc,
+                                         static_cast<int>(strlen(doc))),
               QV_OK);
     AnswerRecord answer;
-    ASSERT_TRUE(hooks_.WaitAnswer(handle, 223, &answer));
+    ASSERT_TRUE(hooks_.WaitAnswer(handle, kCmdSetAdminPassword, &answer));
     EXPECT_EQ(answer.status, 0);
     server_.DropSessions(camera);
     ASSERT_TRUE(hooks_.WaitEvent(handle, QV_EVENT_AUTH_FAILED));
@@ -163,7 +167,8 @@ TEST_F(SdkLogin, CleanupWithSessionsOpenAndInitAgain) {
     Login(camera);  // maybe still connecting
     EXPECT_EQ(QV_NETSDK_IPC_Cleanup(), QV_OK);
     EXPECT_EQ(QV_NETSDK_IPC_Cleanup(), QV_OK);
-    EXPECT_EQ(QV_NETSDK_IPC_GetDVRConfig(h1, 504, 0, "", 0, nullptr), QV_ERR_NOT_INIT);
+    EXPECT_EQ(QV_NETSDK_IPC_GetDVRConfig(h1, kCmdGetVideoCapture, 0, "", 0, nullptr),
+              QV_ERR_NOT_INIT);
     EXPECT_EQ(QV_NETSDK_IPC_Login("127.0.0.1", 8091, "admin", "x", 0), QV_ERR_NOT_INIT);
     ASSERT_EQ(QV_NETSDK_IPC_Init(), QV_OK);
     QV_NETSDK_IPC_SetStatusEventCallBack(&HookRecorder::OnStatus, &hooks_);

@@ -19,8 +19,10 @@ TEST_F(SdkRequests, ReadsArriveUnderTheirCode) {
         int code;
         const char* root;
     };
-    const Case cases[] = {
-        {504, "<Video>"}, {305, "<LANConfig"}, {600, "<MediaStreamConfig>"}, {507, "<Audio>"}};
+    const Case cases[] = {{kCmdGetVideoCapture, "<Video>"},
+                          {kCmdGetNetwork, "<LANConfig"},
+                          {kCmdGetStreamAccess, "<MediaStreamConfig>"},
+                          {kCmdGetAudioCapture, "<Audio>"}};
     for (const Case& c : cases)
         ASSERT_EQ(QV_NETSDK_IPC_GetDVRConfig(handle, c.code, 0, "", 0, nullptr), QV_OK) << c.code;
     for (const Case& c : cases) {
@@ -36,36 +38,39 @@ TEST_F(SdkRequests, ReadChangeWriteOfEachStructureDocument) {
     const int handle = LoggedIn(camera);
     AnswerRecord answer;
     // Video capture: TV system to NTSC.
-    ASSERT_EQ(QV_NETSDK_IPC_GetDVRConfig(handle, 504, 0, "", 0, nullptr), QV_OK);
-    ASSERT_TRUE(hooks_.WaitAnswer(handle, 504, &answer));
+    ASSERT_EQ(QV_NETSDK_IPC_GetDVRConfig(handle, kCmdGetVideoCapture, 0, "", 0, nullptr), QV_OK);
+    ASSERT_TRUE(hooks_.WaitAnswer(handle, kCmdGetVideoCapture, &answer));
     QV_VIDEO_CAPTURE video{};
     ASSERT_EQ(QV_NETSDK_IPC_Media_getVideoCaptureByXml(answer.text.c_str(), &video), QV_OK);
     EXPECT_EQ(video.tvSystem, 1);
     video.tvSystem = 0;
     char* xml = QV_NETSDK_IPC_XMLGET_VideoCaptureConfig(&video);
-    ASSERT_EQ(Set(handle, 524, xml), QV_OK);
+    ASSERT_EQ(Set(handle, kCmdSetVideoCapture, xml), QV_OK);
     QV_NETSDK_IPC_XMLGET_SAFE_FREE(xml);
-    ASSERT_TRUE(hooks_.WaitAnswer(handle, 524, &answer));
+    ASSERT_TRUE(hooks_.WaitAnswer(handle, kCmdSetVideoCapture, &answer));
     EXPECT_EQ(answer.status, 0);
-    EXPECT_NE(server_.Document(camera, 504).find("TVSystem=\"0\""), std::string::npos);
+    EXPECT_NE(server_.Document(camera, kCmdGetVideoCapture).find("TVSystem=\"0\""),
+              std::string::npos);
     // Network: ONVIF all-net on.
-    ASSERT_EQ(QV_NETSDK_IPC_GetDVRConfig(handle, 305, 0, "", 0, nullptr), QV_OK);
-    ASSERT_TRUE(hooks_.WaitAnswer(handle, 305, &answer));
+    ASSERT_EQ(QV_NETSDK_IPC_GetDVRConfig(handle, kCmdGetNetwork, 0, "", 0, nullptr), QV_OK);
+    ASSERT_TRUE(hooks_.WaitAnswer(handle, kCmdGetNetwork, &answer));
     QV_NETWORK_LAN_CFG lan{};
     ASSERT_EQ(QV_NETSDK_IPC_Network_getLANCfgByXml(answer.text.c_str(), &lan), QV_OK);
     EXPECT_STREQ(lan.ipAddress, "127.0.0.1");
     lan.allNet = 1;
     xml = QV_NETSDK_IPC_XMLGET_NetworkLANConfig(&lan);
-    ASSERT_EQ(Set(handle, 325, xml), QV_OK);
+    ASSERT_EQ(Set(handle, kCmdSetNetwork, xml), QV_OK);
     QV_NETSDK_IPC_XMLGET_SAFE_FREE(xml);
-    ASSERT_TRUE(hooks_.WaitAnswer(handle, 325, &answer));
+    ASSERT_TRUE(hooks_.WaitAnswer(handle, kCmdSetNetwork, &answer));
     EXPECT_EQ(answer.status, 0);
-    EXPECT_NE(server_.Document(camera, 305).find("ALLNET=\"1\""), std::string::npos);
+    EXPECT_NE(server_.Document(camera, kCmdGetNetwork).find("ALLNET=\"1\""), std::string::npos);
     // Audio capture: the dialog's bare Capture.
-    ASSERT_EQ(Set(handle, 527, "<Capture Volume=\"12\" VolumePlay=\"34\" />"), QV_OK);
-    ASSERT_TRUE(hooks_.WaitAnswer(handle, 527, &answer));
+    ASSERT_EQ(Set(handle, kCmdSetAudioCapture, "<Capture Volume=\"12\" VolumePlay=\"34\" />"),
+              QV_OK);
+    ASSERT_TRUE(hooks_.WaitAnswer(handle, kCmdSetAudioCapture, &answer));
     EXPECT_EQ(answer.status, 0);
-    EXPECT_NE(server_.Document(camera, 507).find("Volume=\"12\""), std::string::npos);
+    EXPECT_NE(server_.Document(camera, kCmdGetAudioCapture).find("Volume=\"12\""),
+              std::string::npos);
 }
 
 TEST_F(SdkRequests, WritesReportTheirFinalStatus) {
@@ -77,12 +82,12 @@ TEST_F(SdkRequests, WritesReportTheirFinalStatus) {
         int status;
     };
     const Case cases[] = {
-        {620, "<MediaStreamConfig>\r\n<StreamAccess enable_hik=\"0\" />\r\n</MediaStreamConfig>",
-         0},
-        {227, "<MiscConfig Language=\"zh_tw\" />", 0},
-        {335, "<P2PConfig Enable=\"0\" Type=\"0\" />", 0},
-        {822, "<MotionDetectAlarm Enable=\"1\"", 3},
-        {525, "<PlatformConfig />", 3},
+        {kCmdSetStreamAccess,
+         "<MediaStreamConfig>\r\n<StreamAccess enable_hik=\"0\" />\r\n</MediaStreamConfig>", 0},
+        {kCmdSetLanguage, "<MiscConfig Language=\"zh_tw\" />", 0},
+        {kCmdSetP2p, "<P2PConfig Enable=\"0\" Type=\"0\" />", 0},
+        {kCmdSetMotionDetect, "<MotionDetectAlarm Enable=\"1\"", 3},
+        {kCmdSetOverlay, "<PlatformConfig />", 3},
     };
     for (const Case& c : cases) {
         ASSERT_EQ(Set(handle, c.code, c.xml), QV_OK) << c.code;
@@ -90,23 +95,25 @@ TEST_F(SdkRequests, WritesReportTheirFinalStatus) {
         ASSERT_TRUE(hooks_.WaitAnswer(handle, static_cast<uint32_t>(c.code), &answer)) << c.code;
         EXPECT_EQ(answer.status, c.status) << c.code;
     }
-    EXPECT_EQ(server_.Document(camera, 227), "<MiscConfig Language=\"zh_tw\" />");
+    EXPECT_EQ(server_.Document(camera, kCmdSetLanguage), "<MiscConfig Language=\"zh_tw\" />");
 }
 
 TEST_F(SdkRequests, SystemCommandsAnswerSynchronouslyAndThroughTheHook) {
     const int camera = AddCamera();
     const int handle = LoggedIn(camera);
-    EXPECT_EQ(QV_NETSDK_IPC_SystemControl(handle, 1012, nullptr, "RESPONSE_PARAM"), QV_OK);
-    EXPECT_EQ(QV_NETSDK_IPC_SystemControl(handle, 1019, nullptr, "RESPONSE_PARAM"), QV_OK);
+    EXPECT_EQ(QV_NETSDK_IPC_SystemControl(handle, kCtlFileSystemVersion, nullptr, "RESPONSE_PARAM"),
+              QV_OK);
+    EXPECT_EQ(QV_NETSDK_IPC_SystemControl(handle, kCtlSerialNumber, nullptr, "RESPONSE_PARAM"),
+              QV_OK);
     AnswerRecord answer;
-    ASSERT_TRUE(hooks_.WaitAnswer(handle, 1012, &answer));
+    ASSERT_TRUE(hooks_.WaitAnswer(handle, kCtlFileSystemVersion, &answer));
     EXPECT_EQ(answer.status, 0);
     EXPECT_NE(answer.text.find("FileSystemVersion=\""), std::string::npos);
-    ASSERT_TRUE(hooks_.WaitAnswer(handle, 1019, &answer));
+    ASSERT_TRUE(hooks_.WaitAnswer(handle, kCtlSerialNumber, &answer));
     EXPECT_EQ(answer.text, "<RESPONSE_PARAM SerialNumber=\"SN1\" />");
-    EXPECT_EQ(
-        QV_NETSDK_IPC_SystemControl(handle, 1046, nullptr, "<REQUEST_PARAM Mode=\"Dusk\" />\n"),
-        QV_ERR_REFUSED);
+    EXPECT_EQ(QV_NETSDK_IPC_SystemControl(handle, kCtlDayNightMode, nullptr,
+                                          "<REQUEST_PARAM Mode=\"Dusk\" />\n"),
+              QV_ERR_REFUSED);
     EXPECT_EQ(QV_NETSDK_IPC_PTZPreset(handle, 8, 200), QV_OK);
     EXPECT_EQ(server_.LastControl(camera, 0xF00013), "<PTZPreset Command=\"8\" Preset=\"200\" />");
     EXPECT_EQ(QV_NETSDK_IPC_PTZControl(handle, 1, 2, 3), QV_OK);
@@ -117,11 +124,12 @@ TEST_F(SdkRequests, FailureStatusReachesTheCaller) {
     const int camera = AddCamera();
     const int handle = LoggedIn(camera);
     server_.SetFailStatus(camera, 1);
-    ASSERT_EQ(Set(handle, 227, "<MiscConfig Language=\"en_us\" />"), QV_OK);
+    ASSERT_EQ(Set(handle, kCmdSetLanguage, "<MiscConfig Language=\"en_us\" />"), QV_OK);
     AnswerRecord answer;
-    ASSERT_TRUE(hooks_.WaitAnswer(handle, 227, &answer));
+    ASSERT_TRUE(hooks_.WaitAnswer(handle, kCmdSetLanguage, &answer));
     EXPECT_EQ(answer.status, 1);
-    EXPECT_EQ(QV_NETSDK_IPC_SystemControl(handle, 1012, nullptr, "RESPONSE_PARAM"), QV_ERR_REFUSED);
+    EXPECT_EQ(QV_NETSDK_IPC_SystemControl(handle, kCtlFileSystemVersion, nullptr, "RESPONSE_PARAM"),
+              QV_ERR_REFUSED);
     EXPECT_EQ(QV_NETSDK_IPC_RebootDVR(handle), QV_ERR_REFUSED);
 }
 
@@ -129,24 +137,26 @@ TEST_F(SdkRequests, LostAnswersTimeOut) {
     const int camera = AddCamera();
     const int handle = LoggedIn(camera);
     server_.SetLoseAnswers(camera, true);
-    EXPECT_EQ(QV_NETSDK_IPC_SystemControl(handle, 1012, nullptr, "RESPONSE_PARAM"), QV_ERR_TIMEOUT);
-    ASSERT_EQ(QV_NETSDK_IPC_GetDVRConfig(handle, 504, 0, "", 0, nullptr), QV_OK);
+    EXPECT_EQ(QV_NETSDK_IPC_SystemControl(handle, kCtlFileSystemVersion, nullptr, "RESPONSE_PARAM"),
+              QV_ERR_TIMEOUT);
+    ASSERT_EQ(QV_NETSDK_IPC_GetDVRConfig(handle, kCmdGetVideoCapture, 0, "", 0, nullptr), QV_OK);
     AnswerRecord answer;
-    ASSERT_TRUE(hooks_.WaitAnswer(handle, 504, &answer));
+    ASSERT_TRUE(hooks_.WaitAnswer(handle, kCmdGetVideoCapture, &answer));
     EXPECT_EQ(answer.status, 253);
     EXPECT_TRUE(answer.text.empty());
     // The session itself is still fine.
     server_.SetLoseAnswers(camera, false);
-    EXPECT_EQ(QV_NETSDK_IPC_SystemControl(handle, 1019, nullptr, "RESPONSE_PARAM"), QV_OK);
+    EXPECT_EQ(QV_NETSDK_IPC_SystemControl(handle, kCtlSerialNumber, nullptr, "RESPONSE_PARAM"),
+              QV_OK);
 }
 
 TEST_F(SdkRequests, DelayedAnswersStillMatchTheirRequests) {
     const int camera = AddCamera();
     const int handle = LoggedIn(camera);
     server_.SetAnswerDelay(camera, std::chrono::milliseconds(30));
-    for (int code : {504, 305, 600})
+    for (int code : {kCmdGetVideoCapture, kCmdGetNetwork, kCmdGetStreamAccess})
         ASSERT_EQ(QV_NETSDK_IPC_GetDVRConfig(handle, code, 0, "", 0, nullptr), QV_OK);
-    for (int code : {504, 305, 600}) {
+    for (int code : {kCmdGetVideoCapture, kCmdGetNetwork, kCmdGetStreamAccess}) {
         AnswerRecord answer;
         ASSERT_TRUE(hooks_.WaitAnswer(handle, static_cast<uint32_t>(code), &answer));
         EXPECT_EQ(answer.status, 0) << code;
@@ -156,11 +166,12 @@ TEST_F(SdkRequests, DelayedAnswersStillMatchTheirRequests) {
 TEST_F(SdkRequests, RequestsAreRefusedWhenTheyCannotBeSent) {
     const int handle = LoggedIn(AddCamera());
     const std::string huge(300000, 'x');
-    EXPECT_EQ(Set(handle, 524, huge), QV_ERR_PARAM);
-    EXPECT_EQ(QV_NETSDK_IPC_SetDVRConfig(handle, 524, 0, nullptr, 5), QV_ERR_PARAM);
+    EXPECT_EQ(Set(handle, kCmdSetVideoCapture, huge), QV_ERR_PARAM);
+    EXPECT_EQ(QV_NETSDK_IPC_SetDVRConfig(handle, kCmdSetVideoCapture, 0, nullptr, 5), QV_ERR_PARAM);
     EXPECT_EQ(QV_NETSDK_IPC_GetDVRConfig(handle, -1, 0, "", 0, nullptr), QV_ERR_PARAM);
     EXPECT_EQ(QV_NETSDK_IPC_GetDVRConfig(handle, 0x1000000, 0, "", 0, nullptr), QV_ERR_PARAM);
-    EXPECT_EQ(QV_NETSDK_IPC_SystemControl(handle, 1012, nullptr, huge.c_str()), QV_ERR_PARAM);
+    EXPECT_EQ(QV_NETSDK_IPC_SystemControl(handle, kCtlFileSystemVersion, nullptr, huge.c_str()),
+              QV_ERR_PARAM);
 }
 
 TEST_F(SdkRequests, CameraEventsReachTheStatusHook) {
@@ -221,7 +232,8 @@ TEST_F(SdkRequests, HookMayCallSynchronousFunctions) {
         [](int handle, int type, const void* data, void* user) {
             auto* c = static_cast<Context*>(user);
             if (type == QV_EVENT_LOGGED_IN)
-                c->result = QV_NETSDK_IPC_SystemControl(handle, 1012, nullptr, "RESPONSE_PARAM");
+                c->result = QV_NETSDK_IPC_SystemControl(handle, kCtlFileSystemVersion, nullptr,
+                                                        "RESPONSE_PARAM");
             return HookRecorder::OnStatus(handle, type, data, c->recorder);
         },
         &context);

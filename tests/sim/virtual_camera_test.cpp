@@ -61,7 +61,8 @@ TEST_F(VirtualCameraTest, AnswersSearchRequestsOnly) {
         bool answer;
     } cases[] = {
         {"search request", search, true},
-        {"another camera's answer", PrintDiscoveryEnvelope(kRootNorvek, 3, 0, nullptr), false},
+        {"another camera's answer", PrintDiscoveryEnvelope(kRootNorvek, kMsgAnswer, 0, nullptr),
+         false},
         {"garbage", "<x/>", false},
         {"reboot", Command(kMsgReboot), false},
     };

@@ -5,6 +5,7 @@
 
 #include <set>
 
+#include "device/codes.h"
 #include "scratch_dir.h"
 
 namespace camfleet {
@@ -25,8 +26,18 @@ TEST(DisplaySwitches, TableHoldsUniqueNamesAndIds) {
         int32_t display;
     };
     const Case samples[] = {
-        {1192, 0}, {1292, 1},  {16, 0},   {4, 1},    {32972, 0}, {1078, 0},
-        {1008, 0}, {33015, 0}, {1301, 1}, {1303, 0}, {32988, 0}, {1299, 1},
+        {kIdBtnBrowserDefaultCfg, 0},
+        {kIdBtnUploadCfg, 1},
+        {kIdBatchModeFactory, 0},
+        {kIdBatchDefault, 1},
+        {kIdStyle, 0},
+        {kIdQrEncode, 0},
+        {kIdCheckPrintMode, 0},
+        {kIdShowP2pService, 0},
+        {kIdBtnVideoWindows, 1},
+        {kIdBtnPreviewIrcutNight, 0},
+        {kIdBatchSetVideoEncodeType, 0},
+        {kIdBatchOnvifAllNet, 1},
     };
     for (const Case& c : samples)
         EXPECT_EQ(defaults.IsDisplayed(c.id), c.display) << c.id;
@@ -74,10 +85,11 @@ TEST(DisplaySwitches, FileSetsFlagsOfNamedEntries) {
             dir.Write("display.xml", c.content);
         CLoadDisplayCfg cfg;
         EXPECT_EQ(cfg.Load(dir.File("display.xml")), c.loaded) << c.name;
-        EXPECT_EQ(cfg.IsDisplayed(1292), c.upload) << c.name;
-        EXPECT_EQ(cfg.IsDisplayed(32972), c.style) << c.name;
-        EXPECT_EQ(cfg.IsDisplayed(1078), c.qr) << c.name;
-        EXPECT_EQ(cfg.IsDisplayed(1193), 0) << c.name << ": untouched entry keeps its default";
+        EXPECT_EQ(cfg.IsDisplayed(kIdBtnUploadCfg), c.upload) << c.name;
+        EXPECT_EQ(cfg.IsDisplayed(kIdStyle), c.style) << c.name;
+        EXPECT_EQ(cfg.IsDisplayed(kIdQrEncode), c.qr) << c.name;
+        EXPECT_EQ(cfg.IsDisplayed(kIdBtnClearAllCust), 0)
+            << c.name << ": untouched entry keeps its default";
         EXPECT_EQ(cfg.IsDisplayed(12345), 1) << c.name << ": unknown id";
     }
 }
@@ -91,7 +103,8 @@ TEST(DisplaySwitches, StatesListEveryEntryInTableOrder) {
     ASSERT_EQ(states.size(), kDisplaySwitchCount);
     for (std::size_t i = 0; i < states.size(); ++i) {
         EXPECT_EQ(states[i].first, DisplaySwitches[i].id);
-        const int32_t expected = DisplaySwitches[i].id == 33015 ? 1 : DisplaySwitches[i].display;
+        const int32_t expected =
+            DisplaySwitches[i].id == kIdShowP2pService ? 1 : DisplaySwitches[i].display;
         EXPECT_EQ(states[i].second, expected) << DisplaySwitches[i].name;
     }
     EXPECT_EQ(DisplaySwitches.back().display, 0) << "the shared table keeps its defaults";

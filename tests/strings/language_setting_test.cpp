@@ -86,8 +86,16 @@ TEST(LanguageSetting, MenuItemsGiveTheirCodes) {
         const char* code;  // null: not a language item
     };
     const Case cases[] = {
-        {1949, nullptr},   {1950, "zh_cn"},     {1951, "zh_tw"}, {1952, "en_us"}, {1953, "ko_ko"},
-        {1954, "Russian"}, {1955, "Mongolian"}, {1956, nullptr}, {0, nullptr},    {-1950, nullptr},
+        {kIdLanguageZhCn - 1, nullptr},
+        {kIdLanguageZhCn, "zh_cn"},
+        {kIdLanguageZhTw, "zh_tw"},
+        {kIdLanguageEnglish, "en_us"},
+        {kIdLanguageKoKo, "ko_ko"},
+        {kIdLanguageRussian, "Russian"},
+        {kIdLanguageMongolian, "Mongolian"},
+        {kIdLanguageMongolian + 1, nullptr},
+        {0, nullptr},
+        {-kIdLanguageZhCn, nullptr},
     };
     for (const Case& c : cases) {
         const char* code = LanguageCodeForMenuItem(c.id);
