@@ -367,7 +367,7 @@ private slots:
         const qint64 closeMs = clock.elapsed();
         QCOMPARE(probe_->active.load(), 0);
         QVERIFY2(closeMs < 1000, qPrintable(QString("took %1 ms").arg(closeMs)));
-        QVERIFY(testing::ThreadCount() <= threads);
+        QVERIFY(testing::ThreadCountFallsTo(threads));
         const int probes = probe_->probes;
         QTest::qWait(400);
         QCOMPARE(probe_->probes.load(), probes);
@@ -392,10 +392,8 @@ private slots:
         QVERIFY2(probe->endedByStop, "closing the window did not stop the search");
         QVERIFY(!probe->waiting);
         QVERIFY(!Ip()->FreeSearchRunning());
-        const std::set<pid_t> left = testing::ThreadIds();
-        for (pid_t id : searchThreads)
-            QVERIFY2(!left.count(id), "a thread of the search outlived the window");
-        QVERIFY(static_cast<int>(left.size()) <= before);
+        QVERIFY2(testing::ThreadsGone(searchThreads), "a thread of the search outlived the window");
+        QVERIFY(testing::ThreadCountFallsTo(before));
         QTest::qWait(100);
         QCOMPARE(done.count(), 0);
     }

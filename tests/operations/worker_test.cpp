@@ -28,6 +28,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::ThreadCount;
+using testing::ThreadCountFallsTo;
 
 // Runs until stopped; `running` is true meanwhile.
 auto UntilStopped(std::atomic<bool>& running) {
@@ -116,7 +117,7 @@ TEST_F(WorkerTest, NoJobThreadOutlivesTheWorker) {
         EXPECT_EQ(ThreadCount(), before + 1);
     }
     EXPECT_FALSE(running);
-    EXPECT_EQ(ThreadCount(), before);
+    EXPECT_TRUE(ThreadCountFallsTo(before));
     QCoreApplication::processEvents();
     EXPECT_FALSE(delivered);
 }
@@ -155,7 +156,6 @@ TEST_F(WorkerTest, PoolRunsJobsSideBySideOnAtMostItsThreads) {
     // Three run at once, and wait for each other: they could not all be inside otherwise.
     ASSERT_TRUE(WaitWithoutEvents([&] { return inside == 3; }));
     EXPECT_EQ(pool.ThreadCount(), 3);
-    EXPECT_EQ(ThreadCount(), before + 3);
     release = true;
     ASSERT_TRUE(testing::ProcessEventsUntil([&] { return results.size() == 5; }));
     EXPECT_EQ(most.load(), 3) << "never more jobs at once than threads";
@@ -166,7 +166,7 @@ TEST_F(WorkerTest, PoolRunsJobsSideBySideOnAtMostItsThreads) {
     EXPECT_FALSE(pool.Busy());
     pool.WaitIdle();
     EXPECT_EQ(pool.ThreadCount(), 0) << "an idle pool holds no thread";
-    EXPECT_EQ(ThreadCount(), before);
+    EXPECT_TRUE(ThreadCountFallsTo(before));
 }
 
 TEST_F(WorkerTest, CancellingOneJobLeavesTheOthers) {
@@ -223,7 +223,7 @@ TEST_F(WorkerTest, StopAllJoinsEveryJobAndHandsNothingBackAfterIt) {
     for (const std::atomic<bool>& r : running)
         EXPECT_FALSE(r) << "StopAll returned before a job did";
     EXPECT_EQ(pool.ThreadCount(), 0);
-    EXPECT_EQ(ThreadCount(), before);
+    EXPECT_TRUE(ThreadCountFallsTo(before));
     EXPECT_FALSE(pool.Busy());
     QCoreApplication::processEvents();
     EXPECT_EQ(delivered, 0) << "a result already queued is dropped too";
@@ -245,14 +245,14 @@ TEST_F(WorkerTest, JobsWithoutResultNeedNoEventLoop) {
         pool.WaitIdle();
         EXPECT_EQ(ran.load(), 6);
         EXPECT_FALSE(pool.Busy());
-        EXPECT_EQ(ThreadCount(), before);
+        EXPECT_TRUE(ThreadCountFallsTo(before));
 
         // The destructor stops a job that honours its token.
         std::atomic<bool> running{false};
         pool.Post([&](std::stop_token stop) { UntilStopped(running)(stop); });
         ASSERT_TRUE(WaitWithoutEvents([&] { return running.load(); }));
     }
-    EXPECT_EQ(ThreadCount(), before);
+    EXPECT_TRUE(ThreadCountFallsTo(before));
 }
 
 TEST(RunItems, EveryItemOnceOnAtMostTheThreadsGiven) {
@@ -280,7 +280,7 @@ TEST(RunItems, EveryItemOnceOnAtMostTheThreadsGiven) {
     EXPECT_LE(most.load(), 4);
     EXPECT_LE(threads.size(), 4u);
     EXPECT_TRUE(threads.count(std::this_thread::get_id())) << "the caller takes part";
-    EXPECT_EQ(ThreadCount(), before) << "every helper thread is joined";
+    EXPECT_TRUE(ThreadCountFallsTo(before)) << "every helper thread is joined";
 
     int none = 0;
     RunItems(0, 4, {}, [&](std::size_t) { ++none; });

@@ -66,8 +66,8 @@ TEST(HookStop, DispatcherStoppedFromItsHookEndsDeliveriesAndIsJoinedByItsOwner) 
     dispatcher.reset();
     EXPECT_TRUE(run.ended) << "the destructor returned before the hook that stopped it";
     EXPECT_EQ(run.calls.load(), 1) << "nothing is delivered after Stop";
-    EXPECT_EQ(ThreadIds().count(run.thread), 0u);
-    EXPECT_EQ(ThreadCount(), before);
+    EXPECT_TRUE(ThreadsGone({run.thread}));
+    EXPECT_TRUE(ThreadCountFallsTo(before));
 }
 
 TEST(HookStop, EngineShutDownFromAHookLeavesNoThreadOnceDestroyed) {
@@ -87,8 +87,8 @@ TEST(HookStop, EngineShutDownFromAHookLeavesNoThreadOnceDestroyed) {
     engine.reset();
     EXPECT_TRUE(run.ended) << "the engine went before the hook that shut it down returned";
     EXPECT_EQ(run.calls.load(), 1);
-    EXPECT_EQ(ThreadIds().count(run.thread), 0u);
-    EXPECT_EQ(ThreadCount(), before);
+    EXPECT_TRUE(ThreadsGone({run.thread}));
+    EXPECT_TRUE(ThreadCountFallsTo(before));
 }
 
 using HookCleanup = SdkTest;
@@ -103,7 +103,7 @@ TEST_F(HookCleanup, IsRefusedAndTheSdkStopsFromAnotherThread) {
     EXPECT_GT(Login(AddCamera()), 0) << "the SDK still runs after the refused call";
     EXPECT_EQ(QV_NETSDK_IPC_Cleanup(), QV_OK);
     EXPECT_TRUE(run.ended) << "Cleanup returned before the hook did";
-    EXPECT_EQ(ThreadIds().count(run.thread), 0u);
+    EXPECT_TRUE(ThreadsGone({run.thread}));
 }
 
 }  // namespace
