@@ -62,6 +62,8 @@ public:
     static constexpr int kRequestPeriodMs = 1000;
     // The first search stops on the tick after the counter passed this value (the 27th).
     static constexpr int kAutoStopAfter = 25;
+    // Background jobs (follow-up queries, transfers) running at once.
+    static constexpr int kWorkerThreads = 4;
 
     explicit FleetSession(FleetOptions options = {}, QObject* parent = nullptr);
     ~FleetSession() override;
@@ -143,7 +145,7 @@ private:
     bool sdkInitialised_ = false;
     bool shutDown_ = false;
     // Last: their jobs and subscriptions refer to the members above.
-    WorkerPool workers_;
+    WorkerPool workers_{kWorkerThreads};
     std::unique_ptr<AnswerRouter> router_;
     std::unique_ptr<SessionTracker> tracker_;
 };

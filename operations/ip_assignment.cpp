@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <atomic>
 #include <limits>
-#include <thread>
 
 #include "device/xml_messages.h"
+#include "operations/worker.h"
 #include "resources/log.h"
 
 namespace camfleet {
@@ -34,35 +34,20 @@ bool Unset(const std::string& text) {
 }
 
 // Runs `probeOne(i)` for i = first .. count-1 on up to `workers` threads, taking indices in
-// increasing order and stopping once every index below the lowest hit is done, or once a
-// stop is requested. `probeOne` returns true for a hit. Returns the lowest hit, or count.
+// increasing order and skipping those above the lowest hit found so far, until a stop is
+// requested. `probeOne` returns true for a hit. Returns the lowest hit, or count.
 template <typename ProbeOne>
 std::size_t LowestHit(std::size_t first, std::size_t count, int workers,
                       const std::stop_token& stop, ProbeOne probeOne) {
-    std::atomic<std::size_t> next{first};
     std::atomic<std::size_t> lowest{count};
-    auto work = [&] {
-        for (;;) {
-            const std::size_t i = next.fetch_add(1);
-            if (i >= count || i > lowest.load() || stop.stop_requested())
-                return;
-            if (!probeOne(i))
-                continue;
-            std::size_t seen = lowest.load();
-            while (i < seen && !lowest.compare_exchange_weak(seen, i)) {
-            }
+    RunItems(count > first ? count - first : 0, workers, stop, [&](std::size_t k) {
+        const std::size_t i = first + k;
+        if (i > lowest.load() || !probeOne(i))
+            return;
+        std::size_t seen = lowest.load();
+        while (i < seen && !lowest.compare_exchange_weak(seen, i)) {
         }
-    };
-    const std::size_t threads =
-        std::min<std::size_t>(std::max(workers, 1), count > first ? count - first : 0);
-    std::vector<std::thread> pool;
-    pool.reserve(threads);
-    for (std::size_t t = 1; t < threads; ++t)
-        pool.emplace_back(work);
-    if (threads > 0)
-        work();
-    for (std::thread& t : pool)
-        t.join();
+    });
     return lowest.load();
 }
 

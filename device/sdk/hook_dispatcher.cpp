@@ -44,11 +44,9 @@ void HookDispatcher::Stop() {
         queue_.clear();
         cv_.notify_one();
     }
-    if (!thread_.joinable())
-        return;
-    if (OnDispatcherThread())
-        thread_.detach();  // a caller's mistake (refused by Cleanup); never deadlock on it
-    else
+    // From a hook the loop ends once the hook returns; the thread cannot wait for itself, so
+    // the join is left to the destructor, which runs on another thread.
+    if (thread_.joinable() && !OnDispatcherThread())
         thread_.join();
 }
 

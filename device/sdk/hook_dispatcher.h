@@ -4,7 +4,9 @@
 // synchronous SDK function) delays only later deliveries, never the sockets.
 //
 // Threads: Post from any thread (the I/O thread in practice); hooks run on the dispatcher
-// thread. `mutex_` guards the queue, the hooks and `stop_`.
+// thread. `mutex_` guards the queue, the hooks and `stop_`. The thread is never detached:
+// Stop from another thread joins it; Stop from a hook only ends the loop after that hook, and
+// the destructor, which must run on another thread, joins it.
 
 #include <condition_variable>
 #include <cstdint>
@@ -22,7 +24,9 @@ class HookDispatcher {
 public:
     // `isLive(handle)` is asked before each delivery; deliveries for dead handles are dropped.
     explicit HookDispatcher(std::function<bool(int)> isLive);
-    ~HookDispatcher();  // Stop()
+    // Stop(). Never on the dispatcher thread: a thread cannot join itself, and std::thread
+    // ends the program rather than leave it running.
+    ~HookDispatcher();
     HookDispatcher(const HookDispatcher&) = delete;
     HookDispatcher& operator=(const HookDispatcher&) = delete;
 
@@ -30,8 +34,9 @@ public:
     void SetResponseHook(QV_NETSDK_IPC_AUXResponseCallBack hook, void* user);
     void PostStatus(int handle, int type, std::string data);
     void PostAnswer(int handle, uint32_t codeWord, std::string text);
-    // Drops what is still queued, waits for a running hook to return and ends the thread.
-    // Must not be called from a hook.
+    // Drops what is still queued and delivers nothing more. From another thread it also waits
+    // for a running hook to return and joins the thread. From a hook it returns at once; the
+    // loop ends when the hook returns and the destructor joins the thread.
     void Stop();
     bool OnDispatcherThread() const { return std::this_thread::get_id() == thread_.get_id(); }
 

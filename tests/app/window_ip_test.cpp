@@ -1,11 +1,11 @@
 // The window's address commands over a listed lab with a fixed PC network, a scripted probe
 // and a fixed neighbour table: the IP dialog's fields and rules, the conflict check's colours,
 // the batch button's menu, and edit, free address and numbering ending with the camera listed
-// at its new address and logged in again. Last, a dialog destroyed and the window closed
-// while their probes run: both return at once and leave no probe running.
+// at its new address and logged in again. Last, a dialog destroyed while its probes run, and
+// the window closed while its free address search waits on a probe that only a stop ends:
+// both return and leave no thread of theirs behind.
 
 #include <QCheckBox>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,6 +26,7 @@
 #include "operations/ip_fakes.h"
 #include "resources/display_strings.h"
 #include "tests/app/window_fixture.h"
+#include "thread_list.h"
 #include "widgets/report_ctrl.h"
 
 namespace camfleet {
@@ -66,10 +67,38 @@ private:
     std::set<uint32_t> late;
 };
 
-int ThreadCount() {
-    return static_cast<int>(
-        QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
-}
+// Every host is silent to the quick probe, and the confirmation of the one chosen waits until
+// the search is stopped (20 s at most). Records the threads that probed.
+class StopWaitingProbe : public AddressProbe {
+public:
+    int Probe(uint32_t) override {
+        Record();
+        return kProbeUnused;
+    }
+    int Confirm(uint32_t, std::stop_token stop) override {
+        Record();
+        waiting = true;
+        for (int i = 0; i < 20000 && !stop.stop_requested(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        endedByStop = stop.stop_requested();
+        waiting = false;
+        return kProbeUnused;
+    }
+    std::set<pid_t> Threads() {
+        std::lock_guard lock(mutex);
+        return threads;
+    }
+    std::atomic<bool> waiting{false};
+    std::atomic<bool> endedByStop{false};
+
+private:
+    void Record() {
+        std::lock_guard lock(mutex);
+        threads.insert(testing::CurrentThreadId());
+    }
+    std::mutex mutex;
+    std::set<pid_t> threads;
+};
 
 }  // namespace
 
@@ -325,7 +354,7 @@ private slots:
     }
 
     void dialogDestroyedMidCheckLeavesNoProbeRunning() {
-        const int threads = ThreadCount();
+        const int threads = testing::ThreadCount();
         probe_->delayMs = 300;  // 100 quick probes, 64 at a time: two rounds
         auto dialog = std::make_unique<CDialogIpSetting>(
             NetworkSettings{false, "10.0.0.10", "255.255.255.0", "10.0.0.1", "", ""}, true, 100,
@@ -339,7 +368,7 @@ private slots:
         const qint64 closeMs = clock.elapsed();
         QCOMPARE(probe_->active.load(), 0);
         QVERIFY2(closeMs < 1000, qPrintable(QString("took %1 ms").arg(closeMs)));
-        QVERIFY(ThreadCount() <= threads);
+        QVERIFY(testing::ThreadCountFallsTo(threads));
         const int probes = probe_->probes;
         QTest::qWait(400);
         QCOMPARE(probe_->probes.load(), probes);
@@ -348,26 +377,25 @@ private slots:
     }
 
     // Last: the window is closed for good.
-    void closingTheWindowMidSearchLeavesNoProbeRunning() {
-        std::set<uint32_t> everyHost;
-        for (uint32_t host = 2; host <= 254; ++host)
-            everyHost.insert(testing::Ip("127.0.60.0") + host);
-        probe_->SetBusy(everyHost);
-        probe_->delayMs = 300;  // the whole search would take four rounds, 1.2 s
+    void closingTheWindowMidSearchLeavesNoThreadOfIt() {
+        const int before = testing::ThreadCount();
+        auto probe = std::make_shared<StopWaitingProbe>();
+        Ip()->SetProbe(probe);
         Select(RowOf(Serial(1)));
         QSignalSpy done(Ip(), &IpCommands::freeAddressDone);
         Ip()->AssignFreeAddress();
-        QVERIFY(QTest::qWaitFor([&] { return probe_->active > 0; }, 10000));
-        QElapsedTimer clock;
-        clock.start();
+        QVERIFY(QTest::qWaitFor([&] { return probe->waiting.load(); }, 10000));
+        const std::set<pid_t> searchThreads = probe->Threads();
+        QVERIFY(!searchThreads.empty());
+        QVERIFY(!searchThreads.count(testing::CurrentThreadId()));
+
         window_->close();
-        const qint64 closeMs = clock.elapsed();
-        QCOMPARE(probe_->active.load(), 0);
-        QVERIFY2(closeMs < 1000, qPrintable(QString("took %1 ms").arg(closeMs)));
+        QVERIFY2(probe->endedByStop, "closing the window did not stop the search");
+        QVERIFY(!probe->waiting);
         QVERIFY(!Ip()->FreeSearchRunning());
-        const int probes = probe_->probes;
-        QTest::qWait(400);
-        QCOMPARE(probe_->probes.load(), probes);
+        QVERIFY2(testing::ThreadsGone(searchThreads), "a thread of the search outlived the window");
+        QVERIFY(testing::ThreadCountFallsTo(before));
+        QTest::qWait(100);
         QCOMPARE(done.count(), 0);
     }
 

@@ -31,7 +31,7 @@ struct SdkReceiver {
     int PendingQueries() const { return tracker.PendingQueries(); }
 
     AnswerRouter router;
-    WorkerPool pool;
+    WorkerPool pool{4};
     SessionTracker tracker;
 };
 

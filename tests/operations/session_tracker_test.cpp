@@ -44,7 +44,7 @@ protected:
     static constexpr int kHandle = 7;
     DeviceListModel model_;
     AnswerRouter router_;
-    WorkerPool pool_;
+    WorkerPool pool_{4};
     SessionTracker engine_{&model_, &router_, &pool_};
     int row_ = 0;
     int other_ = 0;
