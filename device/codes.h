@@ -53,6 +53,17 @@ constexpr int ReadCodeOf(int writeCode) {
     }
 }
 
+// Whether `code` is a configuration write whose final status the list's state column shows
+// (the write ranges of each document group).
+constexpr bool IsConfigurationWriteCode(int code) {
+    constexpr int kRanges[][2] = {{220, 249}, {320, 349}, {420, 449}, {520, 549},
+                                  {670, 679}, {681, 682}, {820, 849}};
+    for (const auto& range : kRanges)
+        if (code >= range[0] && code <= range[1])
+            return true;
+    return false;
+}
+
 // ---- System-control codes --------------------------------------------------------------
 // Sent with SystemControl and a REQUEST_PARAM text (the queries with "RESPONSE_PARAM").
 // Every system-control code lies in kSystemControlFirst..kSystemControlLast.

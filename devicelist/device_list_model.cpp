@@ -122,6 +122,8 @@ int DeviceListModel::AppendRow(std::unique_ptr<DeviceRecord> record) {
     r.record = std::move(record);
     r.cells = DeviceRowCells(r.record->answer);
     r.cellKeys[kColumnCloud] = CloudKey(r.record->answer);
+    // A record that comes logged in (made elsewhere, or in tests) starts so.
+    r.state.login = r.record->loggedIn != 0 ? LoginState::kLoggedIn : LoginState::kNone;
     const QByteArray key(r.record->key, static_cast<qsizetype>(strnlen(r.record->key, 64)));
     keyRows_.insert(key, keyRows_.value(key, row));
     if (r.record->loginHandle > 0 && !handleRows_.contains(r.record->loginHandle))

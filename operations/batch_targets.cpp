@@ -68,7 +68,7 @@ StepCheck CheckDevice(DeviceListModel& model, int row, const char* notConnectedK
     const DeviceRecord* record = model.Record(row);
     if (record == nullptr)
         return StepCheck::kNoRecord;
-    if (record->loggedIn == 0)
+    if (!model.State(row)->LoggedIn())
         return StepCheck::kNotLoggedIn;
     if (record->loginHandle <= 0) {
         model.SetStateKey(row, notConnectedKey);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "device/codes.h"
 #include "device/sdk/qv_netsdk_ipc.h"
 #include "device/sdk_documents.h"
 #include "device/xml_messages.h"
@@ -25,29 +26,21 @@ struct EventRule {
 };
 
 constexpr EventRule kEventRules[] = {
-    {QV_EVENT_DISCONNECTED, DisplayKey("MSGTIP10"), true, LoginState::kLost},
-    {QV_EVENT_CONNECT_FAILED, DisplayKey("MSGTIP4"), true, LoginState::kRefused},
-    {QV_EVENT_LOGGED_IN, DisplayKey("MSGTIP1"), true, LoginState::kLoggedIn},
-    {QV_EVENT_AUTH_FAILED, DisplayKey("MSGTIP3"), true, LoginState::kRefused},
-    {QV_EVENT_TALK_STARTED, DisplayKey("STRING_STARTTALK_OK"), false, {}},
-    {QV_EVENT_TALK_DATA, nullptr, false, {}},
-    {QV_EVENT_TALK_STOPPED, DisplayKey("STRING_STOPTALK_OK"), false, {}},
-    {QV_EVENT_FILE_DONE, DisplayKey("MSGTIP9"), false, {}},
-    {QV_EVENT_FILE_FAILED, DisplayKey("MSGTIP8"), false, {}},
-    {QV_EVENT_BUSY, DisplayKey("MSGTIP5"), false, {}},
-    {QV_EVENT_LOGIN_FAILED, DisplayKey("MSGTIP2"), true, LoginState::kRefused},
-    {QV_EVENT_TALK_BUSY, DisplayKey("STRING_STARTTALK_DEVBUSY"), false, {}},
-    {QV_EVENT_TALK_PARAM_ERROR, DisplayKey("STRING_STARTTALK_PARAMERROR"), false, {}},
-    {QV_EVENT_TALK_NOT_SUPPORTED, DisplayKey("STRING_STARTTALK_NOTSUPPORT"), false, {}},
+    {kEventDisconnected, DisplayKey("MSGTIP10"), true, LoginState::kLost},
+    {kEventConnectFailed, DisplayKey("MSGTIP4"), true, LoginState::kRefused},
+    {kEventLoggedIn, DisplayKey("MSGTIP1"), true, LoginState::kLoggedIn},
+    {kEventAuthFailed, DisplayKey("MSGTIP3"), true, LoginState::kRefused},
+    {kEventTalkStarted, DisplayKey("STRING_STARTTALK_OK"), false, {}},
+    {kEventTalkData, nullptr, false, {}},
+    {kEventTalkStopped, DisplayKey("STRING_STOPTALK_OK"), false, {}},
+    {kEventFileDone, DisplayKey("MSGTIP9"), false, {}},
+    {kEventFileFailed, DisplayKey("MSGTIP8"), false, {}},
+    {kEventBusy, DisplayKey("MSGTIP5"), false, {}},
+    {kEventLoginFailed, DisplayKey("MSGTIP2"), true, LoginState::kRefused},
+    {kEventTalkBusy, DisplayKey("STRING_STARTTALK_DEVBUSY"), false, {}},
+    {kEventTalkParamError, DisplayKey("STRING_STARTTALK_PARAMERROR"), false, {}},
+    {kEventTalkNotSupported, DisplayKey("STRING_STARTTALK_NOTSUPPORT"), false, {}},
 };
-
-// Configuration writes whose final status the state column shows.
-bool IsConfigurationWrite(int code) {
-    static constexpr std::pair<int, int> kRanges[] = {
-        {220, 249}, {320, 349}, {420, 449}, {520, 549}, {670, 679}, {681, 682}, {820, 849}};
-    return std::any_of(std::begin(kRanges), std::end(kRanges),
-                       [code](auto r) { return code >= r.first && code <= r.second; });
-}
 
 }  // namespace
 
@@ -58,7 +51,7 @@ QString UpgradeProgressText(int percent) {
 }
 
 QString AlarmStateText(const QV_ALARM_INFO& alarm) {
-    if (alarm.alarmType == 1 || alarm.alarmType == 2)
+    if (!AlarmIsShown(alarm.alarmType))
         return {};
     const QString text = QString::fromUtf8(
         alarm.alarmText, static_cast<qsizetype>(strnlen(alarm.alarmText, sizeof alarm.alarmText)));
@@ -111,20 +104,20 @@ void SessionTracker::ApplyStatus(const StatusMessage& m) {
         return;
     }
     switch (m.type) {
-        case QV_EVENT_UPGRADE_DONE:
+        case kEventUpgradeDone:
             model_->SetStateKey(
                 row, record->upgrading != 0 ? DisplayKey("MSG_UPGRADE") : DisplayKey("MSGTIP6"));
             record->upgrading = 0;
             break;
-        case QV_EVENT_UPGRADE_FAILED:
+        case kEventUpgradeFailed:
             model_->SetStateKey(row, DisplayKey("MSGTIP7"));
             record->upgrading = 0;
             break;
-        case QV_EVENT_ALARM:
+        case kEventAlarm:
             ApplyAlarm(row, record, m);
             break;
-        case QV_EVENT_UPGRADE_PROGRESS:
-        case QV_EVENT_UPGRADE_PROGRESS_2:
+        case kEventUpgradeProgress:
+        case kEventUpgradeProgress2:
             if (upgradeProgress_) {
                 const QString text = UpgradeProgressText(upgradeProgress_(m.handle));
                 if (!text.isEmpty())
@@ -141,7 +134,7 @@ void SessionTracker::ApplyAnswer(const ResponseMessage& m) {
     if (row < 0)
         return;
     DeviceRecord* record = model_->Record(row);
-    if (IsConfigurationWrite(m.code)) {
+    if (IsConfigurationWriteCode(m.code)) {
         model_->SetStateKey(row, m.status == 0 ? DisplayKey("SET_OK") : DisplayKey("SET_FAILED"));
     } else if (m.code == kCtlFileSystemVersion) {
         // Only an accepted answer replaces the version: a failure keeps the one known.
@@ -168,7 +161,7 @@ void SessionTracker::ApplyAlarm(int row, DeviceRecord* record, const StatusMessa
     const QString text = AlarmStateText(alarm);
     if (!text.isEmpty())
         model_->SetStateText(row, text);
-    if (alarm.alarmType == QV_ALARM_SNAPSHOT)
+    if (alarm.alarmType == kAlarmSnapshot)
         record->snapshotPending = 0;  // the snapshot came: no time-out to show
 }
 

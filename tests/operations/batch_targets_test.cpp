@@ -73,8 +73,8 @@ TEST_F(BatchTargetsTest, SelectionForms) {
 }
 
 TEST_F(BatchTargetsTest, PerDeviceStep) {
-    model_.Record(1)->loggedIn = 0;  // skipped silently
-    model_.SetLoginHandle(2, 0);     // logged in without a handle: not connected
+    model_.SetLoginState(1, LoginState::kLost);  // skipped silently
+    model_.SetLoginHandle(2, 0);                 // logged in without a handle: not connected
     model_.SetStateText(1, "before");
     std::vector<int> called;
     const int calls =
