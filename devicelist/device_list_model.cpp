@@ -123,7 +123,7 @@ int DeviceListModel::AppendRow(std::unique_ptr<DeviceRecord> record) {
     r.cells = DeviceRowCells(r.record->answer);
     r.cellKeys[kColumnCloud] = CloudKey(r.record->answer);
     // A record that comes logged in (made elsewhere, or in tests) starts so.
-    r.state.login = r.record->loggedIn != 0 ? LoginState::kLoggedIn : LoginState::kNone;
+    r.state->login = r.record->loggedIn != 0 ? LoginState::kLoggedIn : LoginState::kNone;
     const QByteArray key(r.record->key, static_cast<qsizetype>(strnlen(r.record->key, 64)));
     keyRows_.insert(key, keyRows_.value(key, row));
     if (r.record->loginHandle > 0 && !handleRows_.contains(r.record->loginHandle))
@@ -185,17 +185,17 @@ void DeviceListModel::SetLoginHandle(int row, int handle) {
 }
 
 const RowState* DeviceListModel::State(int row) const {
-    return ValidRow(row) ? &rows_[static_cast<std::size_t>(row)].state : nullptr;
+    return ValidRow(row) ? rows_[static_cast<std::size_t>(row)].state.get() : nullptr;
 }
 
 void DeviceListModel::SetLoginState(int row, LoginState state) {
     if (!ValidRow(row))
         return;
     Row& r = rows_[static_cast<std::size_t>(row)];
-    r.state.login = state;
+    r.state->login = state;
     r.record->loggedIn = state == LoginState::kLoggedIn ? 1 : 0;
     if (state != LoginState::kLoggedIn)
-        r.state.followUp = FollowUpState::kNotStarted;
+        r.state->followUp = FollowUpState::kNotStarted;
 }
 
 void DeviceListModel::SetLoginState(int row, LoginState state, const char* key) {
@@ -206,7 +206,7 @@ void DeviceListModel::SetLoginState(int row, LoginState state, const char* key) 
 void DeviceListModel::SetFollowUpState(int row, FollowUpState state) {
     if (!ValidRow(row))
         return;
-    rows_[static_cast<std::size_t>(row)].state.followUp = state;
+    rows_[static_cast<std::size_t>(row)].state->followUp = state;
     if (state == FollowUpState::kFailed)
         SetCellKey(row, kColumnVersion, DisplayKey("MSGTIP34"));
 }
@@ -214,7 +214,7 @@ void DeviceListModel::SetFollowUpState(int row, FollowUpState state) {
 void DeviceListModel::SetJobState(int row, OperationKind kind, const JobState& job) {
     if (!ValidRow(row) || kind >= OperationKind::kCount)
         return;
-    rows_[static_cast<std::size_t>(row)].state.Job(kind) = job;
+    rows_[static_cast<std::size_t>(row)].state->Job(kind) = job;
     if (job.key == nullptr)
         return;
     if (job.phase == JobPhase::kRunning && job.percent >= 0)

@@ -2,7 +2,8 @@
 // The device list: one row per listed camera, each owning its DeviceRecord, with the sixteen
 // columns of the window's list, a check box per row (column 0), per-cell text and background
 // colours, and typed sorting by column. The window's view attaches to this model; the list
-// merge appends rows, the job engine writes the state and version columns.
+// merge appends rows, the session tracker and the operations write the state and version
+// columns through the rows' typed states.
 //
 // Colours are 0xAARRGGBB values (CellColor); alpha 0 means "the view's default". The core has
 // no GUI types, so Qt::ForegroundRole and Qt::BackgroundRole give the value as a uint (no
@@ -127,7 +128,8 @@ private:
         std::array<CellColor, kDeviceColumnCount> textColors{};
         std::array<CellColor, kDeviceColumnCount> backgroundColors{};
         bool checked = false;
-        RowState state;
+        // Apart from the row: the merge's hot loop walks the rows without it.
+        std::unique_ptr<RowState> state = std::make_unique<RowState>();
     };
 
     bool ValidRow(int row) const { return row >= 0 && row < Count(); }

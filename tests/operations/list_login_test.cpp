@@ -1,4 +1,4 @@
-// The list merge and the job engine against simulated cameras in this process: logins,
+// The list merge and the session tracker against simulated cameras in this process: logins,
 // refusals, reconnects, address changes, and events and answers reaching their rows.
 
 #include <gtest/gtest.h>
