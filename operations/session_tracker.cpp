@@ -201,7 +201,10 @@ void SessionTracker::StartFollowUp(int row, int handle) {
                     QV_NETSDK_IPC_SystemControl(handle, code, nullptr, kResponseParamRequest);
             return versionOk;
         },
-        [this, handle](bool versionOk) { FollowUpEnded(handle, versionOk); });
+        [this, alive = std::weak_ptr<const int>(alive_), handle](bool versionOk) {
+            if (!alive.expired())
+                FollowUpEnded(handle, versionOk);
+        });
 }
 
 void SessionTracker::FollowUpEnded(int handle, bool versionOk) {

@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "devicelist/device_list_model.h"
 #include "operations/answer_router.h"
@@ -88,6 +89,9 @@ private:
     HandlerList<RowHandler> settledHandlers_;
     Subscription events_;
     Subscription answers_;
+    // Watched by the follow-up jobs' results: a result that arrives after the tracker went
+    // is dropped.
+    std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
     bool upgradeRunning_ = false;
     int pendingQueries_ = 0;
     int dropped_ = 0;
