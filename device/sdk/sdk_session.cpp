@@ -21,7 +21,7 @@ using std::chrono::milliseconds;
 // Session events only the SDK itself may raise.
 bool RaisedBySdk(uint32_t type) {
     return type == kEventDisconnected || type == kEventConnectFailed || type == kEventLoggedIn ||
-           type == kEventAuthFailed || type == kEventLoginFailed;
+           type == kEventAuthFailed || type == kEventLoginFailed || type == kEventOverLimit;
 }
 
 }  // namespace
