@@ -12,8 +12,8 @@
 #include "device/codes.h"
 #include "device/sdk/qv_netsdk_ipc.h"
 #include "operations/answer_router.h"
-#include "operations/session_tracker.h"
 #include "operations/list_fixture.h"
+#include "operations/session_tracker.h"
 
 namespace camfleet {
 namespace {
@@ -62,6 +62,7 @@ TEST_F(SessionTrackerTest, StatusEventsSetStateAndFlags) {
         {3, "MSGTIP4", true, 0, 0},
         {5, "MSGTIP3", true, 0, 0},
         {34, "MSGTIP2", true, 0, 0},
+        {38, "SESSION_OVER_LIMIT", true, 0, 0},
         {4, "MSGTIP1", true, 1, 1},
         {6, "STRING_STARTTALK_OK", false, 1, 0},
         {7, nullptr, false, 1, 0},
@@ -103,8 +104,7 @@ TEST_F(SessionTrackerTest, IgnoredEventsAndUnknownHandlesChangeNothing) {
 
 TEST_F(SessionTrackerTest, UpgradeProgressIsClamped) {
     int percent = 0;
-    engine_.SetUpgradeProgressSource(
-        [&](int handle) { return handle == kHandle ? percent : -1; });
+    engine_.SetUpgradeProgressSource([&](int handle) { return handle == kHandle ? percent : -1; });
     const struct {
         int percent;
         QString shown;  // empty: the state stays
@@ -266,8 +266,8 @@ TEST_F(SessionTrackerTest, AlarmsShowTimeAndTextCutAtTheirField) {
         const QV_ALARM_INFO alarm = MakeAlarm(c.kind, c.text);
         std::memcpy(message.payload, &alarm, sizeof alarm);
         int hooked = 0;
-        const auto alarms = router_.OnEvent(QV_EVENT_ALARM, kHandle,
-                                            [&](const StatusMessage&) { ++hooked; });
+        const auto alarms =
+            router_.OnEvent(QV_EVENT_ALARM, kHandle, [&](const StatusMessage&) { ++hooked; });
         router_.HandleStatus(message);
         EXPECT_EQ(State(row_), c.shown.isEmpty() ? QString("before") : c.shown);
         EXPECT_EQ(Record().snapshotPending, c.snapshotPendingAfter);
