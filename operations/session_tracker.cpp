@@ -27,6 +27,7 @@ struct EventRule {
 
 constexpr EventRule kEventRules[] = {
     {kEventDisconnected, DisplayKey("MSGTIP10"), true, LoginState::kLost},
+    {kEventOverLimit, DisplayKey("SESSION_OVER_LIMIT"), true, LoginState::kLost},
     {kEventConnectFailed, DisplayKey("MSGTIP4"), true, LoginState::kRefused},
     {kEventLoggedIn, DisplayKey("MSGTIP1"), true, LoginState::kLoggedIn},
     {kEventAuthFailed, DisplayKey("MSGTIP3"), true, LoginState::kRefused},

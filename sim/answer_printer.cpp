@@ -98,29 +98,35 @@ std::string PrintCameraAnswer(const CameraProfile& profile, int runningTime, Hos
     return Envelope(Body(p, runningTime, hostility), hostility);
 }
 
-bool ParseHostility(const std::string& name, Hostility* hostility) {
-    static const std::map<std::string, Hostility> kNames = {
-        {"none", Hostility::kNone},
-        {"overlong", Hostility::kOverlongAttributes},
-        {"no-lan", Hostility::kNoLanConfig},
-        {"no-stream", Hostility::kNoStreamAccess},
-        {"no-user", Hostility::kNoUserConfig},
-        {"no-body", Hostility::kNoBody},
-        {"both-roots", Hostility::kBothRoots},
-        {"wrong-code", Hostility::kWrongMsgCode},
-        {"no-flag", Hostility::kNoMsgFlag},
-        {"not-camera", Hostility::kNotCameraType},
-        {"odd-osd", Hostility::kOddOsd},
-        {"nonhex-osd", Hostility::kNonHexOsd},
-        {"bad-utf8-osd", Hostility::kInvalidUtf8Osd},
-        {"oversize", Hostility::kOversize},
-        {"silent", Hostility::kSilent},
+const std::vector<HostilityName>& HostilityNames() {
+    static const std::vector<HostilityName> kNames = {
+        {"none", Hostility::kNone, "correct answers (the default)"},
+        {"overlong", Hostility::kOverlongAttributes, "every text far longer than its field"},
+        {"no-lan", Hostility::kNoLanConfig, "no LAN configuration"},
+        {"no-stream", Hostility::kNoStreamAccess, "no stream access"},
+        {"no-user", Hostility::kNoUserConfig, "no user configuration"},
+        {"no-body", Hostility::kNoBody, "no message body"},
+        {"both-roots", Hostility::kBothRoots, "a document that also holds the other root's tags"},
+        {"wrong-code", Hostility::kWrongMsgCode, "message code 4"},
+        {"no-flag", Hostility::kNoMsgFlag, "a header without its flag"},
+        {"not-camera", Hostility::kNotCameraType, "a device type that is no camera"},
+        {"odd-osd", Hostility::kOddOsd, "an OSD text of odd length"},
+        {"nonhex-osd", Hostility::kNonHexOsd, "an OSD text with characters that are not hex"},
+        {"bad-utf8-osd", Hostility::kInvalidUtf8Osd, "an OSD text that decodes to broken UTF-8"},
+        {"oversize", Hostility::kOversize, "a datagram longer than 5,120 bytes"},
+        {"silent", Hostility::kSilent, "no answer at all (commands still apply)"},
     };
-    auto it = kNames.find(name);
-    if (it == kNames.end())
-        return false;
-    *hostility = it->second;
-    return true;
+    return kNames;
+}
+
+bool ParseHostility(const std::string& name, Hostility* hostility) {
+    for (const HostilityName& entry : HostilityNames()) {
+        if (name == entry.name) {
+            *hostility = entry.kind;
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace camfleet::sim

@@ -3,6 +3,7 @@
 // deliberately hostile.
 
 #include <string>
+#include <vector>
 
 #include "sim/camera_profile.h"
 
@@ -34,5 +35,13 @@ std::string PrintCameraAnswer(const CameraProfile& profile, int runningTime,
 // Name of a hostility for command lines ("overlong", "no-lan", ...); Parse returns false
 // for an unknown name.
 bool ParseHostility(const std::string& name, Hostility* hostility);
+
+// Every hostility with its command-line name and a line of help.
+struct HostilityName {
+    const char* name;
+    Hostility kind;
+    const char* help;
+};
+const std::vector<HostilityName>& HostilityNames();
 
 }  // namespace camfleet::sim

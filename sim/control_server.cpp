@@ -4,6 +4,7 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <cerrno>
 
 #include "device/sdk/control_protocol.h"
 #include "sim/control_server_state.h"
@@ -146,7 +147,7 @@ void ControlServer::ServeOnce(std::vector<Callback>* calls) {
         Housekeeping(now);
         fds.push_back(pollfd{wake_.readFd(), POLLIN, 0});
         owners.push_back(0);
-        for (std::size_t id = 0; id < cameras_.size(); ++id) {
+        for (std::size_t id = 0; id < cameras_.size() && !AcceptPaused(now); ++id) {
             if (cameras_[id]->listenFd >= 0) {
                 fds.push_back(pollfd{cameras_[id]->listenFd, POLLIN, 0});
                 owners.push_back(-static_cast<int64_t>(id) - 1);
@@ -183,6 +184,8 @@ void ControlServer::ServeOnce(std::vector<Callback>* calls) {
         Connection& c = it->second;
         if (!c.dead && !c.out.empty() && !sdk::SendSome(c.fd, &c.out))
             c.dead = true;
+        if (!c.dead)
+            OverQueued(c);
         if (c.dead || (c.closing && c.out.empty())) {
             sdk::CloseSocket(c.fd);
             it = connections_.erase(it);
@@ -196,14 +199,20 @@ void ControlServer::Accept(int id, Clock::time_point now) {
     Camera& camera = *cameras_[id];
     for (;;) {
         const int fd = sdk::AcceptOne(camera.listenFd);
-        if (fd < 0)
+        if (fd < 0) {
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+                OnDescriptorsExhausted(now);
             return;
+        }
+        MakeRoomFor(id);
         Connection c;
         c.key = nextConnection_++;
         c.fd = fd;
         c.camera = id;
         c.nonce = sdk::MakeNonce();
         c.lastReceived = now;
+        c.acceptedAt = now;
+        c.source = sdk::PeerAddress(fd);
         sdk::Frame hello;
         hello.kind = sdk::FrameKind::kEvent;
         hello.code = sdk::kCodeHello;
@@ -229,7 +238,7 @@ void ControlServer::Read(Connection& c, Clock::time_point now, std::vector<Callb
             c.dead = true;
             return;
         }
-        if (c.dead)
+        if (c.dead || OverQueued(c))
             return;
     }
     if (got < 0)
@@ -242,18 +251,26 @@ bool ControlServer::HandleFrame(Connection& c, sdk::Frame& frame, Clock::time_po
         return false;
     Camera& camera = *cameras_[c.camera];
     if (!c.loggedIn) {
-        int32_t status = sdk::kStatusNotLoggedIn;
+        if (c.verdictPending)
+            return true;  // nothing more is read before the held-back refusal
         if (frame.code == sdk::kCodeLogin) {
-            status = camera.refuse ? sdk::kStatusRefused
-                                   : camera.logic.CheckLogin(frame.payload, c.nonce);
-            if (status == sdk::kStatusOk && CountSessions(c.camera) >= kMaxSessionsPerCamera)
-                status = sdk::kStatusBusy;
+            milliseconds delay{0};
+            const int32_t status = LoginVerdict(c, frame.payload, now, &delay);
+            std::string bytes = EncodeAnswer(
+                frame, status, status == sdk::kStatusOk ? sdk::PrintLoginResult(10) : "");
+            c.loggedIn = status == sdk::kStatusOk;
+            camera.logins += c.loggedIn ? 1 : 0;
+            if (delay.count() > 0) {
+                c.verdictPending = true;
+                delayed_.push_back(Delayed{now + delay, c.key, std::move(bytes), Action::kClose});
+            } else {
+                c.out += bytes;
+                c.closing = !c.loggedIn;
+            }
+            return true;
         }
-        c.out +=
-            EncodeAnswer(frame, status, status == sdk::kStatusOk ? sdk::PrintLoginResult(10) : "");
-        c.loggedIn = status == sdk::kStatusOk;
-        c.closing = !c.loggedIn;
-        camera.logins += c.loggedIn ? 1 : 0;
+        c.out += EncodeAnswer(frame, sdk::kStatusNotLoggedIn, {});
+        c.closing = true;
         return true;
     }
     if (frame.code == sdk::kCodeKeepAlive) {
@@ -332,6 +349,7 @@ void ControlServer::SendDelayed(Clock::time_point now, std::vector<Callback>* ca
         if (it == connections_.end() || it->second.dead)
             continue;
         it->second.out += d.bytes;
+        it->second.verdictPending = false;
         ApplyAction(it->second, d.action, now, calls);
     }
 }
@@ -358,6 +376,7 @@ void ControlServer::Housekeeping(Clock::time_point now) {
                 c.dead = c.dead || c.camera == static_cast<int>(id);
         }
     }
+    CloseOverdueLogins(now);
     for (auto it = connections_.begin(); it != connections_.end();) {
         if (it->second.dead || now - it->second.lastReceived > kIdleLimit) {
             sdk::CloseSocket(it->second.fd);
@@ -372,6 +391,8 @@ int ControlServer::TimeoutMs(Clock::time_point now) const {
     Clock::time_point next = now + std::chrono::seconds(1);
     for (const Delayed& d : delayed_)
         next = std::min(next, d.due);
+    if (AcceptPaused(now))
+        next = std::min(next, acceptPausedUntil_);
     for (const auto& camera : cameras_)
         if (camera->down)
             next = std::min(next, camera->upAt);

@@ -19,6 +19,7 @@
 #include "device/sdk/qv_netsdk_ipc.h"
 #include "device/sdk/socket_util.h"
 #include "sim/control_camera.h"
+#include "sim/control_limits.h"
 
 namespace camfleet::sim {
 
@@ -56,6 +57,8 @@ public:
     void EmitEvent(int id, int type, const std::string& payload);  // to every logged-in session
     void EmitAlarm(int id, const QV_ALARM_INFO& alarm);            // event 23 with the record
     void SetPassword(int id, const std::string& password);         // changed on the camera
+    // Replaces the limits of sim/control_limits.h (tests shorten the times).
+    void SetLimits(const ControlLimits& limits);
 
     // ---- Inspection ---------------------------------------------------------------------
     int SessionCount(int id) const;  // logged-in sessions
@@ -64,6 +67,9 @@ public:
     std::string Document(int id, int code) const;
     std::string LastControl(int id, int code) const;
     std::string Password(int id) const;
+    int UnauthenticatedCount(int id) const;  // connections of camera `id` not logged in
+    int AcceptPauses() const;                // times accepting rested for want of descriptors
+    std::size_t LargestQueue() const;        // most unsent bytes any session has had
 
 private:
     struct Camera;
@@ -92,11 +98,27 @@ private:
     int TimeoutMs(Clock::time_point now) const;
     int CountSessions(int id) const;  // mutex_ held
 
+    // Limits (sim/control_server_limits.cpp); mutex_ held.
+    void MakeRoomFor(int id);
+    int ShedOldestUnauthenticated(int id, int count);  // id < 0: any camera; returns closed
+    void OnDescriptorsExhausted(Clock::time_point now);
+    bool AcceptPaused(Clock::time_point now) const { return now < acceptPausedUntil_; }
+    void CloseOverdueLogins(Clock::time_point now);
+    // The status of a login and how long its answer waits (0: at once).
+    int32_t LoginVerdict(const Connection& c, const std::string& payload, Clock::time_point now,
+                         std::chrono::milliseconds* delay);
+    bool OverQueued(Connection& c);  // closes `c` when its unsent bytes passed the cap
+
     mutable std::mutex mutex_;
     std::vector<std::unique_ptr<Camera>> cameras_;
     std::map<uint64_t, Connection> connections_;
     std::vector<Delayed> delayed_;
     uint64_t nextConnection_ = 1;
+    ControlLimits limits_;
+    LoginThrottle throttle_{limits_};
+    Clock::time_point acceptPausedUntil_{};
+    int acceptPauses_ = 0;
+    std::size_t largestQueue_ = 0;
     int namespaceFd_ = -1;
     bool stop_ = false;
     sdk::WakePipe wake_;

@@ -34,13 +34,16 @@ struct ControlServer::Connection {
     int fd = -1;
     int camera = 0;
     bool loggedIn = false;
-    bool closing = false;  // close once `out` is sent
-    bool dead = false;     // close now
+    bool verdictPending = false;  // a refused login's answer is held back by the throttle
+    bool closing = false;         // close once `out` is sent
+    bool dead = false;            // close now
     std::string nonce;
     sdk::FrameParser parser;
     std::string in;
     std::string out;
     Clock::time_point lastReceived{};
+    Clock::time_point acceptedAt{};
+    std::string source;  // the peer's address, for the login throttle
 };
 
 }  // namespace camfleet::sim

@@ -5,14 +5,7 @@
 //   camfleet-sim --lab N [--seed S] [--port P] [OPTIONS]
 //   camfleet-sim --lan-lab N [--subnet A.B.C.0/24]... [--seed S] [OPTIONS]
 //
-// OPTIONS: --hostile KIND (every camera answers broken that way: overlong, no-lan,
-// no-stream, no-user, no-body, both-roots, wrong-code, no-flag, not-camera, odd-osd,
-// nonhex-osd, bad-utf8-osd, oversize, silent), --reboot-silence MS (default 3000),
-// --answer-delay MS (answers wait 0 to MS ms, default 20), --password I=PW (camera I, counted
-// from 1, takes the password PW while its discovery answer keeps the factory account, as a
-// camera whose password was changed by someone else; may be given more than once),
-// --ignore-network I (camera I, counted from 1, receives set-network datagrams but does not
-// apply them, as when they were lost or refused; may be given more than once).
+// Options and --hostile kinds: kOptions below and HostilityNames (camfleet-sim --help).
 
 #include <signal.h>
 
@@ -38,48 +31,99 @@ struct Arguments {
     bool valid = false;
 };
 
-int Usage() {
-    std::fprintf(stderr,
+// One line per option: the help text and the parser come from this table.
+struct Option {
+    const char* flag;
+    const char* value;
+    const char* help;
+    bool (*parse)(Arguments* a, const char* value);
+};
+
+const Option kOptions[] = {
+    {"--lab", "N", "run N cameras on loopback addresses",
+     [](Arguments* a, const char* v) {
+         a->lan = false;
+         a->options.cameras = camfleet::TextToInt(v);
+         return a->valid = a->options.cameras > 0;
+     }},
+    {"--lan-lab", "N", "run N cameras in a network namespace of their own",
+     [](Arguments* a, const char* v) {
+         a->lan = true;
+         a->options.cameras = camfleet::TextToInt(v);
+         return a->valid = a->options.cameras > 0;
+     }},
+    {"--subnet", "A.B.C.0/24", "a subnet of the LAN lab (may be repeated; 192.168.1.0/24)",
+     [](Arguments* a, const char* v) {
+         a->options.lanSubnets.emplace_back(v);
+         return true;
+     }},
+    {"--seed", "S", "seed of the cameras' generated identities (default 1)",
+     [](Arguments* a, const char* v) {
+         a->options.seed = static_cast<uint32_t>(std::strtoul(v, nullptr, 10));
+         return true;
+     }},
+    {"--port", "P", "discovery port the cameras answer on (default 3001)",
+     [](Arguments* a, const char* v) {
+         a->options.port = static_cast<uint16_t>(camfleet::TextToInt(v));
+         return true;
+     }},
+    {"--hostile", "KIND", "every camera answers discovery broken that way (kinds below)",
+     [](Arguments* a, const char* v) { return camfleet::sim::ParseHostility(v, &a->hostility); }},
+    {"--reboot-silence", "MS", "downtime after a reboot, also of an SDK reboot (default 3000)",
+     [](Arguments* a, const char* v) {
+         a->options.rebootSilence = std::chrono::milliseconds(camfleet::TextToInt(v));
+         return true;
+     }},
+    {"--answer-delay", "MS", "answers wait 0 to MS ms (default 20)",
+     [](Arguments* a, const char* v) {
+         a->options.maxAnswerDelayMs = camfleet::TextToInt(v);
+         return true;
+     }},
+    {"--password", "I=PW",
+     "camera I (from 1) takes password PW while its discovery answer keeps the factory "
+     "account (may be repeated)",
+     [](Arguments* a, const char* v) {
+         const char* equals = std::strchr(v, '=');
+         const int camera = camfleet::TextToInt(v);
+         if (equals == nullptr || camera < 1)
+             return false;
+         a->passwords.emplace_back(camera - 1, equals + 1);
+         return true;
+     }},
+    {"--ignore-network", "I",
+     "camera I (from 1) receives set-network datagrams but does not apply them (may be "
+     "repeated)",
+     [](Arguments* a, const char* v) {
+         const int camera = camfleet::TextToInt(v);
+         if (camera < 1)
+             return false;
+         a->ignoreNetwork.push_back(camera - 1);
+         return true;
+     }},
+};
+
+int Usage(bool asked) {
+    std::FILE* out = asked ? stdout : stderr;
+    std::fprintf(out,
                  "usage: camfleet-sim --lab N [--seed S] [--port P] [OPTIONS]\n"
                  "       camfleet-sim --lan-lab N [--subnet A.B.C.0/24]... [--seed S] "
                  "[OPTIONS]\n"
-                 "options: --hostile KIND, --reboot-silence MS, --answer-delay MS, "
-                 "--password I=PW, --ignore-network I\n");
-    return 2;
+                 "       camfleet-sim --help\n\noptions:\n");
+    for (const Option& option : kOptions) {
+        const std::string left = std::string(option.flag) + " " + option.value;
+        std::fprintf(out, "  %-22s %s\n", left.c_str(), option.help);
+    }
+    std::fprintf(out, "\n--hostile kinds:\n");
+    for (const auto& kind : camfleet::sim::HostilityNames())
+        std::fprintf(out, "  %-22s %s\n", kind.name, kind.help);
+    return asked ? 0 : 2;
 }
 
 bool ParseOne(Arguments* a, const std::string& flag, const char* value) {
-    if (flag == "--lab" || flag == "--lan-lab") {
-        a->lan = flag == "--lan-lab";
-        a->options.cameras = camfleet::TextToInt(value);
-        a->valid = a->options.cameras > 0;
-    } else if (flag == "--subnet") {
-        a->options.lanSubnets.emplace_back(value);
-    } else if (flag == "--seed") {
-        a->options.seed = static_cast<uint32_t>(std::strtoul(value, nullptr, 10));
-    } else if (flag == "--port") {
-        a->options.port = static_cast<uint16_t>(camfleet::TextToInt(value));
-    } else if (flag == "--reboot-silence") {
-        a->options.rebootSilence = std::chrono::milliseconds(camfleet::TextToInt(value));
-    } else if (flag == "--answer-delay") {
-        a->options.maxAnswerDelayMs = camfleet::TextToInt(value);
-    } else if (flag == "--password") {
-        const char* equals = std::strchr(value, '=');
-        const int camera = camfleet::TextToInt(value);
-        if (equals == nullptr || camera < 1)
-            return false;
-        a->passwords.emplace_back(camera - 1, equals + 1);
-    } else if (flag == "--ignore-network") {
-        const int camera = camfleet::TextToInt(value);
-        if (camera < 1)
-            return false;
-        a->ignoreNetwork.push_back(camera - 1);
-    } else if (flag == "--hostile") {
-        return camfleet::sim::ParseHostility(value, &a->hostility);
-    } else {
-        return false;
-    }
-    return true;
+    for (const Option& option : kOptions)
+        if (flag == option.flag)
+            return option.parse(a, value);
+    return false;
 }
 
 bool Parse(int argc, char** argv, Arguments* a) {
@@ -96,9 +140,11 @@ bool Parse(int argc, char** argv, Arguments* a) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0))
+        return Usage(true);
     Arguments args;
     if (!Parse(argc, argv, &args))
-        return Usage();
+        return Usage(false);
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);

@@ -21,20 +21,34 @@ void HookDispatcher::SetResponseHook(QV_NETSDK_IPC_AUXResponseCallBack hook, voi
     responseUser_ = user;
 }
 
-void HookDispatcher::PostStatus(int handle, int type, std::string data) {
+void HookDispatcher::SetBacklogLimit(std::size_t items, std::size_t bytes) {
     std::lock_guard lock(mutex_);
-    if (stop_)
-        return;
-    queue_.push_back(Item{true, handle, static_cast<uint32_t>(type), std::move(data)});
-    cv_.notify_one();
+    maxItems_ = items;
+    maxBytes_ = bytes;
 }
 
-void HookDispatcher::PostAnswer(int handle, uint32_t codeWord, std::string text) {
+bool HookDispatcher::PostStatus(int handle, int type, std::string data, bool capped) {
     std::lock_guard lock(mutex_);
+    return Push(Item{true, handle, static_cast<uint32_t>(type), std::move(data)}, capped);
+}
+
+bool HookDispatcher::PostAnswer(int handle, uint32_t codeWord, std::string text, bool capped) {
+    std::lock_guard lock(mutex_);
+    return Push(Item{false, handle, codeWord, std::move(text)}, capped);
+}
+
+bool HookDispatcher::Push(Item item, bool capped) {
     if (stop_)
-        return;
-    queue_.push_back(Item{false, handle, codeWord, std::move(text)});
+        return true;
+    Backlog& backlog = backlog_[item.handle];
+    if (capped && ((maxItems_ != 0 && backlog.items >= maxItems_) ||
+                   (maxBytes_ != 0 && backlog.bytes + item.data.size() > maxBytes_)))
+        return false;
+    ++backlog.items;
+    backlog.bytes += item.data.size();
+    queue_.push_back(std::move(item));
     cv_.notify_one();
+    return true;
 }
 
 void HookDispatcher::Stop() {
@@ -42,6 +56,7 @@ void HookDispatcher::Stop() {
         std::lock_guard lock(mutex_);
         stop_ = true;
         queue_.clear();
+        backlog_.clear();
         cv_.notify_one();
     }
     // From a hook the loop ends once the hook returns; the thread cannot wait for itself, so
@@ -58,6 +73,11 @@ void HookDispatcher::Run() {
             return;
         Item item = std::move(queue_.front());
         queue_.pop_front();
+        const auto backlog = backlog_.find(item.handle);
+        if (backlog != backlog_.end() && --backlog->second.items == 0)
+            backlog_.erase(backlog);
+        else if (backlog != backlog_.end())
+            backlog->second.bytes -= item.data.size();
         lock.unlock();
         if (isLive_(item.handle))
             Deliver(item);

@@ -15,6 +15,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
 
 #include "device/sdk/qv_netsdk_ipc.h"
 
@@ -32,8 +33,13 @@ public:
 
     void SetStatusHook(QV_NETSDK_IPC_StatusEventCallBack hook, void* user);
     void SetResponseHook(QV_NETSDK_IPC_AUXResponseCallBack hook, void* user);
-    void PostStatus(int handle, int type, std::string data);
-    void PostAnswer(int handle, uint32_t codeWord, std::string text);
+    // A handle may have at most `items` deliveries of at most `bytes` payload bytes waiting
+    // (0: no cap). Set before the first Post.
+    void SetBacklogLimit(std::size_t items, std::size_t bytes);
+    // false: a `capped` delivery was dropped because its handle's backlog is full. The SDK's
+    // own reports (session events, its time-outs and losses) are never capped.
+    bool PostStatus(int handle, int type, std::string data, bool capped = false);
+    bool PostAnswer(int handle, uint32_t codeWord, std::string text, bool capped = false);
     // Drops what is still queued and delivers nothing more. From another thread it also waits
     // for a running hook to return and joins the thread. From a hook it returns at once; the
     // loop ends when the hook returns and the destructor joins the thread.
@@ -49,11 +55,19 @@ private:
     };
     void Run();
     void Deliver(const Item& item);
+    bool Push(Item item, bool capped);  // mutex_ held
+    struct Backlog {
+        std::size_t items = 0;
+        std::size_t bytes = 0;
+    };
 
     const std::function<bool(int)> isLive_;
     std::mutex mutex_;
     std::condition_variable cv_;
     std::deque<Item> queue_;
+    std::unordered_map<int, Backlog> backlog_;  // per handle, what waits in queue_
+    std::size_t maxItems_ = 0;
+    std::size_t maxBytes_ = 0;
     bool stop_ = false;
     QV_NETSDK_IPC_StatusEventCallBack statusHook_ = nullptr;
     void* statusUser_ = nullptr;

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 
+#include "device/codes.h"
 #include "device/sdk/control_protocol.h"
 #include "device/sdk/qv_netsdk_ipc.h"
+#include "resources/log.h"
 
 namespace camfleet::sdk {
 
@@ -37,7 +39,10 @@ int SyncResult(int32_t status) {
 Engine::Engine(const SdkTiming& timing)
     : timing_(timing),
       hooks_([this](int handle) { return IsLive(handle); }),
-      io_(&Engine::Run, this) {}
+      io_(&Engine::Run, this) {
+    hooks_.SetBacklogLimit(static_cast<std::size_t>(std::max(timing.maxHookBacklog, 0)),
+                           static_cast<std::size_t>(std::max(timing.maxHookBacklogBytes, 0)));
+}
 
 Engine::~Engine() {
     Shutdown();
@@ -217,6 +222,7 @@ void Engine::Run() {
                 owners[i]->OnPoll(fds[i].revents, now);
         for (auto& [handle, session] : sessions_)
             session->OnTimer(now);
+        CloseOverLimit(now);
     }
     for (auto& [handle, session] : sessions_)
         session->Logout();
@@ -263,12 +269,34 @@ int Engine::PollTimeoutMs(Clock::time_point now) const {
     return static_cast<int>(std::clamp<long long>(wait + 1, 0, 1000));
 }
 
+// What a camera sends (its events, its answers) counts against the handle's hook backlog;
+// the SDK's own reports always get through.
 void Engine::OnStatusEvent(int handle, int type, std::string data) {
-    hooks_.PostStatus(handle, type, std::move(data));
+    const bool fromCamera = type != kEventDisconnected && type != kEventConnectFailed &&
+                            type != kEventLoggedIn && type != kEventAuthFailed &&
+                            type != kEventLoginFailed && type != kEventOverLimit;
+    if (!hooks_.PostStatus(handle, type, std::move(data), fromCamera))
+        overLimit_.push_back(handle);
 }
 
 void Engine::OnAnswer(int handle, uint32_t code, int32_t status, std::string text) {
-    hooks_.PostAnswer(handle, CodeWord(code, status), std::move(text));
+    const bool fromCamera = status != kStatusTimeout && status != kStatusSessionLost;
+    if (!hooks_.PostAnswer(handle, CodeWord(code, status), std::move(text), fromCamera))
+        overLimit_.push_back(handle);
+}
+
+// Sessions whose deliveries the hooks did not keep up with are closed: the camera sends
+// faster than the program takes it.
+void Engine::CloseOverLimit(Clock::time_point now) {
+    std::vector<int> handles;
+    handles.swap(overLimit_);
+    for (int handle : handles) {
+        Session* session = Find(handle);
+        if (session != nullptr && session->state() == Session::State::kReady) {
+            LogMessage("SDK session %d: the hooks fall behind its deliveries, closed\n", handle);
+            session->CloseOverLimit(now);
+        }
+    }
 }
 
 void Engine::OnLoggedIn(int handle, bool loggedIn) {

@@ -61,6 +61,7 @@ private:
     void RunCommands(Clock::time_point now);
     void StartConnects(Clock::time_point now);
     int PollTimeoutMs(Clock::time_point now) const;
+    void CloseOverLimit(Clock::time_point now);
 
     // SessionSink, on the I/O thread.
     void OnStatusEvent(int handle, int type, std::string data) override;
@@ -75,6 +76,7 @@ private:
     bool defaultReconnect_ = true;
     WakePipe wake_;
     std::map<int, std::unique_ptr<Session>> sessions_;  // I/O thread only, in login order
+    std::vector<int> overLimit_;  // I/O thread only: handles whose hook backlog overflowed
     HookDispatcher hooks_;
     std::thread io_;  // last: starts once everything above exists
 };

@@ -21,7 +21,7 @@ using std::chrono::milliseconds;
 // Session events only the SDK itself may raise.
 bool RaisedBySdk(uint32_t type) {
     return type == kEventDisconnected || type == kEventConnectFailed || type == kEventLoggedIn ||
-           type == kEventAuthFailed || type == kEventLoginFailed;
+           type == kEventAuthFailed || type == kEventLoginFailed || type == kEventOverLimit;
 }
 
 }  // namespace
@@ -128,6 +128,12 @@ bool Session::HandleFrame(Frame& frame, Clock::time_point now) {
         return true;
     }
     if (frame.kind == FrameKind::kEvent) {
+        if (!WithinEventRate(now)) {
+            LogMessage("SDK session %d: %s sends more than %d events a second, closed\n", handle_,
+                       target_.ip.c_str(), timing_.maxEventsPerSecond);
+            Fail(Failure::kOverLimit, now);
+            return false;
+        }
         HandleEvent(frame);
         return true;
     }
@@ -288,10 +294,12 @@ void Session::Fail(Failure failure, Clock::time_point now) {
     CloseSocket();
     FailPendings(kStatusSessionLost);
     state_ = State::kClosed;
-    retryable_ = failure == Failure::kLost || failure == Failure::kUnreachable;
+    retryable_ = failure == Failure::kLost || failure == Failure::kUnreachable ||
+                 failure == Failure::kOverLimit;
     if (wasReady) {
         sink_->OnLoggedIn(handle_, false);
-        sink_->OnStatusEvent(handle_, kEventDisconnected, {});
+        sink_->OnStatusEvent(
+            handle_, failure == Failure::kOverLimit ? kEventOverLimit : kEventDisconnected, {});
         reconnecting_ = true;
         retryDelay_ = milliseconds(timing_.reconnectFirstMs);
     } else if (reconnecting_) {
@@ -326,6 +334,7 @@ void Session::CloseSocket() {
     in_.clear();
     out_.clear();
     loginSequence_ = 0;
+    eventAllowanceAt_ = {};
 }
 
 void Session::FailPendings(int32_t status) {
@@ -351,6 +360,30 @@ void Session::SendFrame(FrameKind kind, uint32_t code, uint16_t param, uint32_t 
     lastSent_ = now;
     if (!SendSome(fd_, &out_))
         Fail(state_ == State::kReady ? Failure::kLost : Failure::kOther, now);
+}
+
+void Session::CloseOverLimit(Clock::time_point now) {
+    if (state_ == State::kReady)
+        Fail(Failure::kOverLimit, now);
+}
+
+// A bucket of maxEventsPerSecond events, topped up at that rate: bursts up to a second's
+// worth pass, a steady stream above the rate empties it.
+bool Session::WithinEventRate(Clock::time_point now) {
+    const double rate = timing_.maxEventsPerSecond;
+    if (rate <= 0)
+        return true;
+    if (eventAllowanceAt_ == Clock::time_point{}) {
+        eventAllowance_ = rate;
+    } else {
+        const double seconds = std::chrono::duration<double>(now - eventAllowanceAt_).count();
+        eventAllowance_ = std::min(rate, eventAllowance_ + seconds * rate);
+    }
+    eventAllowanceAt_ = now;
+    if (eventAllowance_ < 1)
+        return false;
+    eventAllowance_ -= 1;
+    return true;
 }
 
 uint32_t Session::NextSequence() {

@@ -78,9 +78,12 @@ public:
     // Sends a logout when logged in (best effort) and closes without any event.
     void Logout();
     void SetAutoReconnect(bool enable, Clock::time_point now);
+    // The camera sent more than the SDK takes: a logged-in session is closed and reported as
+    // event 38 (then revived like a lost one).
+    void CloseOverLimit(Clock::time_point now);
 
 private:
-    enum class Failure { kUnreachable, kRefused, kOther, kLost };
+    enum class Failure { kUnreachable, kRefused, kOther, kLost, kOverLimit };
     struct Pending {
         uint32_t code;
         Clock::time_point deadline;
@@ -100,6 +103,10 @@ private:
     void SendFrame(FrameKind kind, uint32_t code, uint16_t param, uint32_t sequence,
                    std::string payload, Clock::time_point now);
     uint32_t NextSequence();
+    bool WithinEventRate(Clock::time_point now);  // takes one event's share of the rate
+
+    double eventAllowance_ = 0;             // events that may still come at once
+    Clock::time_point eventAllowanceAt_{};  // when it was last topped up; zero: new session
 
     const int handle_;
     const LoginTarget target_;

@@ -1,5 +1,6 @@
 #pragma once
-// Time limits of the device SDK (docs/camera-protocol.md, "Timing summary"). The values
+// Time limits and caps of the device SDK (docs/camera-protocol.md, "Timing summary" and
+// "Limits"). The values
 // in force are copied when QV_NETSDK_IPC_Init starts the SDK; tests shorten them through
 // SetSdkTimingForTesting before Init so that nothing waits seconds.
 
@@ -14,6 +15,11 @@ struct SdkTiming {
     int reconnectFirstMs = 1000;    // first retry after a loss; doubles per failed try
     int reconnectMaxMs = 8000;
     int maxConnectsInFlight = 256;
+    // What one camera may make the tool hold; a logged-in session beyond either is closed and
+    // reported as event 38.
+    int maxEventsPerSecond = 100;       // sustained; as many may come at once
+    int maxHookBacklog = 1024;          // events and answers waiting for the hooks
+    int maxHookBacklogBytes = 8388608;  // their payload bytes
 };
 
 // Thread-safe. Takes effect at the next QV_NETSDK_IPC_Init.

@@ -88,6 +88,17 @@ int AcceptOne(int listenFd) {
     return fd;
 }
 
+std::string PeerAddress(int fd) {
+    sockaddr_in addr{};
+    socklen_t length = sizeof addr;
+    char text[INET_ADDRSTRLEN] = {};
+    if (getpeername(fd, reinterpret_cast<sockaddr*>(&addr), &length) != 0 ||
+        addr.sin_family != AF_INET ||
+        inet_ntop(AF_INET, &addr.sin_addr, text, sizeof text) == nullptr)
+        return {};
+    return text;
+}
+
 bool SendSome(int fd, std::string* out) {
     while (!out->empty()) {
         const ssize_t n = send(fd, out->data(), out->size(), MSG_NOSIGNAL);

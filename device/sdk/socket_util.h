@@ -19,8 +19,10 @@ int ConnectResult(int fd);
 int Listen(const std::string& ip, uint16_t port, std::string* error);
 // The local port of a bound socket (0 on failure).
 uint16_t LocalPort(int fd);
-// Accepts one connection as a non-blocking socket, or -1.
+// Accepts one connection as a non-blocking socket, or -1 with errno from accept.
 int AcceptOne(int listenFd);
+// The dotted IPv4 address of a connected socket's peer; empty when unknown.
+std::string PeerAddress(int fd);
 // Sends as much of `out` as the socket takes and removes it from `out`. false on a socket
 // error (a full send buffer is not an error).
 bool SendSome(int fd, std::string* out);

@@ -62,6 +62,7 @@ TEST_F(SessionTrackerTest, StatusEventsSetStateAndFlags) {
         {3, "MSGTIP4", true, 0, 0},
         {5, "MSGTIP3", true, 0, 0},
         {34, "MSGTIP2", true, 0, 0},
+        {38, "SESSION_OVER_LIMIT", true, 0, 0},
         {4, "MSGTIP1", true, 1, 1},
         {6, "STRING_STARTTALK_OK", false, 1, 0},
         {7, nullptr, false, 1, 0},
