@@ -91,7 +91,7 @@ constexpr bool IsSystemControlCode(int code) {
 
 // ---- Status events ---------------------------------------------------------------------
 // Type argument of the SDK's status hook. The SDK raises the session events (2 to 8, 34 to
-// 37); the camera sends the others.
+// 38); the camera sends the others.
 enum StatusEvent : int {
     kEventDisconnected = 2,   // an established session was lost
     kEventConnectFailed = 3,  // the camera could not be reached
@@ -113,6 +113,7 @@ enum StatusEvent : int {
     kEventTalkBusy = 35,
     kEventTalkParamError = 36,
     kEventTalkNotSupported = 37,
+    kEventKeyChanged = 38,  // the camera's key is not the one pinned for its serial number
     kEventUpgradeProgress = 54,
     kEventUpgradeProgress2 = 55,
 };

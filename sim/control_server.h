@@ -56,6 +56,9 @@ public:
     void EmitEvent(int id, int type, const std::string& payload);  // to every logged-in session
     void EmitAlarm(int id, const QV_ALARM_INFO& alarm);            // event 23 with the record
     void SetPassword(int id, const std::string& password);         // changed on the camera
+    // The camera gets another long-term key (a replaced camera with the same serial number):
+    // generation 0 is its own, every other number a different key. Sessions stay.
+    void SetKeyGeneration(int id, int generation);
 
     // ---- Inspection ---------------------------------------------------------------------
     int SessionCount(int id) const;  // logged-in sessions
@@ -64,6 +67,7 @@ public:
     std::string Document(int id, int code) const;
     std::string LastControl(int id, int code) const;
     std::string Password(int id) const;
+    std::string PublicKey(int id) const;  // hex
 
 private:
     struct Camera;
@@ -82,6 +86,9 @@ private:
     void Read(Connection& c, Clock::time_point now, std::vector<Callback>* calls);
     bool HandleFrame(Connection& c, sdk::Frame& frame, Clock::time_point now,
                      std::vector<Callback>* calls);
+    bool HandleKeyExchange(Connection& c, const sdk::Frame& frame);
+    static bool Absorb(Connection& c);  // received bytes into the parser; false: close
+    static void Seal(Connection& c);    // frames waiting in `out` onto the wire
     void Answer(Connection& c, const sdk::Frame& request, ControlCamera::Reply reply,
                 Clock::time_point now, std::vector<Callback>* calls);
     void ApplyAction(Connection& c, ControlCamera::Reply::Action action, Clock::time_point now,

@@ -12,7 +12,9 @@
 // from 1, takes the password PW while its discovery answer keeps the factory account, as a
 // camera whose password was changed by someone else; may be given more than once),
 // --ignore-network I (camera I, counted from 1, receives set-network datagrams but does not
-// apply them, as when they were lost or refused; may be given more than once).
+// apply them, as when they were lost or refused; may be given more than once),
+// --replaced-key I (camera I, counted from 1, shows another long-term key than its own, as a
+// replaced camera keeping the serial number; may be given more than once).
 
 #include <signal.h>
 
@@ -34,6 +36,7 @@ struct Arguments {
     camfleet::sim::Hostility hostility = camfleet::sim::Hostility::kNone;
     std::vector<std::pair<int, std::string>> passwords;  // camera index from 0, password
     std::vector<int> ignoreNetwork;                      // camera indexes from 0
+    std::vector<int> replacedKeys;                       // camera indexes from 0
     bool lan = false;
     bool valid = false;
 };
@@ -44,7 +47,7 @@ int Usage() {
                  "       camfleet-sim --lan-lab N [--subnet A.B.C.0/24]... [--seed S] "
                  "[OPTIONS]\n"
                  "options: --hostile KIND, --reboot-silence MS, --answer-delay MS, "
-                 "--password I=PW, --ignore-network I\n");
+                 "--password I=PW, --ignore-network I, --replaced-key I\n");
     return 2;
 }
 
@@ -74,6 +77,11 @@ bool ParseOne(Arguments* a, const std::string& flag, const char* value) {
         if (camera < 1)
             return false;
         a->ignoreNetwork.push_back(camera - 1);
+    } else if (flag == "--replaced-key") {
+        const int camera = camfleet::TextToInt(value);
+        if (camera < 1)
+            return false;
+        a->replacedKeys.push_back(camera - 1);
     } else if (flag == "--hostile") {
         return camfleet::sim::ParseHostility(value, &a->hostility);
     } else {
@@ -128,6 +136,14 @@ int main(int argc, char** argv) {
             return 2;
         }
         lab.SetIgnoreNetworkCommands(camera, true);
+    }
+    for (int camera : args.replacedKeys) {
+        if (camera >= lab.CameraCount()) {
+            std::fprintf(stderr, "camfleet-sim: no camera %d for --replaced-key\n", camera + 1);
+            lab.Stop();
+            return 2;
+        }
+        lab.control().SetKeyGeneration(camera, 1);
     }
     std::printf("camfleet-sim: %d cameras from %s, port %u\n", lab.CameraCount(),
                 lab.Snapshot(0).profile.ipAddress.c_str(), unsigned(args.options.port));

@@ -152,11 +152,12 @@ TEST(LabList, CliListReadsTheSettingsButWritesNoFile) {
                           &status);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(Addresses(out).size(), 2);
-    EXPECT_TRUE(QDir(documents.path()).isEmpty())
-        << QDir(documents.path())
-               .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
-               .join(' ')
-               .toStdString();
+    // Only the keys pinned at the cameras' first contact are kept.
+    EXPECT_EQ(QDir(documents.path())
+                  .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
+                  .join(' ')
+                  .toStdString(),
+              "camfleet_known_cameras.txt");
 }
 
 TEST(LabList, CliSortsAsAHeaderClickWouldOnlyWhenAsked) {
