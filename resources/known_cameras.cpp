@@ -34,7 +34,8 @@ QString KnownCameras::DefaultFilePath() {
 }
 
 KnownCameras& KnownCameras::Shared() {
-    static KnownCameras shared(DefaultFilePath());
+    // Never destroyed: the SDK's I/O thread may still log in while the process exits.
+    static KnownCameras& shared = *new KnownCameras(DefaultFilePath());
     const QString path = DefaultFilePath();
     std::lock_guard lock(shared.mutex_);
     if (path != shared.filePath_) {
