@@ -3,8 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QUrl>
+
+#include <cstdio>
 
 #include "resources/log.h"
 #include "resources/save_param.h"
@@ -78,12 +79,25 @@ bool KnownCameras::Save() {
                    qPrintable(filePath_));
         return false;
     }
-    QSaveFile file(filePath_);
-    // Flushed before commit: commit alone would not notice a short final write.
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.flush() ||
-        !file.commit()) {
+    // A temporary file renamed over the old one: readers see the old or the new table,
+    // never half of one. Not synced to disk (QSaveFile would be): a first contact with
+    // hundreds of cameras pins them all from the SDK's thread, and a pin lost in a power cut
+    // is only taken again at the next contact.
+    const QString temporary = filePath_ + QStringLiteral(".new");
+    QFile file(temporary);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size() ||
+        !file.flush()) {
         LogMessage("save known cameras %s failed: %s\n", qPrintable(filePath_),
                    qPrintable(file.errorString()));
+        file.close();
+        QFile::remove(temporary);
+        return false;
+    }
+    file.close();
+    if (std::rename(QFile::encodeName(temporary).constData(),
+                    QFile::encodeName(filePath_).constData()) != 0) {
+        LogMessage("save known cameras %s failed: cannot replace it\n", qPrintable(filePath_));
+        QFile::remove(temporary);
         return false;
     }
     const QFileInfo info(filePath_);
