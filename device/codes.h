@@ -113,7 +113,8 @@ enum StatusEvent : int {
     kEventTalkBusy = 35,
     kEventTalkParamError = 36,
     kEventTalkNotSupported = 37,
-    kEventOverLimit = 38,  // a session closed: the camera sent more than the SDK takes
+    kEventOverLimit = 38,   // a session closed: the camera sent more than the SDK takes
+    kEventKeyChanged = 39,  // the camera's key is not the one pinned for its serial number
     kEventUpgradeProgress = 54,
     kEventUpgradeProgress2 = 55,
 };

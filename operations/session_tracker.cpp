@@ -41,6 +41,7 @@ constexpr EventRule kEventRules[] = {
     {kEventTalkBusy, DisplayKey("STRING_STARTTALK_DEVBUSY"), false, {}},
     {kEventTalkParamError, DisplayKey("STRING_STARTTALK_PARAMERROR"), false, {}},
     {kEventTalkNotSupported, DisplayKey("STRING_STARTTALK_NOTSUPPORT"), false, {}},
+    {kEventKeyChanged, DisplayKey("CAMERA_KEY_CHANGED"), true, LoginState::kRefused},
 };
 
 }  // namespace

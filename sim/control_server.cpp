@@ -94,6 +94,18 @@ void ControlServer::SetPassword(int id, const std::string& password) {
     cameras_.at(id)->logic.SetPassword(password);
 }
 
+void ControlServer::SetKeyGeneration(int id, int generation) {
+    std::lock_guard lock(mutex_);
+    Camera& camera = *cameras_.at(id);
+    camera.keyGeneration = generation;
+    camera.DeriveKey();
+}
+
+std::string ControlServer::PublicKey(int id) const {
+    std::lock_guard lock(mutex_);
+    return cameras_.at(id)->keyHex;
+}
+
 void ControlServer::Start() {
     std::lock_guard lock(mutex_);
     if (!thread_.joinable() && !stop_)
@@ -154,8 +166,8 @@ void ControlServer::ServeOnce(std::vector<Callback>* calls) {
             }
         }
         for (auto& [key, c] : connections_) {
-            fds.push_back(
-                pollfd{c.fd, static_cast<short>(POLLIN | (c.out.empty() ? 0 : POLLOUT)), 0});
+            const bool sending = !c.out.empty() || !c.wire.empty();
+            fds.push_back(pollfd{c.fd, static_cast<short>(POLLIN | (sending ? POLLOUT : 0)), 0});
             owners.push_back(static_cast<int64_t>(key));
         }
         timeout = TimeoutMs(now);
@@ -182,11 +194,12 @@ void ControlServer::ServeOnce(std::vector<Callback>* calls) {
     SendDelayed(now, calls);
     for (auto it = connections_.begin(); it != connections_.end();) {
         Connection& c = it->second;
-        if (!c.dead && !c.out.empty() && !sdk::SendSome(c.fd, &c.out))
+        Seal(c);
+        if (!c.dead && !c.wire.empty() && !sdk::SendSome(c.fd, &c.wire))
             c.dead = true;
         if (!c.dead)
             OverQueued(c);
-        if (c.dead || (c.closing && c.out.empty())) {
+        if (c.dead || (c.closing && c.wire.empty())) {
             sdk::CloseSocket(c.fd);
             it = connections_.erase(it);
         } else {
@@ -213,21 +226,49 @@ void ControlServer::Accept(int id, Clock::time_point now) {
         c.lastReceived = now;
         c.acceptedAt = now;
         c.source = sdk::PeerAddress(fd);
+        c.ephemeral = sdk::MakeEphemeralKey();
         sdk::Frame hello;
         hello.kind = sdk::FrameKind::kEvent;
         hello.code = sdk::kCodeHello;
-        hello.payload = sdk::PrintHello({sdk::kProtocolVersion, sdk::kMinProtocolVersion, c.nonce});
+        hello.payload = sdk::PrintHello({sdk::kProtocolVersion, sdk::kMinProtocolVersion, c.nonce,
+                                         sdk::ToHex(c.ephemeral.pk.data(), c.ephemeral.pk.size())});
+        c.hello = hello.payload;
         c.out = sdk::EncodeFrame(hello);
         connections_.emplace(c.key, std::move(c));
     }
 }
 
-void ControlServer::Read(Connection& c, Clock::time_point now, std::vector<Callback>* calls) {
-    const int got = sdk::ReceiveSome(c.fd, &c.in);
-    if (!c.in.empty()) {
+bool ControlServer::Absorb(Connection& c) {
+    if (!c.cipher.receiving()) {
         c.parser.Feed(c.in.data(), c.in.size());
         c.in.clear();
+        return true;
+    }
+    std::string plain;
+    const bool ok = c.cipher.Open(&c.in, &plain);
+    c.parser.Feed(plain.data(), plain.size());
+    return ok;  // a damaged record closes the connection without a word
+}
+
+void ControlServer::Seal(Connection& c) {
+    if (c.out.empty())
+        return;
+    if (c.cipher.sending())
+        c.cipher.Seal(c.out, &c.wire);
+    else
+        c.wire += c.out;
+    c.out.clear();
+}
+
+void ControlServer::Read(Connection& c, Clock::time_point now, std::vector<Callback>* calls) {
+    const std::size_t before = c.in.size();
+    const int got = sdk::ReceiveSome(c.fd, &c.in);
+    if (c.in.size() != before) {
         c.lastReceived = now;
+        if (!Absorb(c)) {
+            c.dead = true;
+            return;
+        }
     }
     sdk::Frame frame;
     for (;;) {
@@ -240,6 +281,14 @@ void ControlServer::Read(Connection& c, Clock::time_point now, std::vector<Callb
         }
         if (c.dead || OverQueued(c))
             return;
+        if (c.switched) {
+            c.switched = false;
+            c.in = c.parser.TakeRest() + c.in;
+            if (!Absorb(c)) {
+                c.dead = true;
+                return;
+            }
+        }
     }
     if (got < 0)
         c.dead = true;
@@ -250,6 +299,8 @@ bool ControlServer::HandleFrame(Connection& c, sdk::Frame& frame, Clock::time_po
     if (frame.kind != sdk::FrameKind::kRequest)
         return false;
     Camera& camera = *cameras_[c.camera];
+    if (!c.keyed)
+        return HandleKeyExchange(c, frame);
     if (!c.loggedIn) {
         if (c.verdictPending)
             return true;  // nothing more is read before the held-back refusal
@@ -292,6 +343,44 @@ bool ControlServer::HandleFrame(Connection& c, sdk::Frame& frame, Clock::time_po
     return true;
 }
 
+// The first request of a connection must be the key exchange. A client of protocol 1 logs in
+// at once: it is told the version is not spoken (status 7) and the connection closes.
+bool ControlServer::HandleKeyExchange(Connection& c, const sdk::Frame& frame) {
+    const Camera& camera = *cameras_[c.camera];
+    sdk::KeyExchange exchange;
+    int32_t status = frame.code == sdk::kCodeKeyExchange ? sdk::kStatusBadDocument
+                     : frame.code == sdk::kCodeLogin     ? sdk::kStatusVersion
+                                                         : sdk::kStatusNotLoggedIn;
+    unsigned char clientKx[crypto_kx_PUBLICKEYBYTES];
+    sdk::SessionKeys keys;
+    if (frame.code == sdk::kCodeKeyExchange && sdk::ParseKeyExchange(frame.payload, &exchange)) {
+        if (exchange.protocol < sdk::kMinProtocolVersion ||
+            exchange.protocol > sdk::kProtocolVersion)
+            status = sdk::kStatusVersion;
+        else if (sdk::FromHex(exchange.kx, clientKx, sizeof clientKx) &&
+                 sdk::CameraSessionKeys(c.ephemeral, clientKx, &keys) &&
+                 c.cipher.StartReceiving(keys, exchange.header))
+            status = sdk::kStatusOk;
+    }
+    Seal(c);  // the hello, still in clear
+    if (status != sdk::kStatusOk) {
+        c.wire += EncodeAnswer(frame, status, {});
+        c.closing = true;
+        return true;
+    }
+    sdk::KeyExchangeResult result;
+    result.serial = camera.logic.identity().serialNumber;
+    result.key = camera.keyHex;
+    result.signature = sdk::SignTranscript(
+        camera.key, sdk::HandshakeTranscript(c.hello, frame.payload, result.serial, result.key));
+    result.header = c.cipher.StartSending(keys);
+    // The answer goes out in clear; everything after it through the channel.
+    c.wire += EncodeAnswer(frame, sdk::kStatusOk, sdk::PrintKeyExchangeResult(result));
+    c.keyed = true;
+    c.switched = true;
+    return true;
+}
+
 void ControlServer::Answer(Connection& c, const sdk::Frame& request, ControlCamera::Reply reply,
                            Clock::time_point now, std::vector<Callback>* calls) {
     std::string bytes = EncodeAnswer(request, reply.status, std::move(reply.payload));
@@ -325,7 +414,8 @@ void ControlServer::TakeDown(int id, Clock::time_point upAt) {
     for (auto& [key, c] : connections_) {
         if (c.camera != id)
             continue;
-        sdk::SendSome(c.fd, &c.out);
+        Seal(c);
+        sdk::SendSome(c.fd, &c.wire);
         c.dead = true;
     }
     sdk::CloseSocket(camera.listenFd);

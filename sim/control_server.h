@@ -59,6 +59,9 @@ public:
     void SetPassword(int id, const std::string& password);         // changed on the camera
     // Replaces the limits of sim/control_limits.h (tests shorten the times).
     void SetLimits(const ControlLimits& limits);
+    // The camera gets another long-term key (a replaced camera with the same serial number):
+    // generation 0 is its own, every other number a different key. Sessions stay.
+    void SetKeyGeneration(int id, int generation);
 
     // ---- Inspection ---------------------------------------------------------------------
     int SessionCount(int id) const;  // logged-in sessions
@@ -70,6 +73,7 @@ public:
     int UnauthenticatedCount(int id) const;  // connections of camera `id` not logged in
     int AcceptPauses() const;                // times accepting rested for want of descriptors
     std::size_t LargestQueue() const;        // most unsent bytes any session has had
+    std::string PublicKey(int id) const;     // hex
 
 private:
     struct Camera;
@@ -88,6 +92,9 @@ private:
     void Read(Connection& c, Clock::time_point now, std::vector<Callback>* calls);
     bool HandleFrame(Connection& c, sdk::Frame& frame, Clock::time_point now,
                      std::vector<Callback>* calls);
+    bool HandleKeyExchange(Connection& c, const sdk::Frame& frame);
+    static bool Absorb(Connection& c);  // received bytes into the parser; false: close
+    static void Seal(Connection& c);    // frames waiting in `out` onto the wire
     void Answer(Connection& c, const sdk::Frame& request, ControlCamera::Reply reply,
                 Clock::time_point now, std::vector<Callback>* calls);
     void ApplyAction(Connection& c, ControlCamera::Reply::Action action, Clock::time_point now,

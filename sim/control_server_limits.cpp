@@ -178,8 +178,10 @@ void ControlServer::CloseOverdueLogins(Clock::time_point now) {
 }
 
 bool ControlServer::OverQueued(Connection& c) {
-    largestQueue_ = std::max(largestQueue_, c.out.size());
-    if (c.out.size() <= limits_.maxQueuedBytes)
+    // Plain frames not yet sealed and sealed bytes not yet sent.
+    const std::size_t queued = c.out.size() + c.wire.size();
+    largestQueue_ = std::max(largestQueue_, queued);
+    if (queued <= limits_.maxQueuedBytes)
         return false;
     LogMessage("camera %s: %s does not read its answers, closed\n",
                cameras_[c.camera]->logic.identity().ipAddress.c_str(), c.source.c_str());

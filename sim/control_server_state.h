@@ -6,14 +6,28 @@
 #include <string>
 
 #include "device/sdk/control_frame.h"
+#include "device/sdk/secure_channel.h"
 #include "sim/control_server.h"
 
 namespace camfleet::sim {
 
 struct ControlServer::Camera {
     Camera(ControlIdentity identity, ControlCallbacks calls)
-        : logic(std::move(identity)), callbacks(std::move(calls)) {}
+        : logic(std::move(identity)), callbacks(std::move(calls)) {
+        DeriveKey();
+    }
+    // The camera's long-term key follows from its serial number and key generation alone, so
+    // a lab started again shows the same keys.
+    void DeriveKey() {
+        key =
+            sdk::SigningKeyFromMaterial("camfleet-sim camera key:" + logic.identity().serialNumber +
+                                        ":" + std::to_string(keyGeneration));
+        keyHex = sdk::ToHex(key.pk.data(), key.pk.size());
+    }
     ControlCamera logic;
+    int keyGeneration = 0;
+    sdk::SigningKey key;
+    std::string keyHex;
     ControlCallbacks callbacks;
     int listenFd = -1;
     bool down = false;
@@ -37,10 +51,16 @@ struct ControlServer::Connection {
     bool verdictPending = false;  // a refused login's answer is held back by the throttle
     bool closing = false;         // close once `out` is sent
     bool dead = false;            // close now
+    bool keyed = false;           // the channel runs
+    bool switched = false;  // the key exchange was just answered: the parser's rest is ciphertext
     std::string nonce;
+    std::string hello;  // the hello's text, for the handshake transcript
+    sdk::EphemeralKey ephemeral;
+    sdk::ChannelCipher cipher;
     sdk::FrameParser parser;
-    std::string in;
-    std::string out;
+    std::string in;    // as received (ciphertext once keyed)
+    std::string out;   // frames to send, plain
+    std::string wire;  // bytes to send as they go out
     Clock::time_point lastReceived{};
     Clock::time_point acceptedAt{};
     std::string source;  // the peer's address, for the login throttle

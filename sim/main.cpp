@@ -27,6 +27,7 @@ struct Arguments {
     camfleet::sim::Hostility hostility = camfleet::sim::Hostility::kNone;
     std::vector<std::pair<int, std::string>> passwords;  // camera index from 0, password
     std::vector<int> ignoreNetwork;                      // camera indexes from 0
+    std::vector<int> replacedKeys;                       // camera indexes from 0
     bool lan = false;
     bool valid = false;
 };
@@ -98,6 +99,16 @@ const Option kOptions[] = {
          if (camera < 1)
              return false;
          a->ignoreNetwork.push_back(camera - 1);
+         return true;
+     }},
+    {"--replaced-key", "I",
+     "camera I (from 1) shows another long-term key than its own, as a replaced camera keeping "
+     "the serial number (may be repeated)",
+     [](Arguments* a, const char* v) {
+         const int camera = camfleet::TextToInt(v);
+         if (camera < 1)
+             return false;
+         a->replacedKeys.push_back(camera - 1);
          return true;
      }},
 };
@@ -174,6 +185,14 @@ int main(int argc, char** argv) {
             return 2;
         }
         lab.SetIgnoreNetworkCommands(camera, true);
+    }
+    for (int camera : args.replacedKeys) {
+        if (camera >= lab.CameraCount()) {
+            std::fprintf(stderr, "camfleet-sim: no camera %d for --replaced-key\n", camera + 1);
+            lab.Stop();
+            return 2;
+        }
+        lab.control().SetKeyGeneration(camera, 1);
     }
     std::printf("camfleet-sim: %d cameras from %s, port %u\n", lab.CameraCount(),
                 lab.Snapshot(0).profile.ipAddress.c_str(), unsigned(args.options.port));

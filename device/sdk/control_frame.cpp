@@ -52,6 +52,13 @@ void FrameParser::Feed(const char* data, std::size_t size) {
     buffer_.append(data, size);
 }
 
+std::string FrameParser::TakeRest() {
+    std::string rest = buffer_.substr(consumed_);
+    buffer_.clear();
+    consumed_ = 0;
+    return rest;
+}
+
 FrameParser::Result FrameParser::Next(Frame* frame) {
     if (error_ != nullptr)
         return Result::kBroken;

@@ -45,6 +45,9 @@ public:
     Result Next(Frame* frame);
     // True when bytes of an unfinished frame wait (a close now truncates a frame).
     bool HasPartialFrame() const { return buffer_.size() > consumed_; }
+    // The bytes after the last frame taken, removed from the parser (the encrypted stream
+    // that follows the handshake frames).
+    std::string TakeRest();
     const char* error() const { return error_; }
 
 private:

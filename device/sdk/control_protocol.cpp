@@ -37,7 +37,42 @@ bool IsNameChar(char c) {
 std::string PrintHello(const Hello& hello) {
     return "<Hello Protocol=\"" + std::to_string(hello.protocol) + "\" MinProtocol=\"" +
            std::to_string(hello.minProtocol) + "\" Nonce=\"" + EscapeAttribute(hello.nonce) +
-           "\" Digest=\"HMAC-SHA256\" />";
+           "\" Digest=\"HMAC-SHA256\" Kx=\"" + EscapeAttribute(hello.kx) + "\" />";
+}
+
+std::string PrintKeyExchange(const KeyExchange& exchange) {
+    return "<KeyExchange Protocol=\"" + std::to_string(exchange.protocol) + "\" Kx=\"" +
+           EscapeAttribute(exchange.kx) + "\" Header=\"" + EscapeAttribute(exchange.header) +
+           "\" />";
+}
+
+bool ParseKeyExchange(std::string_view text, KeyExchange* exchange) {
+    tinyxml2::XMLDocument doc;
+    const tinyxml2::XMLElement* root = RootNamed(&doc, text, "KeyExchange");
+    if (root == nullptr)
+        return false;
+    exchange->protocol = root->IntAttribute("Protocol", 0);
+    exchange->kx = Text(root, "Kx");
+    exchange->header = Text(root, "Header");
+    return true;
+}
+
+std::string PrintKeyExchangeResult(const KeyExchangeResult& result) {
+    return "<KeyExchangeResult Serial=\"" + EscapeAttribute(result.serial) + "\" Key=\"" +
+           EscapeAttribute(result.key) + "\" Signature=\"" + EscapeAttribute(result.signature) +
+           "\" Header=\"" + EscapeAttribute(result.header) + "\" />";
+}
+
+bool ParseKeyExchangeResult(std::string_view text, KeyExchangeResult* result) {
+    tinyxml2::XMLDocument doc;
+    const tinyxml2::XMLElement* root = RootNamed(&doc, text, "KeyExchangeResult");
+    if (root == nullptr)
+        return false;
+    result->serial = Text(root, "Serial");
+    result->key = Text(root, "Key");
+    result->signature = Text(root, "Signature");
+    result->header = Text(root, "Header");
+    return true;
 }
 
 bool ParseHello(std::string_view text, Hello* hello) {
@@ -49,6 +84,7 @@ bool ParseHello(std::string_view text, Hello* hello) {
     h.protocol = root->IntAttribute("Protocol", 0);
     h.minProtocol = root->IntAttribute("MinProtocol", 0);
     h.nonce = Text(root, "Nonce");
+    h.kx = Text(root, "Kx");
     if (h.protocol <= 0 || h.minProtocol <= 0 || h.nonce.empty())
         return false;
     *hello = h;

@@ -10,8 +10,10 @@
 
 namespace camfleet::sdk {
 
-inline constexpr int kProtocolVersion = 1;     // highest command-set version spoken here
-inline constexpr int kMinProtocolVersion = 1;  // lowest
+// Version 2 runs every connection over the secure channel; version 1 (login in clear) is no
+// longer spoken.
+inline constexpr int kProtocolVersion = 2;     // highest command-set version spoken here
+inline constexpr int kMinProtocolVersion = 2;  // lowest
 
 // Session command codes (device command codes such as 504 or 1012 travel as they are).
 enum SessionCode : uint32_t {
@@ -19,6 +21,7 @@ enum SessionCode : uint32_t {
     kCodeLogin = 0xF00002,
     kCodeKeepAlive = 0xF00003,
     kCodeLogout = 0xF00004,
+    kCodeKeyExchange = 0xF00005,
     kCodeReboot = 0xF00010,
     kCodeRestore = 0xF00011,
     kCodePtzControl = 0xF00012,
@@ -46,11 +49,31 @@ struct Hello {
     int protocol = 0;
     int minProtocol = 0;
     std::string nonce;  // 32 lower-case hex digits
+    std::string kx;     // the camera's ephemeral key-exchange key, hex (empty from old cameras)
 };
 
 std::string PrintHello(const Hello& hello);
 // false for a text that is not a Hello element with a non-empty nonce and versions > 0.
 bool ParseHello(std::string_view text, Hello* hello);
+
+// The client's half of the key exchange (request kCodeKeyExchange).
+struct KeyExchange {
+    int protocol = 0;
+    std::string kx;      // the client's ephemeral key, hex
+    std::string header;  // header of the client's sending stream, hex
+};
+std::string PrintKeyExchange(const KeyExchange& exchange);
+bool ParseKeyExchange(std::string_view text, KeyExchange* exchange);
+
+// The camera's answer: who it is, proven by signing the handshake.
+struct KeyExchangeResult {
+    std::string serial;
+    std::string key;        // long-term Ed25519 public key, hex
+    std::string signature;  // over HandshakeTranscript, hex
+    std::string header;     // header of the camera's sending stream, hex
+};
+std::string PrintKeyExchangeResult(const KeyExchangeResult& result);
+bool ParseKeyExchangeResult(std::string_view text, KeyExchangeResult* result);
 
 // 16 random bytes as 32 lower-case hex digits.
 std::string MakeNonce();

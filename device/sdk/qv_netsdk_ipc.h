@@ -53,7 +53,8 @@ extern "C" {
 #define QV_EVENT_TALK_BUSY 35
 #define QV_EVENT_TALK_PARAM_ERROR 36
 #define QV_EVENT_TALK_NOT_SUPPORTED 37
-#define QV_EVENT_OVER_LIMIT 38 /* session closed: the camera sent more than the SDK takes */
+#define QV_EVENT_OVER_LIMIT 38  /* session closed: the camera sent more than the SDK takes */
+#define QV_EVENT_KEY_CHANGED 39 /* the camera showed another key than the one pinned for it */
 #define QV_EVENT_UPGRADE_PROGRESS 54
 #define QV_EVENT_UPGRADE_PROGRESS_2 55
 
@@ -224,6 +225,7 @@ static_assert(QV_EVENT_BUSY == camfleet::kEventBusy);
 static_assert(QV_EVENT_LOGIN_FAILED == camfleet::kEventLoginFailed);
 static_assert(QV_EVENT_TALK_BUSY == camfleet::kEventTalkBusy);
 static_assert(QV_EVENT_OVER_LIMIT == camfleet::kEventOverLimit);
+static_assert(QV_EVENT_KEY_CHANGED == camfleet::kEventKeyChanged);
 static_assert(QV_EVENT_TALK_PARAM_ERROR == camfleet::kEventTalkParamError);
 static_assert(QV_EVENT_TALK_NOT_SUPPORTED == camfleet::kEventTalkNotSupported);
 static_assert(QV_EVENT_UPGRADE_PROGRESS == camfleet::kEventUpgradeProgress);

@@ -274,7 +274,8 @@ int Engine::PollTimeoutMs(Clock::time_point now) const {
 void Engine::OnStatusEvent(int handle, int type, std::string data) {
     const bool fromCamera = type != kEventDisconnected && type != kEventConnectFailed &&
                             type != kEventLoggedIn && type != kEventAuthFailed &&
-                            type != kEventLoginFailed && type != kEventOverLimit;
+                            type != kEventLoginFailed && type != kEventOverLimit &&
+                            type != kEventKeyChanged;
     if (!hooks_.PostStatus(handle, type, std::move(data), fromCamera))
         overLimit_.push_back(handle);
 }

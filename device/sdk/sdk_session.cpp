@@ -10,6 +10,7 @@
 #include "device/sdk/qv_netsdk_ipc.h"
 #include "device/sdk/sdk_event_records.h"
 #include "device/sdk/socket_util.h"
+#include "resources/known_cameras.h"
 #include "resources/log.h"
 
 namespace camfleet::sdk {
@@ -21,7 +22,8 @@ using std::chrono::milliseconds;
 // Session events only the SDK itself may raise.
 bool RaisedBySdk(uint32_t type) {
     return type == kEventDisconnected || type == kEventConnectFailed || type == kEventLoggedIn ||
-           type == kEventAuthFailed || type == kEventLoginFailed || type == kEventOverLimit;
+           type == kEventAuthFailed || type == kEventLoginFailed || type == kEventOverLimit ||
+           type == kEventKeyChanged;
 }
 
 }  // namespace
@@ -95,18 +97,40 @@ void Session::OnPoll(short revents, Clock::time_point now) {
         Fail(state_ == State::kReady ? Failure::kLost : Failure::kOther, now);
 }
 
-void Session::ReadFrames(Clock::time_point now) {
-    const int got = ReceiveSome(fd_, &in_);
-    if (!in_.empty()) {
+bool Session::Absorb(Clock::time_point now) {
+    if (!cipher_.receiving()) {
         parser_.Feed(in_.data(), in_.size());
         in_.clear();
+        return true;
+    }
+    std::string plain;
+    // The frames of the records before a damaged one still count; the session closes after
+    // them (ReadFrames).
+    damaged_ = damaged_ || !cipher_.Open(&in_, &plain);
+    parser_.Feed(plain.data(), plain.size());
+    (void)now;
+    return true;
+}
+
+void Session::ReadFrames(Clock::time_point now) {
+    const std::size_t before = in_.size();
+    const int got = ReceiveSome(fd_, &in_);
+    if (in_.size() != before) {
         lastReceived_ = now;
+        if (!Absorb(now))
+            return;
     }
     Frame frame;
     for (;;) {
         const FrameParser::Result result = parser_.Next(&frame);
-        if (result == FrameParser::Result::kNeedMore)
-            break;
+        if (result == FrameParser::Result::kNeedMore) {
+            if (!damaged_)
+                break;
+            LogMessage("SDK session %d: damaged record from %s, closed\n", handle_,
+                       target_.ip.c_str());
+            Fail(state_ == State::kReady ? Failure::kLost : Failure::kOther, now);
+            return;
+        }
         if (result == FrameParser::Result::kBroken) {
             LogMessage("SDK session %d: malformed frame from %s (%s)\n", handle_,
                        target_.ip.c_str(), parser_.error());
@@ -115,6 +139,13 @@ void Session::ReadFrames(Clock::time_point now) {
         }
         if (!HandleFrame(frame, now) || fd_ < 0)
             return;
+        if (keyed_) {
+            // The frames of the handshake are done: the rest is the camera's stream.
+            keyed_ = false;
+            in_ = parser_.TakeRest() + in_;
+            if (!Absorb(now))
+                return;
+        }
     }
     if (got < 0)
         Fail(state_ == State::kReady ? Failure::kLost : Failure::kOther, now);
@@ -142,18 +173,16 @@ bool Session::HandleFrame(Frame& frame, Clock::time_point now) {
 }
 
 bool Session::HandleHandshake(Frame& frame, Clock::time_point now) {
+    if (exchangeSequence_ == 0)
+        return SendKeyExchange(frame, now);
     if (loginSequence_ == 0) {
-        Hello hello;
-        const int protocol = frame.kind == FrameKind::kEvent && frame.code == kCodeHello &&
-                                     ParseHello(frame.payload, &hello)
-                                 ? ChooseProtocol(hello)
-                                 : 0;
-        if (protocol == 0) {
-            Fail(Failure::kOther, now);
+        if (!CheckCamera(frame, now))
             return false;
-        }
+        // The camera proved who it is; the login travels inside the channel.
         loginSequence_ = NextSequence();
-        Login login{protocol, target_.user,
+        Hello hello;
+        ParseHello(helloText_, &hello);
+        Login login{ChooseProtocol(hello), target_.user,
                     LoginDigest(target_.password, hello.nonce, target_.user)};
         SendFrame(FrameKind::kRequest, kCodeLogin, 0, loginSequence_, PrintLogin(login), now);
         return fd_ >= 0;
@@ -174,6 +203,68 @@ bool Session::HandleHandshake(Frame& frame, Clock::time_point now) {
     retryDelay_ = milliseconds(timing_.reconnectFirstMs);
     sink_->OnLoggedIn(handle_, true);
     sink_->OnStatusEvent(handle_, kEventLoggedIn, {});
+    return true;
+}
+
+bool Session::SendKeyExchange(const Frame& frame, Clock::time_point now) {
+    Hello hello;
+    const bool isHello = frame.kind == FrameKind::kEvent && frame.code == kCodeHello &&
+                         ParseHello(frame.payload, &hello);
+    const int protocol = isHello ? ChooseProtocol(hello) : 0;
+    unsigned char cameraKx[crypto_kx_PUBLICKEYBYTES];
+    SessionKeys keys;
+    ephemeral_ = MakeEphemeralKey();
+    if (protocol == 0 || !CryptoReady() || !FromHex(hello.kx, cameraKx, sizeof cameraKx) ||
+        !ClientSessionKeys(ephemeral_, cameraKx, &keys)) {
+        if (isHello && protocol == 0)
+            LogMessage("SDK session %d: %s speaks protocol %d to %d only\n", handle_,
+                       target_.ip.c_str(), hello.minProtocol, hello.protocol);
+        Fail(Failure::kOther, now);
+        return false;
+    }
+    helloText_ = frame.payload;
+    const std::string header = cipher_.StartSending(keys);
+    pendingKeys_ = keys;  // the receiving stream starts from the header of the camera's answer
+    exchangeText_ =
+        PrintKeyExchange({protocol, ToHex(ephemeral_.pk.data(), ephemeral_.pk.size()), header});
+    exchangeSequence_ = NextSequence();
+    // The exchange itself goes out in clear: the camera starts its stream from its header.
+    Frame request;
+    request.kind = FrameKind::kRequest;
+    request.code = kCodeKeyExchange;
+    request.sequence = exchangeSequence_;
+    request.payload = exchangeText_;
+    out_ += EncodeFrame(request);
+    lastSent_ = now;
+    if (!SendSome(fd_, &out_)) {
+        Fail(Failure::kOther, now);
+        return false;
+    }
+    return true;
+}
+
+bool Session::CheckCamera(const Frame& frame, Clock::time_point now) {
+    KeyExchangeResult result;
+    if (frame.kind != FrameKind::kAnswer || frame.sequence != exchangeSequence_ ||
+        frame.status != kStatusOk || !ParseKeyExchangeResult(frame.payload, &result) ||
+        !VerifyTranscript(result.key,
+                          HandshakeTranscript(helloText_, exchangeText_, result.serial, result.key),
+                          result.signature) ||
+        !cipher_.StartReceiving(pendingKeys_, result.header)) {
+        LogMessage("SDK session %d: %s failed the key exchange\n", handle_, target_.ip.c_str());
+        Fail(Failure::kOther, now);
+        return false;
+    }
+    sodium_memzero(&pendingKeys_, sizeof pendingKeys_);
+    // A camera without a serial number is pinned by its address.
+    const std::string name = result.serial.empty() ? "address:" + target_.ip : result.serial;
+    if (KnownCameras::Shared().Check(name, result.key) == KnownCameras::Verdict::kChanged) {
+        LogMessage("SDK session %d: camera %s at %s shows another key than the one pinned\n",
+                   handle_, result.serial.c_str(), target_.ip.c_str());
+        Fail(Failure::kKeyChanged, now);
+        return false;
+    }
+    keyed_ = true;
     return true;
 }
 
@@ -268,7 +359,7 @@ void Session::Logout() {
         Frame frame;
         frame.code = kCodeLogout;
         frame.sequence = NextSequence();
-        out_ += EncodeFrame(frame);
+        cipher_.Seal(EncodeFrame(frame), &out_);
         SendSome(fd_, &out_);
     }
     CloseSocket();
@@ -303,17 +394,19 @@ void Session::Fail(Failure failure, Clock::time_point now) {
         reconnecting_ = true;
         retryDelay_ = milliseconds(timing_.reconnectFirstMs);
     } else if (reconnecting_) {
-        if (failure == Failure::kRefused) {
-            sink_->OnStatusEvent(handle_, kEventAuthFailed, {});
+        if (failure == Failure::kRefused || failure == Failure::kKeyChanged) {
+            sink_->OnStatusEvent(
+                handle_, failure == Failure::kRefused ? kEventAuthFailed : kEventKeyChanged, {});
             reconnecting_ = false;
             return;
         }
         retryable_ = true;  // a camera coming back may still be starting up
     } else {
         sink_->OnStatusEvent(handle_,
-                             failure == Failure::kUnreachable ? kEventConnectFailed
-                             : failure == Failure::kRefused   ? kEventAuthFailed
-                                                              : kEventLoginFailed,
+                             failure == Failure::kUnreachable  ? kEventConnectFailed
+                             : failure == Failure::kRefused    ? kEventAuthFailed
+                             : failure == Failure::kKeyChanged ? kEventKeyChanged
+                                                               : kEventLoginFailed,
                              {});
         reconnecting_ = retryable_;
     }
@@ -331,8 +424,14 @@ void Session::CloseSocket() {
     camfleet::sdk::CloseSocket(fd_);
     fd_ = -1;
     parser_ = FrameParser();
+    cipher_ = ChannelCipher();
+    keyed_ = false;
+    damaged_ = false;
+    helloText_.clear();
+    exchangeText_.clear();
     in_.clear();
     out_.clear();
+    exchangeSequence_ = 0;
     loginSequence_ = 0;
     eventAllowanceAt_ = {};
 }
@@ -356,7 +455,7 @@ void Session::SendFrame(FrameKind kind, uint32_t code, uint16_t param, uint32_t 
     frame.param = param;
     frame.sequence = sequence;
     frame.payload = std::move(payload);
-    out_ += EncodeFrame(frame);
+    cipher_.Seal(EncodeFrame(frame), &out_);
     lastSent_ = now;
     if (!SendSome(fd_, &out_))
         Fail(state_ == State::kReady ? Failure::kLost : Failure::kOther, now);

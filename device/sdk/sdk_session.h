@@ -15,6 +15,7 @@
 
 #include "device/sdk/control_frame.h"
 #include "device/sdk/sdk_timing.h"
+#include "device/sdk/secure_channel.h"
 
 namespace camfleet::sdk {
 
@@ -83,7 +84,7 @@ public:
     void CloseOverLimit(Clock::time_point now);
 
 private:
-    enum class Failure { kUnreachable, kRefused, kOther, kLost, kOverLimit };
+    enum class Failure { kUnreachable, kRefused, kKeyChanged, kOther, kLost, kOverLimit };
     struct Pending {
         uint32_t code;
         Clock::time_point deadline;
@@ -98,6 +99,11 @@ private:
     void ReadFrames(Clock::time_point now);
     bool HandleFrame(Frame& frame, Clock::time_point now);  // false: close the session
     bool HandleHandshake(Frame& frame, Clock::time_point now);
+    bool SendKeyExchange(const Frame& hello, Clock::time_point now);
+    bool CheckCamera(const Frame& answer, Clock::time_point now);
+    // Moves what arrived into the parser (through the channel once it runs); false when a
+    // record failed (the session is then closed).
+    bool Absorb(Clock::time_point now);
     void HandleAnswer(Frame& frame);
     void HandleEvent(Frame& frame);
     void SendFrame(FrameKind kind, uint32_t code, uint16_t param, uint32_t sequence,
@@ -118,9 +124,17 @@ private:
     State state_ = State::kWaiting;
     int fd_ = -1;
     FrameParser parser_;
+    ChannelCipher cipher_;
+    EphemeralKey ephemeral_;
+    SessionKeys pendingKeys_;  // between our key exchange and the camera's answer
+    std::string helloText_;    // the camera's hello and our key exchange, for the transcript
+    std::string exchangeText_;
+    bool keyed_ = false;    // the channel runs; what follows in the parser is ciphertext
+    bool damaged_ = false;  // a record failed: close once the frames before it are handled
     std::string in_;
     std::string out_;
     uint32_t sequence_ = 0;
+    uint32_t exchangeSequence_ = 0;
     uint32_t loginSequence_ = 0;
     std::map<uint32_t, Pending> pending_;
     Clock::time_point stateDeadline_{};  // connect or handshake limit

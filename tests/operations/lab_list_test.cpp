@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -134,6 +135,50 @@ TEST(LabList, CliListShowsEveryLabCameraLoggedInWithItsVersion) {
     }
 }
 
+TEST(LabList, CliRefusesAReplacedCameraUntilTrusted) {
+    QTemporaryDir documents;
+    ASSERT_TRUE(documents.isValid());
+    const std::string env = "CAMFLEET_DOCUMENTS_DIR=" + documents.path().toStdString() + " ";
+    int status = -1;
+    const QJsonArray first =
+        QJsonDocument::fromJson(QByteArray::fromStdString(RunInOwnNamespace(
+                                    env + "exec ./camfleet-cli list --lab 2 --json", &status)))
+            .array();
+    ASSERT_EQ(first.size(), 2);
+    const QString serial = first[0].toObject()["SN"].toString();
+    // Another key pinned for the first camera: to the tool it now looks replaced.
+    QFile pins(QDir(documents.path()).filePath("camfleet_known_cameras.txt"));
+    ASSERT_TRUE(pins.open(QIODevice::WriteOnly));
+    pins.write(serial.toUtf8() + ' ' + QByteArray(64, 'a') + '\n');
+    pins.close();
+
+    const QJsonArray refused =
+        QJsonDocument::fromJson(QByteArray::fromStdString(RunInOwnNamespace(
+                                    env + "exec ./camfleet-cli list --lab 2 --json", &status)))
+            .array();
+    ASSERT_EQ(refused.size(), 2);
+    for (const QJsonValue& v : refused) {
+        const QJsonObject o = v.toObject();
+        const bool replaced = o["SN"].toString() == serial;
+        EXPECT_EQ(o["LOGGEDIN"].toBool(), !replaced);
+    }
+
+    const QJsonObject trusted =
+        QJsonDocument::fromJson(
+            QByteArray::fromStdString(RunInOwnNamespace(
+                env + "exec ./camfleet-cli trust " + serial.toStdString() + " --lab 2 --json",
+                &status)))
+            .object();
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(trusted["WASPINNED"].toBool());
+    EXPECT_TRUE(trusted["LOGGEDIN"].toBool());
+    EXPECT_NE(trusted["KEY"].toString(), QString(64, 'a'));
+
+    RunInOwnNamespace(env + "exec ./camfleet-cli trust NO-SUCH-CAMERA --lab 2 --seconds 2",
+                      &status);
+    EXPECT_EQ(status, 1);
+}
+
 // The IPADDR of every object of a JSON array printed by camfleet-cli.
 QStringList Addresses(const std::string& out) {
     QStringList addresses;
@@ -152,11 +197,12 @@ TEST(LabList, CliListReadsTheSettingsButWritesNoFile) {
                           &status);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(Addresses(out).size(), 2);
-    EXPECT_TRUE(QDir(documents.path()).isEmpty())
-        << QDir(documents.path())
-               .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
-               .join(' ')
-               .toStdString();
+    // Only the keys pinned at the cameras' first contact are kept.
+    EXPECT_EQ(QDir(documents.path())
+                  .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
+                  .join(' ')
+                  .toStdString(),
+              "camfleet_known_cameras.txt");
 }
 
 TEST(LabList, CliSortsAsAHeaderClickWouldOnlyWhenAsked) {

@@ -99,8 +99,9 @@ TEST(CameraDocuments, PasswordChangeAppliesToTheNextLoginAndRestoreUndoesIt) {
     ControlCamera camera(Identity());
     const std::string nonce = "00112233445566778899aabbccddeeff";
     auto login = [&](const char* password) {
-        return camera.CheckLogin(
-            sdk::PrintLogin({1, "admin", sdk::LoginDigest(password, nonce, "admin")}), nonce);
+        return camera.CheckLogin(sdk::PrintLogin({sdk::kProtocolVersion, "admin",
+                                                  sdk::LoginDigest(password, nonce, "admin")}),
+                                 nonce);
     };
     EXPECT_EQ(login("730418"), sdk::kStatusOk);
     camera.Handle(Request(kCmdSetAdminPassword,
@@ -108,7 +109,8 @@ TEST(CameraDocuments, PasswordChangeAppliesToTheNextLoginAndRestoreUndoesIt) {
                           "Group=\"Administrator\" Status=\"Enable\" /></UserConfig>"));
     EXPECT_EQ(login("730418"), sdk::kStatusRefused);
     EXPECT_EQ(login("new"), sdk::kStatusOk);
-    EXPECT_EQ(camera.CheckLogin(sdk::PrintLogin({2, "admin", "x"}), nonce), sdk::kStatusVersion);
+    EXPECT_EQ(camera.CheckLogin(sdk::PrintLogin({sdk::kProtocolVersion + 1, "admin", "x"}), nonce),
+              sdk::kStatusVersion);
     EXPECT_EQ(camera.Handle(Request(sdk::kCodeRestore, "")).action,
               ControlCamera::Reply::Action::kRestore);
     EXPECT_EQ(login("730418"), sdk::kStatusOk);

@@ -22,12 +22,24 @@ TEST(ControlProtocol, NoncesAreFreshHex) {
 }
 
 TEST(ControlProtocol, HelloAndLoginRoundTrip) {
-    Hello hello{3, 1, "abc"};
+    Hello hello{3, 1, "abc", "0a1b"};
     Hello parsed;
     ASSERT_TRUE(ParseHello(PrintHello(hello), &parsed));
     EXPECT_EQ(parsed.protocol, 3);
     EXPECT_EQ(parsed.minProtocol, 1);
     EXPECT_EQ(parsed.nonce, "abc");
+    EXPECT_EQ(parsed.kx, "0a1b");
+    KeyExchange exchange;
+    ASSERT_TRUE(ParseKeyExchange(PrintKeyExchange({2, "aa", "bb"}), &exchange));
+    EXPECT_EQ(exchange.protocol, 2);
+    EXPECT_EQ(exchange.kx, "aa");
+    EXPECT_EQ(exchange.header, "bb");
+    KeyExchangeResult result;
+    ASSERT_TRUE(ParseKeyExchangeResult(PrintKeyExchangeResult({"S<1>", "k", "s", "h"}), &result));
+    EXPECT_EQ(result.serial, "S<1>");
+    EXPECT_EQ(result.key, "k");
+    EXPECT_EQ(result.signature, "s");
+    EXPECT_EQ(result.header, "h");
     Login login{1, "ad\"min", "ff"};
     Login back;
     ASSERT_TRUE(ParseLogin(PrintLogin(login), &back));
@@ -57,9 +69,10 @@ TEST(ControlProtocol, VersionChoice) {
         int expected;
     };
     const Case cases[] = {
-        {"same version", {1, 1, "n"}, 1},
-        {"newer camera still serving version 1", {4, 1, "n"}, 1},
-        {"camera that dropped version 1", {4, 2, "n"}, 0},
+        {"same version", {2, 2, "n", "k"}, 2},
+        {"newer camera still serving version 2", {4, 1, "n", "k"}, 2},
+        {"camera that dropped version 2", {4, 3, "n", "k"}, 0},
+        {"camera without the channel", {1, 1, "n", ""}, 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(ChooseProtocol(c.hello), c.expected) << c.name;

@@ -27,6 +27,7 @@
 
 #include "device/sdk/control_frame.h"
 #include "device/sdk/control_protocol.h"
+#include "device/sdk/secure_channel.h"
 #include "device/sdk/socket_util.h"
 #include "sim/control_limits.h"
 #include "sim/control_server.h"
@@ -114,7 +115,8 @@ public:
     bool connected() const { return connected_; }
     int fd() const { return fd_; }
 
-    // The next frame; false when the camera closed or nothing came in time.
+    // The next frame; false when the camera closed or nothing came in time. Once the
+    // channel runs, frames are read out of its records.
     bool Next(sdk::Frame* frame) {
         for (;;) {
             if (parser_.Next(frame) == sdk::FrameParser::Result::kFrame)
@@ -123,24 +125,64 @@ public:
             const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
             if (n <= 0)
                 return false;
-            parser_.Feed(buffer, static_cast<std::size_t>(n));
+            if (!cipher_.receiving()) {
+                parser_.Feed(buffer, static_cast<std::size_t>(n));
+                continue;
+            }
+            wire_.append(buffer, static_cast<std::size_t>(n));
+            std::string plain;
+            if (!cipher_.Open(&wire_, &plain))
+                return false;
+            parser_.Feed(plain.data(), plain.size());
         }
     }
     bool Send(const std::string& bytes) {
-        return send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
-               static_cast<ssize_t>(bytes.size());
+        std::string sealed;
+        if (cipher_.sending())
+            cipher_.Seal(bytes, &sealed);
+        const std::string& out = cipher_.sending() ? sealed : bytes;
+        return send(fd_, out.data(), out.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(out.size());
     }
-    // Reads the hello, logs in with `password`; the answer's status, or -1.
-    int Login(const std::string& password) {
+    // Reads the hello and runs the key exchange; the hello's nonce, or empty.
+    std::string Handshake() {
         sdk::Frame hello;
         sdk::Hello parsed;
         if (!Next(&hello) || !sdk::ParseHello(hello.payload, &parsed))
+            return {};
+        const sdk::EphemeralKey own = sdk::MakeEphemeralKey();
+        unsigned char cameraPk[crypto_kx_PUBLICKEYBYTES];
+        sdk::SessionKeys keys;
+        if (!sdk::FromHex(parsed.kx, cameraPk, sizeof cameraPk) ||
+            !sdk::ClientSessionKeys(own, cameraPk, &keys))
+            return {};
+        sdk::Frame exchange;
+        exchange.code = sdk::kCodeKeyExchange;
+        exchange.sequence = 1;
+        exchange.payload =
+            sdk::PrintKeyExchange({sdk::kProtocolVersion, sdk::ToHex(own.pk.data(), own.pk.size()),
+                                   cipher_.StartSending(keys)});
+        sdk::Frame answer;
+        sdk::KeyExchangeResult result;
+        // The exchange goes out in clear; everything after it through the channel.
+        const std::string bytes = sdk::EncodeFrame(exchange);
+        if (send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) !=
+                static_cast<ssize_t>(bytes.size()) ||
+            !Next(&answer) || !sdk::ParseKeyExchangeResult(answer.payload, &result) ||
+            !cipher_.StartReceiving(keys, result.header))
+            return {};
+        wire_ = parser_.TakeRest();  // bytes after the answer are records already
+        return parsed.nonce;
+    }
+    // Handshake, then logs in with `password`; the answer's status, or -1.
+    int Login(const std::string& password) {
+        const std::string nonce = Handshake();
+        if (nonce.empty())
             return -1;
         sdk::Frame login;
         login.code = sdk::kCodeLogin;
-        login.sequence = 1;
-        login.payload =
-            sdk::PrintLogin({1, "admin", sdk::LoginDigest(password, parsed.nonce, "admin")});
+        login.sequence = 2;
+        login.payload = sdk::PrintLogin(
+            {sdk::kProtocolVersion, "admin", sdk::LoginDigest(password, nonce, "admin")});
         sdk::Frame answer;
         if (!Send(sdk::EncodeFrame(login)) || !Next(&answer))
             return -1;
@@ -162,6 +204,8 @@ private:
     int fd_ = -1;
     bool connected_ = false;
     sdk::FrameParser parser_;
+    sdk::ChannelCipher cipher_;
+    std::string wire_;  // records not yet opened
 };
 
 class ControlLimitsTest : public ::testing::Test {

@@ -1,0 +1,93 @@
+#pragma once
+// The encrypted, authenticated channel of a control connection (docs/camera-protocol.md,
+// "Secure channel"): ephemeral X25519 keys exchanged in the hello, the camera's long-term
+// Ed25519 key signing the handshake, and one XChaCha20-Poly1305 secret stream per direction
+// carrying the frames as records. Everything is composed from libsodium calls.
+//
+// ChannelCipher belongs to one connection and the thread that serves it; the free functions
+// are callable from any thread.
+
+#include <sodium.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace camfleet::sdk {
+
+inline constexpr std::size_t kRecordHeaderSize = 4;    // big-endian ciphertext length
+inline constexpr std::size_t kMaxRecordPlain = 65536;  // plain bytes per record
+
+// false when libsodium cannot start (no entropy source); every caller then refuses to talk.
+bool CryptoReady();
+
+// Hex of raw bytes and back; FromHex is false for a text that is not exactly `size` bytes.
+std::string ToHex(const unsigned char* data, std::size_t size);
+bool FromHex(std::string_view hex, unsigned char* out, std::size_t size);
+
+// One side's key-exchange pair, fresh for every connection.
+struct EphemeralKey {
+    std::array<unsigned char, crypto_kx_PUBLICKEYBYTES> pk{};
+    std::array<unsigned char, crypto_kx_SECRETKEYBYTES> sk{};
+};
+EphemeralKey MakeEphemeralKey();
+
+// A camera's long-term signing key.
+struct SigningKey {
+    std::array<unsigned char, crypto_sign_PUBLICKEYBYTES> pk{};
+    std::array<unsigned char, crypto_sign_SECRETKEYBYTES> sk{};
+};
+// The same material always gives the same key (the simulator derives its cameras' keys).
+SigningKey SigningKeyFromMaterial(std::string_view material);
+
+// The bytes a camera signs: both sides' handshake texts and what the camera says it is.
+std::string HandshakeTranscript(std::string_view hello, std::string_view keyExchange,
+                                std::string_view serial, std::string_view keyHex);
+std::string SignTranscript(const SigningKey& key, std::string_view transcript);  // hex
+bool VerifyTranscript(std::string_view keyHex, std::string_view transcript,
+                      std::string_view signatureHex);
+
+struct SessionKeys {
+    std::array<unsigned char, crypto_kx_SESSIONKEYBYTES> rx{};
+    std::array<unsigned char, crypto_kx_SESSIONKEYBYTES> tx{};
+};
+// false when the peer's public key is unusable.
+bool ClientSessionKeys(const EphemeralKey& own, const unsigned char* cameraPk, SessionKeys* keys);
+bool CameraSessionKeys(const EphemeralKey& own, const unsigned char* clientPk, SessionKeys* keys);
+
+// Both directions of one connection's channel. Records on the wire: a 4-byte big-endian
+// length, then that many bytes of one secret-stream message (at most kMaxRecordPlain plain
+// bytes plus the stream's overhead).
+class ChannelCipher {
+public:
+    ChannelCipher() = default;
+    ~ChannelCipher();
+    ChannelCipher(const ChannelCipher&) = delete;
+    ChannelCipher& operator=(const ChannelCipher&) = delete;
+    ChannelCipher(ChannelCipher&& other) noexcept;
+    ChannelCipher& operator=(ChannelCipher&& other) noexcept;
+
+    // Starts the sending stream; returns its header (hex) for the peer.
+    std::string StartSending(const SessionKeys& keys);
+    // Starts the receiving stream from the peer's header; false for a malformed header.
+    bool StartReceiving(const SessionKeys& keys, std::string_view headerHex);
+    bool sending() const { return sending_; }
+    bool receiving() const { return receiving_; }
+
+    // Seals `plain` as records appended to `wire`.
+    void Seal(std::string_view plain, std::string* wire);
+    // Opens every complete record at the front of `wire` (removing them) and appends their
+    // plain bytes to `plain`. false when a record is too long or fails authentication: the
+    // connection must be closed.
+    bool Open(std::string* wire, std::string* plain);
+
+private:
+    crypto_secretstream_xchacha20poly1305_state push_{};
+    crypto_secretstream_xchacha20poly1305_state pull_{};
+    bool sending_ = false;
+    bool receiving_ = false;
+};
+
+}  // namespace camfleet::sdk
