@@ -21,6 +21,7 @@
 #include "app/version_text.h"
 #include "app/window_prompt.h"
 #include "dialogs/dialog_default_user.h"
+#include "operations/camera_trust.h"
 #include "operations/device_login.h"
 #include "platform/paths.h"
 #include "resources/log.h"
@@ -164,6 +165,11 @@ void CRoRudAzovorErarDlg::dropEvent(QDropEvent* event) {
         return;
     HandleDroppedFile(urls.first().toLocalFile());
     event->acceptProposedAction();
+}
+
+void CRoRudAzovorErarDlg::TrustSelectedCamera() {
+    TrustCameraOfRow(fleet_.Model(), fleet_.Sync(), KnownCameras::Shared(),
+                     list_->FirstSelectedRow());
 }
 
 void CRoRudAzovorErarDlg::OpenDefaultUserDialog() {

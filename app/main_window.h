@@ -58,6 +58,8 @@ public:
     void HandleDroppedFile(const QString& path);
     // Menu command 32963.
     void OpenDefaultUserDialog();
+    // Context item: accept the replaced camera of the first selected row (its new key).
+    void TrustSelectedCamera();
     // Shows every text of the window, its menus and the dialogs it holds from the current
     // display strings (after a language switch).
     void RetranslateUi();

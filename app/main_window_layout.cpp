@@ -82,6 +82,9 @@ void CRoRudAzovorErarDlg::BuildControls() {
                          central, this);
     menu->addSeparator();
     ip_->AddContextItems(menu);
+    menu->addSeparator();
+    QAction* trust = AddKeyedAction(menu, DisplayKey("TRUST_CAMERA_KEY"), kIdTrustCameraKey);
+    connect(trust, &QAction::triggered, this, &CRoRudAzovorErarDlg::TrustSelectedCamera);
 
     layout->addWidget(BuildBottomPanel());
     setCentralWidget(central);

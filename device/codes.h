@@ -294,6 +294,8 @@ enum ControlId : int {
     kIdDhDisable = 33020,
     kIdTstEnable = 33021,
     kIdTstDisable = 33022,
+    // This tool's own items (not in the original resources).
+    kIdTrustCameraKey = 33200,  // context menu: accept a replaced camera's new key
 
     // Names the window code used before the table followed the resource names.
     kIdPrintMode = kIdCheckPrintMode,

@@ -93,6 +93,17 @@ MoveState DeviceListSync::MoveOutcome(const char* key) const {
     return it != moveOutcomes_.end() ? it->second : MoveState::kNone;
 }
 
+bool DeviceListSync::LogInAgain(int row) {
+    DeviceRecord* record = model_->Record(row);
+    if (record == nullptr || !loginsEnabled_)
+        return false;
+    if (record->loginHandle > 0)
+        QV_NETSDK_IPC_Logout(record->loginHandle);
+    model_->SetLoginHandle(row, 0);
+    Login(row, record->answer);
+    return true;
+}
+
 void DeviceListSync::Login(int row, const SearchAnswer& answer) {
     if (!loginsEnabled_)
         return;

@@ -78,6 +78,10 @@ public:
     using MoveHandler = std::function<void(int row, MoveState outcome)>;
     Subscription OnMoveEnded(MoveHandler handler) { return moveHandlers_.Add(std::move(handler)); }
 
+    // Logs the camera of `row` out and in again with the default account (after its pinned
+    // key was forgotten, say). False for a row out of range or without logins.
+    bool LogInAgain(int row);
+
     // Empties the table and deletes every row with its record.
     void ClearDevices();
     // Logs every camera out, then ClearDevices.

@@ -181,7 +181,7 @@ private slots:
                 ids << action->data().toInt();
         }
         QCOMPARE(ids, (QList<int>{kIdCopySerial, kIdCopyUuid, kIdOpenWeb, kIdDefaultUserDialog,
-                                  kIdEditIp, kIdFreeIp}));
+                                  kIdEditIp, kIdFreeIp, kIdTrustCameraKey}));
     }
 
     void hoverButtonsFollowTheRowAndOpenItsPage() {

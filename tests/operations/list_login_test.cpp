@@ -15,6 +15,7 @@
 #include "device/sdk/sdk_timing.h"
 #include "discovery/device_table.h"
 #include "discovery/recording_sender.h"
+#include "operations/camera_trust.h"
 #include "operations/device_list_sync.h"
 #include "operations/device_login.h"
 #include "operations/device_restore.h"
@@ -305,6 +306,39 @@ TEST_F(ListLoginTest, RestoreUsesTheSessionOnlyWhenItReachesThisVeryCamera) {
     EXPECT_EQ(RestoreDevice(table_, "NOT-LISTED", nullptr), kTableUnknownSerial);
     EXPECT_EQ(restoreDatagrams(), 6);
     table_.SetSender(nullptr);
+}
+
+}  // namespace
+}  // namespace camfleet
+
+namespace camfleet {
+namespace {
+
+// A replaced camera (same serial, another key) is refused with its own state text until it
+// is trusted from its row; then it logs in and its new key is pinned.
+TEST_F(ListLoginTest, AReplacedCameraIsRefusedUntilTrustedFromItsRow) {
+    KnownCameras& known = KnownCameras::Shared();
+    bool wasKnown = false;
+    ASSERT_TRUE(known.Trust("TRUSTROW1", &wasKnown));  // whatever an earlier run pinned
+    const int id = AddCamera("TRUSTROW1");
+    Announce(id, "TRUSTROW1");
+    sync_.SyncDeviceList();
+    ASSERT_TRUE(WaitLoggedIn(0));
+    const std::string first = known.KeyOf("TRUSTROW1");
+    ASSERT_FALSE(first.empty()) << "pinned at the first login";
+
+    server_.SetKeyGeneration(id, 1);
+    ASSERT_TRUE(sync_.LogInAgain(0));
+    EXPECT_TRUE(WaitState(0, "CAMERA_KEY_CHANGED"));
+    EXPECT_FALSE(model_.State(0)->LoggedIn());
+    EXPECT_EQ(known.KeyOf("TRUSTROW1"), first) << "a refused key is not pinned";
+
+    ASSERT_TRUE(TrustCameraOfRow(model_, sync_, known, 0));
+    ASSERT_TRUE(WaitState(0, "MSGTIP1"));
+    EXPECT_TRUE(model_.State(0)->LoggedIn());
+    EXPECT_NE(known.KeyOf("TRUSTROW1"), first);
+    EXPECT_EQ(known.KeyOf("TRUSTROW1"), server_.PublicKey(id));
+    EXPECT_FALSE(TrustCameraOfRow(model_, sync_, known, 5)) << "no such row";
 }
 
 }  // namespace
