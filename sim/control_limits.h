@@ -30,7 +30,8 @@ inline constexpr std::size_t kMaxTrackedSources = 4096;
 // for that answer instead.
 inline constexpr std::chrono::milliseconds kLoginDeadline{10000};
 // Connections that have not logged in: at most this many per camera and over all cameras of
-// a server. A new connection above either cap sheds the oldest such connection.
+// a server (at least two per camera it hosts). A new connection above either cap sheds the
+// oldest such connection.
 inline constexpr int kMaxUnauthenticatedPerCamera = 16;
 inline constexpr int kMaxUnauthenticatedTotal = 256;
 // Answer and event bytes a session may leave unread; above it the session is closed. Four

@@ -135,10 +135,14 @@ void ControlServer::MakeRoomFor(int id) {
         ++all;
         mine += c.camera == id ? 1 : 0;
     }
+    // A server hosting many cameras lets each of them take two logins at once (a list's
+    // login storm reaches every camera together), whatever the fixed cap.
+    const int total = std::max(limits_.maxUnauthenticatedTotal,
+                               2 * static_cast<int>(cameras_.size()));
     if (mine >= limits_.maxUnauthenticatedPerCamera)
         ShedOldestUnauthenticated(id, mine - limits_.maxUnauthenticatedPerCamera + 1);
-    else if (all >= limits_.maxUnauthenticatedTotal)
-        ShedOldestUnauthenticated(-1, all - limits_.maxUnauthenticatedTotal + 1);
+    else if (all >= total)
+        ShedOldestUnauthenticated(-1, all - total + 1);
 }
 
 // Closes at once (the descriptors are free on return) the `count` oldest connections that
