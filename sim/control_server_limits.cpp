@@ -137,8 +137,8 @@ void ControlServer::MakeRoomFor(int id) {
     }
     // A server hosting many cameras lets each of them take two logins at once (a list's
     // login storm reaches every camera together), whatever the fixed cap.
-    const int total = std::max(limits_.maxUnauthenticatedTotal,
-                               2 * static_cast<int>(cameras_.size()));
+    const int total =
+        std::max(limits_.maxUnauthenticatedTotal, 2 * static_cast<int>(cameras_.size()));
     if (mine >= limits_.maxUnauthenticatedPerCamera)
         ShedOldestUnauthenticated(id, mine - limits_.maxUnauthenticatedPerCamera + 1);
     else if (all >= total)
