@@ -32,6 +32,16 @@ struct Arguments {
     bool valid = false;
 };
 
+// A camera number of an option (counted from 1) added to `cameras` (counted from 0); false
+// for anything below 1.
+bool AddCamera(const char* value, std::vector<int>* cameras) {
+    const int camera = camfleet::TextToInt(value);
+    if (camera < 1)
+        return false;
+    cameras->push_back(camera - 1);
+    return true;
+}
+
 // One line per option: the help text and the parser come from this table.
 struct Option {
     const char* flag;
@@ -94,23 +104,11 @@ const Option kOptions[] = {
     {"--ignore-network", "I",
      "camera I (from 1) receives set-network datagrams but does not apply them (may be "
      "repeated)",
-     [](Arguments* a, const char* v) {
-         const int camera = camfleet::TextToInt(v);
-         if (camera < 1)
-             return false;
-         a->ignoreNetwork.push_back(camera - 1);
-         return true;
-     }},
+     [](Arguments* a, const char* v) { return AddCamera(v, &a->ignoreNetwork); }},
     {"--replaced-key", "I",
      "camera I (from 1) shows another long-term key than its own, as a replaced camera keeping "
      "the serial number (may be repeated)",
-     [](Arguments* a, const char* v) {
-         const int camera = camfleet::TextToInt(v);
-         if (camera < 1)
-             return false;
-         a->replacedKeys.push_back(camera - 1);
-         return true;
-     }},
+     [](Arguments* a, const char* v) { return AddCamera(v, &a->replacedKeys); }},
 };
 
 int Usage(bool asked) {
