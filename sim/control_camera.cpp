@@ -88,6 +88,18 @@ void ControlCamera::SetAddress(const std::string& ip) {
     documents_.SetAddress(ip);
 }
 
+int32_t ControlCamera::AccessFits(const sdk::Frame& request) {
+    const int code = static_cast<int>(request.code);
+    const sdk::Access access = sdk::AccessOf(request.param);
+    const bool command = request.code >= sdk::kCodeHello || IsSystemControlCode(code);
+    const bool fits = command ? access == sdk::Access::kCommand
+                              : access == sdk::Access::kRead || access == sdk::Access::kWrite;
+    if (!fits)
+        return sdk::kStatusWrongAccess;
+    // These cameras have one video channel, 0; commands carry no channel.
+    return sdk::ChannelOf(request.param) == 0 ? sdk::kStatusOk : sdk::kStatusBadDocument;
+}
+
 ControlCamera::Reply ControlCamera::Handle(const sdk::Frame& request) {
     using Action = Reply::Action;
     const int code = static_cast<int>(request.code);
@@ -112,9 +124,10 @@ ControlCamera::Reply ControlCamera::Handle(const sdk::Frame& request) {
     if (IsSystemControlCode(code))
         return HandleSystem(code, request.payload);
     int32_t status = 0;
-    std::string document = documents_.Read(code, &status);
-    if (status == 0 && request.payload.empty())
-        return {0, document};  // a read
+    if (sdk::AccessOf(request.param) == sdk::Access::kRead) {
+        std::string document = documents_.Read(code, &status);  // whatever text came with it
+        return {status, status == 0 ? std::move(document) : std::string()};
+    }
     std::string password;
     status = documents_.Write(code, request.payload, &password);
     if (status == 0 && !password.empty())

@@ -75,7 +75,11 @@ public:
 
     // Login with `text` against the nonce of this connection's hello: 0, 5 or 7.
     int32_t CheckLogin(std::string_view text, std::string_view nonce) const;
-    // A request of a logged-in session.
+    // 0 when a request's access mark and channel fit its code, else the status to answer
+    // (8: a read or write of a command, a command sent as a read or write; 3: a channel the
+    // camera does not have). Checked before anything else, also before login.
+    static int32_t AccessFits(const sdk::Frame& request);
+    // A request of a logged-in session that fits (AccessFits).
     Reply Handle(const sdk::Frame& request);
     void FactoryReset();
     void SetAddress(const std::string& ip);

@@ -301,10 +301,11 @@ bool ControlServer::HandleFrame(Connection& c, sdk::Frame& frame, Clock::time_po
     Camera& camera = *cameras_[c.camera];
     if (!c.keyed)
         return HandleKeyExchange(c, frame);
+    const int32_t fits = ControlCamera::AccessFits(frame);
     if (!c.loggedIn) {
         if (c.verdictPending)
             return true;  // nothing more is read before the held-back refusal
-        if (frame.code == sdk::kCodeLogin) {
+        if (frame.code == sdk::kCodeLogin && fits == sdk::kStatusOk) {
             milliseconds delay{0};
             const int32_t status = LoginVerdict(c, frame.payload, now, &delay);
             std::string bytes = EncodeAnswer(
@@ -320,8 +321,12 @@ bool ControlServer::HandleFrame(Connection& c, sdk::Frame& frame, Clock::time_po
             }
             return true;
         }
-        c.out += EncodeAnswer(frame, sdk::kStatusNotLoggedIn, {});
+        c.out += EncodeAnswer(frame, fits != sdk::kStatusOk ? fits : sdk::kStatusNotLoggedIn, {});
         c.closing = true;
+        return true;
+    }
+    if (fits != sdk::kStatusOk) {
+        c.out += EncodeAnswer(frame, fits, {});
         return true;
     }
     if (frame.code == sdk::kCodeKeepAlive) {
@@ -353,7 +358,10 @@ bool ControlServer::HandleKeyExchange(Connection& c, const sdk::Frame& frame) {
                                                          : sdk::kStatusNotLoggedIn;
     unsigned char clientKx[crypto_kx_PUBLICKEYBYTES];
     sdk::SessionKeys keys;
-    if (frame.code == sdk::kCodeKeyExchange && sdk::ParseKeyExchange(frame.payload, &exchange)) {
+    if (ControlCamera::AccessFits(frame) != sdk::kStatusOk)
+        status = ControlCamera::AccessFits(frame);
+    else if (frame.code == sdk::kCodeKeyExchange &&
+             sdk::ParseKeyExchange(frame.payload, &exchange)) {
         if (exchange.protocol < sdk::kMinProtocolVersion ||
             exchange.protocol > sdk::kProtocolVersion)
             status = sdk::kStatusVersion;

@@ -20,9 +20,28 @@ inline constexpr uint32_t kCodeMask = 0x00FFFFFFu;
 
 enum class FrameKind : uint8_t { kRequest = 1, kAnswer = 2, kEvent = 3, kData = 4 };
 
+// What a request may do, carried in the high byte of its `param`; the low byte is the
+// channel. A camera refuses a request whose access does not fit its code, so a read can
+// never change anything and a document write can never run a command.
+enum class Access : uint8_t {
+    kNone = 0,     // never valid in a request
+    kRead = 1,     // GetDVRConfig: returns a document, changes nothing
+    kWrite = 2,    // SetDVRConfig: replaces or changes a document
+    kCommand = 3,  // session commands and system control: may act (reboot, restore, ...)
+};
+inline constexpr uint16_t RequestParam(Access access, uint8_t channel = 0) {
+    return static_cast<uint16_t>((static_cast<unsigned>(access) << 8) | channel);
+}
+inline constexpr Access AccessOf(uint16_t param) {
+    return static_cast<Access>(param >> 8);
+}
+inline constexpr uint8_t ChannelOf(uint16_t param) {
+    return static_cast<uint8_t>(param & 0xFF);
+}
+
 struct Frame {
     FrameKind kind = FrameKind::kRequest;
-    uint16_t param = 0;     // channel of a configuration request; data: bit 0 = last chunk
+    uint16_t param = 0;     // requests: access and channel (RequestParam); data: bit 0 = last chunk
     uint32_t code = 0;      // command code or event type, 0 .. kCodeMask
     uint32_t sequence = 0;  // requests and their answers; 0 for events
     int32_t status = 0;     // answers only

@@ -10,10 +10,10 @@
 
 namespace camfleet::sdk {
 
-// Version 2 runs every connection over the secure channel; version 1 (login in clear) is no
-// longer spoken.
-inline constexpr int kProtocolVersion = 2;     // highest command-set version spoken here
-inline constexpr int kMinProtocolVersion = 2;  // lowest
+// Version 2 ran every connection over the secure channel (version 1, login in clear, is no
+// longer spoken); version 3 marks every request with its access (read, write, command).
+inline constexpr int kProtocolVersion = 3;     // highest command-set version spoken here
+inline constexpr int kMinProtocolVersion = 3;  // lowest
 
 // Session command codes (device command codes such as 504 or 1012 travel as they are).
 enum SessionCode : uint32_t {
@@ -41,6 +41,7 @@ enum AnswerStatus : int32_t {
     kStatusRefused = 5,
     kStatusBusy = 6,
     kStatusVersion = 7,
+    kStatusWrongAccess = 8,    // the request's access mark does not fit its code
     kStatusTimeout = 253,      // SDK only: no answer in time
     kStatusSessionLost = 254,  // SDK only: session lost before the answer
 };

@@ -58,6 +58,20 @@ int SessionCommand(int handle, uint32_t code, std::string payload) {
     return WithEngine([&](Engine& e) { return e.RequestSync(handle, code, payload, false); });
 }
 
+// A document read or write: the access mark tells the camera which, so a read never changes
+// anything whatever text comes with it. Channels are 0 .. 255 (one byte of the frame).
+int ConfigRequest(int handle, int command, int channel, camfleet::sdk::Access access,
+                  const char* text, int length) {
+    if (command <= 0 || static_cast<uint32_t>(command) > camfleet::sdk::kCodeMask || channel < 0 ||
+        channel > 0xFF || length > static_cast<int>(camfleet::sdk::kMaxPayload))
+        return QV_ERR_PARAM;
+    return WithEngine([&](Engine& e) {
+        return e.Request(handle, static_cast<uint32_t>(command),
+                         camfleet::sdk::RequestParam(access, static_cast<uint8_t>(channel)),
+                         TextOf(text, length));
+    });
+}
+
 }  // namespace
 
 namespace camfleet::sdk {
@@ -150,20 +164,14 @@ int QV_NETSDK_IPC_LogoutAll(void) {
 
 int QV_NETSDK_IPC_GetDVRConfig(int loginHandle, int command, int channel, const char* in,
                                int inLength, void* /*reserved*/) {
-    if (command <= 0 || static_cast<uint32_t>(command) > camfleet::sdk::kCodeMask || channel < 0 ||
-        channel > 0xFFFF || inLength > static_cast<int>(camfleet::sdk::kMaxPayload))
-        return QV_ERR_PARAM;
-    return WithEngine([&](Engine& e) {
-        return e.Request(loginHandle, static_cast<uint32_t>(command),
-                         static_cast<uint16_t>(channel), TextOf(in, inLength));
-    });
+    return ConfigRequest(loginHandle, command, channel, camfleet::sdk::Access::kRead, in, inLength);
 }
 
 int QV_NETSDK_IPC_SetDVRConfig(int loginHandle, int command, int channel, const char* xml,
                                int length) {
-    if (xml == nullptr || length <= 0 || length > static_cast<int>(camfleet::sdk::kMaxPayload))
+    if (xml == nullptr || length <= 0)
         return QV_ERR_PARAM;
-    return QV_NETSDK_IPC_GetDVRConfig(loginHandle, command, channel, xml, length, nullptr);
+    return ConfigRequest(loginHandle, command, channel, camfleet::sdk::Access::kWrite, xml, length);
 }
 
 int QV_NETSDK_IPC_SystemControl(int loginHandle, int code, void* /*reserved*/, const char* text) {

@@ -115,7 +115,9 @@ int QV_NETSDK_IPC_LogoutAll(void);
 /* ---- Configuration documents ----------------------------------------------------------- */
 /* 0 = request accepted; the document (read) or the final status (write) arrives later through
  * the response hook under the same command code, exactly once per accepted request: status
- * 253 when no answer came within 10 s, 254 when the session was lost first. */
+ * 253 when no answer came within 10 s, 254 when the session was lost first. A read goes out
+ * marked as a read: the camera never changes anything for it, whatever `in` holds. `channel`
+ * is 0 .. 255 (QV_ERR_PARAM otherwise); the cameras of this family have channel 0 only. */
 int QV_NETSDK_IPC_GetDVRConfig(int loginHandle, int command, int channel, const char* in,
                                int inLength, void* reserved);
 int QV_NETSDK_IPC_SetDVRConfig(int loginHandle, int command, int channel, const char* xml,

@@ -143,8 +143,8 @@ int Engine::RequestSync(int handle, uint32_t code, std::string payload, bool toH
     auto waiter = std::make_shared<SyncWaiter>();
     const int queued = PostForHandle(handle, true, [=, this](Clock::time_point now) mutable {
         Session* session = Find(handle);
-        if (session == nullptr ||
-            !session->Request(code, 0, std::move(payload), waiter, toHook, now))
+        if (session == nullptr || !session->Request(code, RequestParam(Access::kCommand),
+                                                    std::move(payload), waiter, toHook, now))
             waiter->Finish(kStatusSessionLost);
     });
     if (queued != QV_OK)

@@ -19,6 +19,9 @@ namespace {
 
 using std::chrono::milliseconds;
 
+// The session's own requests (key exchange, login, keep-alive, logout) are commands.
+constexpr uint16_t kCommandParam = RequestParam(Access::kCommand);
+
 // Session events only the SDK itself may raise.
 bool RaisedBySdk(uint32_t type) {
     return type == kEventDisconnected || type == kEventConnectFailed || type == kEventLoggedIn ||
@@ -184,7 +187,8 @@ bool Session::HandleHandshake(Frame& frame, Clock::time_point now) {
         ParseHello(helloText_, &hello);
         Login login{ChooseProtocol(hello), target_.user,
                     LoginDigest(target_.password, hello.nonce, target_.user)};
-        SendFrame(FrameKind::kRequest, kCodeLogin, 0, loginSequence_, PrintLogin(login), now);
+        SendFrame(FrameKind::kRequest, kCodeLogin, kCommandParam, loginSequence_, PrintLogin(login),
+                  now);
         return fd_ >= 0;
     }
     if (frame.kind != FrameKind::kAnswer || frame.sequence != loginSequence_) {
@@ -232,6 +236,7 @@ bool Session::SendKeyExchange(const Frame& frame, Clock::time_point now) {
     Frame request;
     request.kind = FrameKind::kRequest;
     request.code = kCodeKeyExchange;
+    request.param = kCommandParam;
     request.sequence = exchangeSequence_;
     request.payload = exchangeText_;
     out_ += EncodeFrame(request);
@@ -320,7 +325,7 @@ void Session::OnTimer(Clock::time_point now) {
         return;
     }
     if (now - lastSent_ >= keepAlive_)
-        SendFrame(FrameKind::kRequest, kCodeKeepAlive, 0, NextSequence(), {}, now);
+        SendFrame(FrameKind::kRequest, kCodeKeepAlive, kCommandParam, NextSequence(), {}, now);
 }
 
 Clock::time_point Session::NextDeadline() const {
@@ -358,6 +363,7 @@ void Session::Logout() {
     if (state_ == State::kReady) {
         Frame frame;
         frame.code = kCodeLogout;
+        frame.param = kCommandParam;
         frame.sequence = NextSequence();
         cipher_.Seal(EncodeFrame(frame), &out_);
         SendSome(fd_, &out_);

@@ -9,9 +9,15 @@
 namespace camfleet::sim {
 namespace {
 
+// A request marked as the SDK marks it: commands for session and system codes, reads for
+// an empty document request, writes otherwise.
 sdk::Frame Request(uint32_t code, std::string payload) {
     sdk::Frame f;
     f.code = code;
+    const bool command = code >= sdk::kCodeHello || IsSystemControlCode(static_cast<int>(code));
+    f.param = sdk::RequestParam(command           ? sdk::Access::kCommand
+                                : payload.empty() ? sdk::Access::kRead
+                                                  : sdk::Access::kWrite);
     f.sequence = 1;
     f.payload = std::move(payload);
     return f;
@@ -153,6 +159,51 @@ TEST(CameraDocuments, SystemCommands) {
         EXPECT_NE(reply.payload.find(c.answer), std::string::npos)
             << c.name << ": " << reply.payload;
     }
+}
+
+// The access mark decides what a request may do, whatever its payload: a read of a command
+// code (a factory restore read as a document) is refused before it can act.
+TEST(CameraAccess, MarkMustFitTheCode) {
+    struct Case {
+        const char* name;
+        uint32_t code;
+        uint16_t param;
+        int32_t fits;
+    };
+    using sdk::Access;
+    using sdk::RequestParam;
+    const Case cases[] = {
+        {"document read", kCmdGetVideoCapture, RequestParam(Access::kRead), 0},
+        {"document write", kCmdSetTime, RequestParam(Access::kWrite), 0},
+        {"system command", kCtlFactoryRestore, RequestParam(Access::kCommand), 0},
+        {"session command", sdk::kCodeRestore, RequestParam(Access::kCommand), 0},
+        {"restore read as a document", kCtlFactoryRestore, RequestParam(Access::kRead), 8},
+        {"restore written as a document", kCtlFactoryRestore, RequestParam(Access::kWrite), 8},
+        {"reboot read", sdk::kCodeReboot, RequestParam(Access::kRead), 8},
+        {"login unmarked", sdk::kCodeLogin, 0, 8},
+        {"document as a command", kCmdSetAdminPassword, RequestParam(Access::kCommand), 8},
+        {"unknown mark", kCmdGetNetwork, 0x0700, 8},
+        {"second channel", kCmdGetVideoCapture, RequestParam(Access::kRead, 1), 3},
+        {"command with a channel", kCtlSyncTime, RequestParam(Access::kCommand, 2), 3},
+    };
+    for (const Case& c : cases) {
+        sdk::Frame f;
+        f.code = c.code;
+        f.param = c.param;
+        EXPECT_EQ(ControlCamera::AccessFits(f), c.fits) << c.name;
+    }
+}
+
+TEST(CameraAccess, ReadWithADocumentChangesNothing) {
+    ControlCamera camera(Identity());
+    const std::string account =
+        "<UserConfig><Account Username=\"admin\" Password=\"taken\" /></UserConfig>";
+    sdk::Frame read = Request(kCmdSetAdminPassword, account);
+    read.param = sdk::RequestParam(sdk::Access::kRead);
+    const ControlCamera::Reply reply = camera.Handle(read);
+    EXPECT_EQ(reply.status, 0);
+    EXPECT_EQ(reply.payload.find("taken"), std::string::npos);
+    EXPECT_EQ(camera.password(), Identity().password);
 }
 
 }  // namespace

@@ -69,9 +69,10 @@ TEST(ControlProtocol, VersionChoice) {
         int expected;
     };
     const Case cases[] = {
-        {"same version", {2, 2, "n", "k"}, 2},
-        {"newer camera still serving version 2", {4, 1, "n", "k"}, 2},
-        {"camera that dropped version 2", {4, 3, "n", "k"}, 0},
+        {"same version", {3, 3, "n", "k"}, 3},
+        {"newer camera still serving version 3", {5, 1, "n", "k"}, 3},
+        {"camera that dropped version 3", {5, 4, "n", "k"}, 0},
+        {"camera without the access mark", {2, 2, "n", "k"}, 0},
         {"camera without the channel", {1, 1, "n", ""}, 0},
     };
     for (const Case& c : cases)

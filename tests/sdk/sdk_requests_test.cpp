@@ -163,6 +163,31 @@ TEST_F(SdkRequests, DelayedAnswersStillMatchTheirRequests) {
     }
 }
 
+// A read goes out marked as a read: a command code read as a document (a factory restore,
+// a password document sent along with a read) is refused by the camera and changes nothing.
+TEST_F(SdkRequests, ReadsNeverActOrWrite) {
+    const int camera = AddCamera();
+    const int handle = LoggedIn(camera);
+    ASSERT_EQ(Set(handle, kCmdSetLanguage, "<MiscConfig Language=\"zh_tw\" />"), QV_OK);
+    AnswerRecord answer;
+    ASSERT_TRUE(hooks_.WaitAnswer(handle, kCmdSetLanguage, &answer));
+    ASSERT_EQ(QV_NETSDK_IPC_GetDVRConfig(handle, kCtlFactoryRestore, 0, "", 0, nullptr), QV_OK);
+    ASSERT_TRUE(hooks_.WaitAnswer(handle, kCtlFactoryRestore, &answer));
+    EXPECT_EQ(answer.status, 8);
+    const std::string account =
+        "<UserConfig><Account Username=\"admin\" Password=\"taken\" /></UserConfig>";
+    ASSERT_EQ(QV_NETSDK_IPC_GetDVRConfig(handle, kCmdSetAdminPassword, 0, account.c_str(),
+                                         static_cast<int>(account.size()), nullptr),
+              QV_OK);
+    ASSERT_TRUE(hooks_.WaitAnswer(handle, kCmdSetAdminPassword, &answer));
+    EXPECT_EQ(answer.status, 0);
+    EXPECT_EQ(answer.text.find("taken"), std::string::npos);
+    // Neither the restore nor the password took effect.
+    EXPECT_EQ(server_.Document(camera, kCmdSetLanguage), "<MiscConfig Language=\"zh_tw\" />");
+    EXPECT_EQ(server_.Password(camera), "730418");
+    EXPECT_EQ(server_.RestartCount(camera), 0);
+}
+
 TEST_F(SdkRequests, RequestsAreRefusedWhenTheyCannotBeSent) {
     const int handle = LoggedIn(AddCamera());
     const std::string huge(300000, 'x');
@@ -170,6 +195,8 @@ TEST_F(SdkRequests, RequestsAreRefusedWhenTheyCannotBeSent) {
     EXPECT_EQ(QV_NETSDK_IPC_SetDVRConfig(handle, kCmdSetVideoCapture, 0, nullptr, 5), QV_ERR_PARAM);
     EXPECT_EQ(QV_NETSDK_IPC_GetDVRConfig(handle, -1, 0, "", 0, nullptr), QV_ERR_PARAM);
     EXPECT_EQ(QV_NETSDK_IPC_GetDVRConfig(handle, 0x1000000, 0, "", 0, nullptr), QV_ERR_PARAM);
+    EXPECT_EQ(QV_NETSDK_IPC_GetDVRConfig(handle, kCmdGetVideoCapture, 256, "", 0, nullptr),
+              QV_ERR_PARAM);  // the frame has one byte for the channel
     EXPECT_EQ(QV_NETSDK_IPC_SystemControl(handle, kCtlFileSystemVersion, nullptr, huge.c_str()),
               QV_ERR_PARAM);
 }

@@ -157,6 +157,7 @@ public:
             return {};
         sdk::Frame exchange;
         exchange.code = sdk::kCodeKeyExchange;
+        exchange.param = sdk::RequestParam(sdk::Access::kCommand);
         exchange.sequence = 1;
         exchange.payload =
             sdk::PrintKeyExchange({sdk::kProtocolVersion, sdk::ToHex(own.pk.data(), own.pk.size()),
@@ -180,6 +181,7 @@ public:
             return -1;
         sdk::Frame login;
         login.code = sdk::kCodeLogin;
+        login.param = sdk::RequestParam(sdk::Access::kCommand);
         login.sequence = 2;
         login.payload = sdk::PrintLogin(
             {sdk::kProtocolVersion, "admin", sdk::LoginDigest(password, nonce, "admin")});
@@ -334,6 +336,7 @@ TEST_F(ControlLimitsTest, APeerThatDoesNotReadIsClosedBeforeItsQueuePassesTheCap
     // Device-information reads, sent and never read.
     sdk::Frame request;
     request.code = 1020;
+    request.param = sdk::RequestParam(sdk::Access::kCommand);
     request.payload = "RESPONSE_PARAM";
     std::string burst;
     for (uint32_t i = 1; i <= 64; ++i) {
