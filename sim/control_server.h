@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -22,6 +23,11 @@
 #include "sim/control_limits.h"
 
 namespace camfleet::sim {
+
+// The payload camfleet-sim --event sends with status event `type`: for a fixed-record type a
+// record of its size (an alarm of kind 0 at the local time of `now` with the text
+// "camfleet-sim alarm", the other records zero-filled), else an empty text.
+std::string SampleEventPayload(int type, std::time_t now);
 
 class ControlServer {
 public:

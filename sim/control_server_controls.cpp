@@ -1,12 +1,34 @@
 // Test controls and inspection of the control server: they only change state under the
 // lock and wake the server thread; sockets stay with that thread.
 
+#include <cstdio>
+#include <cstring>
+
 #include "device/codes.h"
 #include "device/sdk/control_protocol.h"
+#include "device/sdk/sdk_event_records.h"
 #include "sim/control_server.h"
 #include "sim/control_server_state.h"
 
 namespace camfleet::sim {
+
+std::string SampleEventPayload(int type, std::time_t now) {
+    std::string payload(FixedEventRecordSize(type), '\0');
+    if (type != kEventAlarm)
+        return payload;
+    QV_ALARM_INFO alarm{};
+    std::tm local{};
+    localtime_r(&now, &local);
+    alarm.year = local.tm_year + 1900;
+    alarm.month = local.tm_mon + 1;
+    alarm.day = local.tm_mday;
+    alarm.hour = local.tm_hour;
+    alarm.minute = local.tm_min;
+    alarm.second = local.tm_sec;
+    std::snprintf(alarm.alarmText, sizeof alarm.alarmText, "camfleet-sim alarm");
+    std::memcpy(payload.data(), &alarm, sizeof alarm);
+    return payload;
+}
 
 uint16_t ControlServer::Port(int id) const {
     std::lock_guard lock(mutex_);

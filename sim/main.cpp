@@ -9,10 +9,12 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,12 +24,21 @@
 
 namespace {
 
+// --event: camera `camera` (from 0) sends status event `type` every `period`.
+struct PeriodicEvent {
+    int camera = 0;
+    int type = 0;
+    std::chrono::milliseconds period{0};
+    std::chrono::steady_clock::time_point due{};
+};
+
 struct Arguments {
     camfleet::sim::LabOptions options;
     camfleet::sim::Hostility hostility = camfleet::sim::Hostility::kNone;
     std::vector<std::pair<int, std::string>> passwords;  // camera index from 0, password
     std::vector<int> ignoreNetwork;                      // camera indexes from 0
     std::vector<int> replacedKeys;                       // camera indexes from 0
+    std::vector<PeriodicEvent> events;
     bool lan = false;
     bool valid = false;
 };
@@ -40,6 +51,53 @@ bool AddCamera(const char* value, std::vector<int>* cameras) {
         return false;
     cameras->push_back(camera - 1);
     return true;
+}
+
+// "I=TYPE@MS" of --event, added to `events`; false unless I >= 1, TYPE in 1 .. 2^24 - 1 and
+// MS >= 1.
+bool ParseEvent(const char* value, std::vector<PeriodicEvent>* events) {
+    const char* equals = std::strchr(value, '=');
+    const char* at = equals != nullptr ? std::strchr(equals, '@') : nullptr;
+    if (at == nullptr)
+        return false;
+    PeriodicEvent event;
+    event.camera = camfleet::TextToInt(std::string(value, equals).c_str()) - 1;
+    event.type = camfleet::TextToInt(std::string(equals + 1, at).c_str());
+    event.period = std::chrono::milliseconds(camfleet::TextToInt(at + 1));
+    if (event.camera < 0 || event.type < 1 || event.type > 0xFFFFFF || event.period.count() < 1)
+        return false;
+    events->push_back(event);
+    return true;
+}
+
+// Waits for SIGINT or SIGTERM, meanwhile sending the --event events when they are due.
+void RunUntilStopped(camfleet::sim::SimLab* lab, const sigset_t& stopSignals,
+                     std::vector<PeriodicEvent> events) {
+    using Clock = std::chrono::steady_clock;
+    for (PeriodicEvent& event : events)
+        event.due = Clock::now() + event.period;
+    for (;;) {
+        auto next = Clock::now() + std::chrono::hours(1);
+        for (const PeriodicEvent& event : events)
+            next = std::min(next, event.due);
+        const auto wait = std::max<Clock::duration>(next - Clock::now(), Clock::duration::zero());
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(wait);
+        const timespec timeout{
+            static_cast<time_t>(seconds.count()),
+            static_cast<long>(
+                std::chrono::duration_cast<std::chrono::nanoseconds>(wait - seconds).count())};
+        if (sigtimedwait(&stopSignals, nullptr, &timeout) >= 0)
+            return;
+        const auto now = Clock::now();
+        for (PeriodicEvent& event : events) {
+            if (event.due > now)
+                continue;
+            lab->control().EmitEvent(
+                event.camera, event.type,
+                camfleet::sim::SampleEventPayload(event.type, std::time(nullptr)));
+            event.due = now + event.period;
+        }
+    }
 }
 
 // One line per option: the help text and the parser come from this table.
@@ -109,6 +167,10 @@ const Option kOptions[] = {
      "camera I (from 1) shows another long-term key than its own, as a replaced camera keeping "
      "the serial number (may be repeated)",
      [](Arguments* a, const char* v) { return AddCamera(v, &a->replacedKeys); }},
+    {"--event", "I=TYPE@MS",
+     "camera I (from 1) sends status event TYPE to its logged-in sessions every MS ms; an "
+     "alarm or other fixed record gets a sample record (may be repeated)",
+     [](Arguments* a, const char* v) { return ParseEvent(v, &a->events); }},
 };
 
 int Usage(bool asked) {
@@ -192,11 +254,17 @@ int main(int argc, char** argv) {
         }
         lab.control().SetKeyGeneration(camera, 1);
     }
+    for (const PeriodicEvent& event : args.events) {
+        if (event.camera >= lab.CameraCount()) {
+            std::fprintf(stderr, "camfleet-sim: no camera %d for --event\n", event.camera + 1);
+            lab.Stop();
+            return 2;
+        }
+    }
     std::printf("camfleet-sim: %d cameras from %s, port %u\n", lab.CameraCount(),
                 lab.Snapshot(0).profile.ipAddress.c_str(), unsigned(args.options.port));
     std::fflush(stdout);
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
+    RunUntilStopped(&lab, stopSignals, args.events);
     lab.Stop();
     return 0;
 }

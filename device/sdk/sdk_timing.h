@@ -1,6 +1,6 @@
 #pragma once
-// Time limits and caps of the device SDK (docs/camera-protocol.md, "Timing summary" and
-// "Limits"). The values
+// Time limits and caps of the device SDK (docs/camera-protocol.md, "Timeouts before and after
+// login" and "Limits"). The values
 // in force are copied when QV_NETSDK_IPC_Init starts the SDK; tests shorten them through
 // SetSdkTimingForTesting before Init so that nothing waits seconds.
 
