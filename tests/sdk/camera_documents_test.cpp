@@ -4,23 +4,14 @@
 
 #include "device/codes.h"
 #include "device/sdk/control_protocol.h"
+#include "marked_request.h"
 #include "sim/control_camera.h"
 
 namespace camfleet::sim {
 namespace {
 
-// A request marked as the SDK marks it: commands for session and system codes, reads for
-// an empty document request, writes otherwise.
 sdk::Frame Request(uint32_t code, std::string payload) {
-    sdk::Frame f;
-    f.code = code;
-    const bool command = code >= sdk::kCodeHello || IsSystemControlCode(static_cast<int>(code));
-    f.param = sdk::RequestParam(command           ? sdk::Access::kCommand
-                                : payload.empty() ? sdk::Access::kRead
-                                                  : sdk::Access::kWrite);
-    f.sequence = 1;
-    f.payload = std::move(payload);
-    return f;
+    return testing::MarkedRequest(code, std::move(payload));
 }
 
 ControlIdentity Identity() {

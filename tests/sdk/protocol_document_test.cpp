@@ -18,6 +18,7 @@
 #include "device/sdk/control_protocol.h"
 #include "device/sdk/qv_netsdk_ipc.h"
 #include "device/sdk/sdk_event_records.h"
+#include "marked_request.h"
 #include "sdk_fixture.h"
 #include "sim/control_camera.h"
 
@@ -134,11 +135,7 @@ sim::ControlIdentity Identity() {
 }
 
 sim::ControlCamera::Reply Send(sim::ControlCamera* camera, int code, const std::string& payload) {
-    sdk::Frame request;
-    request.code = static_cast<uint32_t>(code);
-    request.sequence = 1;
-    request.payload = payload;
-    return camera->Handle(request);
+    return camera->Handle(MarkedRequest(static_cast<uint32_t>(code), payload));
 }
 
 TEST(ProtocolDocument, EventRecordTablesHaveTheSdkSizes) {
