@@ -4,10 +4,10 @@
 
 #include <QByteArray>
 #include <QMessageAuthenticationCode>
-#include <QRandomGenerator>
 #include <algorithm>
 #include <cctype>
 
+#include "device/sdk/secure_channel.h"
 #include "device/xml_messages.h"
 
 namespace camfleet::sdk {
@@ -92,9 +92,13 @@ bool ParseHello(std::string_view text, Hello* hello) {
 }
 
 std::string MakeNonce() {
-    quint32 words[4];
-    QRandomGenerator::system()->fillRange(words);
-    return QByteArray(reinterpret_cast<const char*>(words), sizeof words).toHex().toStdString();
+    // Every random byte of a connection comes from libsodium's generator (the same one that
+    // makes the keys), so one source decides what a connection draws.
+    unsigned char bytes[16];
+    if (!CryptoReady())
+        return {};  // no generator: the hello is malformed and the client closes
+    randombytes_buf(bytes, sizeof bytes);
+    return ToHex(bytes, sizeof bytes);
 }
 
 std::string LoginDigest(std::string_view password, std::string_view nonce, std::string_view user) {

@@ -1,15 +1,10 @@
 // The channel under the control session: pinned camera keys, and what a listener on the wire
 // gets to see.
 
-#include <poll.h>
-
 #include <QTemporaryDir>
 
-#include <atomic>
-#include <thread>
-
 #include "device/codes.h"
-#include "device/sdk/socket_util.h"
+#include "recording_relay.h"
 #include "resources/known_cameras.h"
 #include "sdk_fixture.h"
 
@@ -29,65 +24,6 @@ protected:
         qunsetenv("CAMFLEET_DOCUMENTS_DIR");
     }
     QTemporaryDir documents_;
-};
-
-// Passes one connection on to a camera and keeps every byte that crossed, both ways.
-class RecordingRelay {
-public:
-    explicit RecordingRelay(uint16_t cameraPort)
-        : listen_(sdk::Listen("127.0.0.1", 0, &error_)),
-          thread_([this, cameraPort] { Run(cameraPort); }) {}
-    ~RecordingRelay() {
-        stop_ = true;
-        thread_.join();
-        sdk::CloseSocket(listen_);
-    }
-    uint16_t port() const { return sdk::LocalPort(listen_); }
-    std::string Recorded() {
-        std::lock_guard lock(mutex_);
-        return recorded_;
-    }
-
-private:
-    void Run(uint16_t cameraPort) {
-        pollfd l{listen_, POLLIN, 0};
-        while (!stop_ && poll(&l, 1, 50) == 0) {
-        }
-        const int client = sdk::AcceptOne(listen_);
-        const int camera = sdk::StartConnect("127.0.0.1", cameraPort);
-        pollfd w{camera, POLLOUT, 0};
-        poll(&w, 1, 2000);
-        std::string toCamera, toClient;
-        while (!stop_) {
-            pollfd fds[2] = {{client, POLLIN, 0}, {camera, POLLIN, 0}};
-            poll(fds, 2, 50);
-            std::string in;
-            const bool clientGone = fds[0].revents != 0 && sdk::ReceiveSome(client, &in) < 0;
-            toCamera += in;
-            Record(in);
-            in.clear();
-            const bool cameraGone = fds[1].revents != 0 && sdk::ReceiveSome(camera, &in) < 0;
-            toClient += in;
-            Record(in);
-            sdk::SendSome(camera, &toCamera);
-            sdk::SendSome(client, &toClient);
-            if (clientGone || cameraGone)
-                break;
-        }
-        sdk::CloseSocket(client);
-        sdk::CloseSocket(camera);
-    }
-    void Record(const std::string& bytes) {
-        std::lock_guard lock(mutex_);
-        recorded_ += bytes;
-    }
-
-    std::string error_;
-    int listen_;
-    std::atomic<bool> stop_{false};
-    std::mutex mutex_;
-    std::string recorded_;
-    std::thread thread_;  // last: starts once everything above exists
 };
 
 TEST_F(SdkSecureChannel, ChangedCameraKeyIsRefusedUntilTrusted) {
