@@ -11,7 +11,7 @@ root=$(pwd)
 dir=$root/build/release
 
 cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCAMFLEET_BENCH=ON \
-    -DCAMFLEET_TESTS=OFF >/dev/null
+    -DCAMFLEET_BENCH_SWITCHES=ON -DCAMFLEET_TESTS=OFF >/dev/null
 targets=$(cd "$root/bench" && ls bench_*.cpp | sed 's/\.cpp$//')
 # shellcheck disable=SC2086
 cmake --build "$dir" -j "$(nproc)" --target $targets

@@ -23,6 +23,13 @@ inline constexpr std::size_t kMaxRecordPlain = 65536;  // plain bytes per record
 // false when libsodium cannot start (no entropy source); every caller then refuses to talk.
 bool CryptoReady();
 
+#ifdef CAMFLEET_BENCH_SWITCHES
+// Benchmark builds only (CAMFLEET_BENCH_SWITCHES): with `off`, key exchange, signatures and
+// records skip their cryptography (records keep their sizes, their bytes go in clear), so a
+// benchmark can show what the channel costs. Both ends of a benchmark share the process.
+void SetChannelCryptoForBenchmark(bool on);
+#endif
+
 // Hex of raw bytes and back; FromHex is false for a text that is not exactly `size` bytes.
 std::string ToHex(const unsigned char* data, std::size_t size);
 bool FromHex(std::string_view hex, unsigned char* out, std::size_t size);
