@@ -22,6 +22,7 @@
 #include "operations/fleet_session.h"
 #include "operations/list_fixture.h"
 #include "resources/save_param.h"
+#include "scratch_documents.h"
 #include "sdk/sdk_fixture.h"
 #include "sim/control_server.h"
 
@@ -175,7 +176,7 @@ TEST_F(ListLoginTest, AnswersWithoutAnAccountUseTheStoredDefaultAccount) {
     settings.defaultPassword = "pw";
     ASSERT_TRUE(settings.Save());
     sync_.SetDefaultAccount(StoredDefaultAccount());
-    qunsetenv("CAMFLEET_DOCUMENTS_DIR");
+    camfleet::scratch::RestoreDocuments();
     sim::ControlIdentity identity;
     identity.serialNumber = "SNFIT";
     identity.sdkPort = 0;

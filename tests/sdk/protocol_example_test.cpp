@@ -19,6 +19,7 @@
 #include "device/sdk/control_protocol.h"
 #include "device/sdk/secure_channel.h"
 #include "recording_relay.h"
+#include "scratch_documents.h"
 #include "sdk_fixture.h"
 
 namespace camfleet::testing {
@@ -274,7 +275,7 @@ protected:
     }
     void TearDown() override {
         SdkTest::TearDown();
-        qunsetenv("CAMFLEET_DOCUMENTS_DIR");
+        camfleet::scratch::RestoreDocuments();
     }
     QTemporaryDir documents_;
 };

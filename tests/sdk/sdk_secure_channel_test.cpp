@@ -6,6 +6,7 @@
 #include "device/codes.h"
 #include "recording_relay.h"
 #include "resources/known_cameras.h"
+#include "scratch_documents.h"
 #include "sdk_fixture.h"
 
 namespace camfleet::testing {
@@ -21,7 +22,7 @@ protected:
     }
     void TearDown() override {
         SdkTest::TearDown();
-        qunsetenv("CAMFLEET_DOCUMENTS_DIR");
+        camfleet::scratch::RestoreDocuments();
     }
     QTemporaryDir documents_;
 };

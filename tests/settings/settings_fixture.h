@@ -12,6 +12,7 @@
 #include <ostream>
 
 #include "resources/save_param.h"
+#include "scratch_documents.h"
 
 inline void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
@@ -25,7 +26,7 @@ protected:
         ASSERT_TRUE(dir_.isValid());
         qputenv("CAMFLEET_DOCUMENTS_DIR", dir_.path().toUtf8());
     }
-    void TearDown() override { qunsetenv("CAMFLEET_DOCUMENTS_DIR"); }
+    void TearDown() override { camfleet::scratch::RestoreDocuments(); }
 
     QString Folder() const { return dir_.path(); }
     QString FilePath() const { return dir_.filePath("qv_cfg.xml"); }
