@@ -27,17 +27,23 @@ std::string EncodeFrame(const Frame& frame) {
         return {};
     std::string out;
     out.reserve(kFrameHeaderSize + frame.payload.size());
-    PutU32(&out, kFrameMagic);
-    out.push_back(static_cast<char>(kFrameVersion));
-    out.push_back(static_cast<char>(frame.kind));
-    out.push_back(static_cast<char>(frame.param >> 8));
-    out.push_back(static_cast<char>(frame.param));
-    PutU32(&out, frame.code);
-    PutU32(&out, frame.sequence);
-    PutU32(&out, static_cast<uint32_t>(frame.status));
-    PutU32(&out, static_cast<uint32_t>(frame.payload.size()));
+    AppendFrameHeader(&out, frame.kind, frame.param, frame.code, frame.sequence, frame.status,
+                      static_cast<uint32_t>(frame.payload.size()));
     out += frame.payload;
     return out;
+}
+
+void AppendFrameHeader(std::string* out, FrameKind kind, uint16_t param, uint32_t code,
+                       uint32_t sequence, int32_t status, uint32_t length) {
+    PutU32(out, kFrameMagic);
+    out->push_back(static_cast<char>(kFrameVersion));
+    out->push_back(static_cast<char>(kind));
+    out->push_back(static_cast<char>(param >> 8));
+    out->push_back(static_cast<char>(param));
+    PutU32(out, code);
+    PutU32(out, sequence);
+    PutU32(out, static_cast<uint32_t>(status));
+    PutU32(out, length);
 }
 
 void FrameParser::Feed(const char* data, std::size_t size) {

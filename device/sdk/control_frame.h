@@ -32,6 +32,10 @@ struct Frame {
 // Header and payload as bytes. A code above kCodeMask or a payload above kMaxPayload is a
 // caller's mistake: the result is empty.
 std::string EncodeFrame(const Frame& frame);
+// Appends the header of a frame whose `length` payload bytes the caller appends next (bulk
+// chunks are read from a file straight behind their header). The caller keeps the limits.
+void AppendFrameHeader(std::string* out, FrameKind kind, uint16_t param, uint32_t code,
+                       uint32_t sequence, int32_t status, uint32_t length);
 
 // Splits a byte stream into frames. Feed whatever arrived, then take frames until Next
 // returns kNeedMore. After kBroken the parser stays broken: the connection must be closed.
