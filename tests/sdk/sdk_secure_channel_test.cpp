@@ -1,94 +1,18 @@
-// The channel under the control session: pinned camera keys, and what a listener on the wire
-// gets to see.
+// The channel under the control session and its bulk connections: pinned camera keys, and
+// what a listener on the wire gets to see.
 
-#include <poll.h>
-
-#include <QTemporaryDir>
-
-#include <atomic>
-#include <thread>
-
+#include "bulk_outcome.h"
 #include "device/codes.h"
+#include "device/sdk/sdk_engine.h"
 #include "device/sdk/socket_util.h"
+#include "recording_relay.h"
 #include "resources/known_cameras.h"
 #include "sdk_fixture.h"
 
 namespace camfleet::testing {
 namespace {
 
-// Pins go to a folder of this test alone.
-class SdkSecureChannel : public SdkTest {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(documents_.isValid());
-        qputenv("CAMFLEET_DOCUMENTS_DIR", documents_.path().toUtf8());
-        SdkTest::SetUp();
-    }
-    void TearDown() override {
-        SdkTest::TearDown();
-        qunsetenv("CAMFLEET_DOCUMENTS_DIR");
-    }
-    QTemporaryDir documents_;
-};
-
-// Passes one connection on to a camera and keeps every byte that crossed, both ways.
-class RecordingRelay {
-public:
-    explicit RecordingRelay(uint16_t cameraPort)
-        : listen_(sdk::Listen("127.0.0.1", 0, &error_)),
-          thread_([this, cameraPort] { Run(cameraPort); }) {}
-    ~RecordingRelay() {
-        stop_ = true;
-        thread_.join();
-        sdk::CloseSocket(listen_);
-    }
-    uint16_t port() const { return sdk::LocalPort(listen_); }
-    std::string Recorded() {
-        std::lock_guard lock(mutex_);
-        return recorded_;
-    }
-
-private:
-    void Run(uint16_t cameraPort) {
-        pollfd l{listen_, POLLIN, 0};
-        while (!stop_ && poll(&l, 1, 50) == 0) {
-        }
-        const int client = sdk::AcceptOne(listen_);
-        const int camera = sdk::StartConnect("127.0.0.1", cameraPort);
-        pollfd w{camera, POLLOUT, 0};
-        poll(&w, 1, 2000);
-        std::string toCamera, toClient;
-        while (!stop_) {
-            pollfd fds[2] = {{client, POLLIN, 0}, {camera, POLLIN, 0}};
-            poll(fds, 2, 50);
-            std::string in;
-            const bool clientGone = fds[0].revents != 0 && sdk::ReceiveSome(client, &in) < 0;
-            toCamera += in;
-            Record(in);
-            in.clear();
-            const bool cameraGone = fds[1].revents != 0 && sdk::ReceiveSome(camera, &in) < 0;
-            toClient += in;
-            Record(in);
-            sdk::SendSome(camera, &toCamera);
-            sdk::SendSome(client, &toClient);
-            if (clientGone || cameraGone)
-                break;
-        }
-        sdk::CloseSocket(client);
-        sdk::CloseSocket(camera);
-    }
-    void Record(const std::string& bytes) {
-        std::lock_guard lock(mutex_);
-        recorded_ += bytes;
-    }
-
-    std::string error_;
-    int listen_;
-    std::atomic<bool> stop_{false};
-    std::mutex mutex_;
-    std::string recorded_;
-    std::thread thread_;  // last: starts once everything above exists
-};
+using SdkSecureChannel = SdkTestWithOwnPins;
 
 TEST_F(SdkSecureChannel, ChangedCameraKeyIsRefusedUntilTrusted) {
     QV_NETSDK_IPC_SetAutoReconnect(0, 0);
@@ -130,11 +54,27 @@ TEST_F(SdkSecureChannel, SniffedSessionShowsNoPasswordsOrDocuments) {
     ASSERT_TRUE(hooks_.WaitAnswer(handle, kCmdSetAdminPassword, &answer));
     EXPECT_EQ(answer.status, 0);
     EXPECT_EQ(server_.Password(camera), "NextSecret-99");
+
+    // A file goes up over a bulk connection through the same relay.
+    const std::string file = FileBytes(1048576 + 99, "BulkMarker-4711;");
+    const std::string path = documents_.filePath("marked.cfg").toStdString();
+    ASSERT_TRUE(WriteFile(path, file));
+    BulkOutcome outcome;
+    uint64_t id = 0;
+    ASSERT_EQ(
+        sdk::RunningEngine()->StartUpload(handle, {sdk::BulkPurpose::kConfig, "marked.cfg", path},
+                                          outcome.Callbacks(), &id),
+        QV_OK);
+    ASSERT_EQ(outcome.Wait().status, sdk::BulkStatus::kOk);
+    const auto stored = server_.UploadedFile(camera, sdk::BulkPurpose::kConfig);
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_TRUE(stored->bytes == file);
     QV_NETSDK_IPC_Logout(handle);
 
     const std::string wire = relay.Recorded();
-    EXPECT_GT(wire.size(), account.size());
-    for (const char* secret : {"FirstSecret", "NextSecret", "UserConfig", "LoginResult", "admin"})
+    EXPECT_GT(wire.size(), file.size());
+    for (const char* secret : {"FirstSecret", "NextSecret", "UserConfig", "LoginResult", "admin",
+                               "BulkMarker", "marked.cfg", "Token", "Attach"})
         EXPECT_EQ(wire.find(secret), std::string::npos) << secret;
 }
 
