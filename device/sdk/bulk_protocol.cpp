@@ -184,10 +184,23 @@ bool ParseBulkEnd(std::string_view text, int32_t* status) {
     return true;
 }
 
+Sha256::Sha256() : context_(EVP_MD_CTX_new()) {
+    EVP_DigestInit_ex(context_, EVP_sha256(), nullptr);
+}
+
+Sha256::~Sha256() {
+    EVP_MD_CTX_free(context_);
+}
+
+void Sha256::Update(const void* data, std::size_t size) {
+    EVP_DigestUpdate(context_, data, size);
+}
+
 std::string Sha256::Hex() {
-    unsigned char out[crypto_hash_sha256_BYTES];
-    crypto_hash_sha256_final(&state_, out);
-    return ToHex(out, sizeof out);
+    unsigned char out[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    EVP_DigestFinal_ex(context_, out, &size);
+    return ToHex(out, size);
 }
 
 }  // namespace camfleet::sdk
