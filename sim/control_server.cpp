@@ -239,10 +239,9 @@ bool ControlServer::Absorb(Connection& c) {
         c.in.clear();
         return true;
     }
-    std::string plain;
-    const bool ok = c.cipher.Open(&c.in, &plain);
-    c.parser.Feed(plain.data(), plain.size());
-    return ok;  // a damaged record closes the connection without a word
+    // Records open straight into the parser; a damaged one closes the connection without a
+    // word.
+    return c.cipher.Open(&c.in, c.parser.FeedBuffer());
 }
 
 void ControlServer::Seal(Connection& c) {
@@ -265,7 +264,7 @@ void ControlServer::Read(Connection& c, Clock::time_point now, std::vector<Callb
             return;
         }
     }
-    sdk::Frame frame;
+    sdk::Frame& frame = scratch_;  // its payload's buffer serves every read
     for (;;) {
         const auto result = c.parser.Next(&frame);
         if (result == sdk::FrameParser::Result::kNeedMore)

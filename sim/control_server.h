@@ -161,6 +161,7 @@ private:
     Clock::time_point acceptPausedUntil_{};
     int acceptPauses_ = 0;
     std::size_t largestQueue_ = 0;
+    sdk::Frame scratch_;  // server thread: the frame being handled
     int namespaceFd_ = -1;
     bool stop_ = false;
     sdk::WakePipe wake_;

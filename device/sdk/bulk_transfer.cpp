@@ -204,10 +204,7 @@ private:
             in_.clear();
             return true;
         }
-        plain_.clear();
-        const bool ok = cipher_.Open(&in_, &plain_);
-        parser_.Feed(plain_.data(), plain_.size());
-        return ok;
+        return cipher_.Open(&in_, parser_.FeedBuffer());
     }
 
     BulkTransfer* const owner_;
@@ -217,7 +214,6 @@ private:
     bool keyed_ = false;
     bool broken_ = false;
     std::string in_;
-    std::string plain_;
     Clock::time_point lastMove_ = Clock::now();
 };
 

@@ -49,13 +49,17 @@ void AppendFrameHeader(std::string* out, FrameKind kind, uint16_t param, uint32_
 void FrameParser::Feed(const char* data, std::size_t size) {
     if (error_ != nullptr)
         return;
+    FeedBuffer()->append(data, size);
+}
+
+std::string* FrameParser::FeedBuffer() {
     // Drop what was consumed before growing, so the buffer holds at most one frame plus
     // what arrived with it.
     if (consumed_ > 0) {
         buffer_.erase(0, consumed_);
         consumed_ = 0;
     }
-    buffer_.append(data, size);
+    return &buffer_;
 }
 
 std::string FrameParser::TakeRest() {

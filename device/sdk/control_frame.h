@@ -44,6 +44,9 @@ public:
     enum class Result { kFrame, kNeedMore, kBroken };
 
     void Feed(const char* data, std::size_t size);
+    // The same for a caller that appends the bytes itself: the buffer to append to (the
+    // channel opens records straight into it, which saves copying every byte once more).
+    std::string* FeedBuffer();
     // kFrame: `frame` holds the next frame. kBroken: bad magic, version or kind, code bits
     // above 24, or a length above kMaxPayload (`error` names it).
     Result Next(Frame* frame);
