@@ -205,6 +205,13 @@ std::string CameraDocuments::Read(int code, int32_t* status) const {
     return it != documents_.end() ? it->second : std::string();
 }
 
+std::string CameraDocuments::Export() const {
+    std::string text = "<ConfigFile>\n";
+    for (const auto& [code, document] : documents_)
+        text += "<Document Code=\"" + std::to_string(code) + "\">" + document + "</Document>\n";
+    return text + "</ConfigFile>\n";
+}
+
 int32_t CameraDocuments::Write(int code, std::string_view text, std::string* password) {
     if (!IsWriteCode(code))
         return sdk::kStatusUnsupported;

@@ -55,6 +55,9 @@ public:
     // Takes a written document: status 0, 3 when it cannot take it, 2 for a code it does not
     // know. A 223 document's new password is returned through `password`.
     int32_t Write(int code, std::string_view text, std::string* password);
+    // The configuration file the camera exports: every document in code order (the account's
+    // password masked as when read).
+    std::string Export() const;
 
 private:
     int32_t WriteCapture(int code, std::string_view text);

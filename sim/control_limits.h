@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <string>
 
@@ -42,6 +43,15 @@ inline constexpr std::size_t kMaxQueuedBytes = 1048576;
 inline constexpr std::chrono::milliseconds kAcceptPause{200};
 inline constexpr int kShedOnExhaustion = 8;
 
+// Bulk-data connections: tokens attached or not, per session and per camera (an open above
+// either is answered busy); the largest upload a camera takes; how long a token waits for its
+// attach; how long a bulk connection may go without receiving anything.
+inline constexpr int kMaxBulkPerSession = 2;
+inline constexpr int kMaxBulkPerCamera = 4;
+inline constexpr uint64_t kMaxBulkSize = 134217728;  // 128 MiB
+inline constexpr std::chrono::milliseconds kBulkTokenLife{10000};
+inline constexpr std::chrono::milliseconds kBulkStall{10000};
+
 // The limits in force; tests shorten them (ControlServer::SetLimits).
 struct ControlLimits {
     std::chrono::milliseconds loginDelayFirst = kLoginDelayFirst;
@@ -54,6 +64,11 @@ struct ControlLimits {
     std::size_t maxQueuedBytes = kMaxQueuedBytes;
     std::chrono::milliseconds acceptPause = kAcceptPause;
     int shedOnExhaustion = kShedOnExhaustion;
+    int maxBulkPerSession = kMaxBulkPerSession;
+    int maxBulkPerCamera = kMaxBulkPerCamera;
+    uint64_t maxBulkSize = kMaxBulkSize;
+    std::chrono::milliseconds bulkTokenLife = kBulkTokenLife;
+    std::chrono::milliseconds bulkStall = kBulkStall;
 };
 
 // Wrong logins per source address.

@@ -18,16 +18,6 @@ using Action = ControlCamera::Reply::Action;
 
 constexpr auto kIdleLimit = std::chrono::seconds(60);  // six keep-alive intervals
 
-std::string EncodeAnswer(const sdk::Frame& request, int32_t status, std::string payload) {
-    sdk::Frame answer;
-    answer.kind = sdk::FrameKind::kAnswer;
-    answer.code = request.code;
-    answer.sequence = request.sequence;
-    answer.status = status;
-    answer.payload = std::move(payload);
-    return sdk::EncodeFrame(answer);
-}
-
 // Session commands that test controls (lost or failed answers) leave alone.
 bool IsSessionCode(uint32_t code) {
     return code == sdk::kCodeLogin || code == sdk::kCodeKeepAlive || code == sdk::kCodeLogout;
@@ -167,7 +157,9 @@ void ControlServer::ServeOnce(std::vector<Callback>* calls) {
         }
         for (auto& [key, c] : connections_) {
             const bool sending = !c.out.empty() || !c.wire.empty();
-            fds.push_back(pollfd{c.fd, static_cast<short>(POLLIN | (sending ? POLLOUT : 0)), 0});
+            const bool stalled = c.bulk && cameras_[c.camera]->bulkFault.stall;
+            fds.push_back(pollfd{
+                c.fd, static_cast<short>(stalled ? 0 : POLLIN | (sending ? POLLOUT : 0)), 0});
             owners.push_back(static_cast<int64_t>(key));
         }
         timeout = TimeoutMs(now);
@@ -194,12 +186,15 @@ void ControlServer::ServeOnce(std::vector<Callback>* calls) {
     SendDelayed(now, calls);
     for (auto it = connections_.begin(); it != connections_.end();) {
         Connection& c = it->second;
+        if (c.bulk && !c.dead && !cameras_[c.camera]->bulkFault.stall)
+            PumpDownload(c);
         Seal(c);
         if (!c.dead && !c.wire.empty() && !sdk::SendSome(c.fd, &c.wire))
             c.dead = true;
         if (!c.dead)
             OverQueued(c);
         if (c.dead || (c.closing && c.wire.empty())) {
+            Discard(c);
             sdk::CloseSocket(c.fd);
             it = connections_.erase(it);
         } else {
@@ -244,10 +239,9 @@ bool ControlServer::Absorb(Connection& c) {
         c.in.clear();
         return true;
     }
-    std::string plain;
-    const bool ok = c.cipher.Open(&c.in, &plain);
-    c.parser.Feed(plain.data(), plain.size());
-    return ok;  // a damaged record closes the connection without a word
+    // Records open straight into the parser; a damaged one closes the connection without a
+    // word.
+    return c.cipher.Open(&c.in, c.parser.FeedBuffer());
 }
 
 void ControlServer::Seal(Connection& c) {
@@ -270,7 +264,7 @@ void ControlServer::Read(Connection& c, Clock::time_point now, std::vector<Callb
             return;
         }
     }
-    sdk::Frame frame;
+    sdk::Frame& frame = scratch_;  // its payload's buffer serves every read
     for (;;) {
         const auto result = c.parser.Next(&frame);
         if (result == sdk::FrameParser::Result::kNeedMore)
@@ -296,6 +290,8 @@ void ControlServer::Read(Connection& c, Clock::time_point now, std::vector<Callb
 
 bool ControlServer::HandleFrame(Connection& c, sdk::Frame& frame, Clock::time_point now,
                                 std::vector<Callback>* calls) {
+    if (c.bulk)
+        return HandleBulkData(c, frame);
     if (frame.kind != sdk::FrameKind::kRequest)
         return false;
     Camera& camera = *cameras_[c.camera];
@@ -321,12 +317,20 @@ bool ControlServer::HandleFrame(Connection& c, sdk::Frame& frame, Clock::time_po
             }
             return true;
         }
+        if (frame.code == sdk::kCodeAttachBulk && fits == sdk::kStatusOk) {
+            c.out += Attach(c, frame, now);
+            return true;
+        }
         c.out += EncodeAnswer(frame, fits != sdk::kStatusOk ? fits : sdk::kStatusNotLoggedIn, {});
         c.closing = true;
         return true;
     }
     if (fits != sdk::kStatusOk) {
         c.out += EncodeAnswer(frame, fits, {});
+        return true;
+    }
+    if (frame.code == sdk::kCodeOpenBulk) {
+        c.out += OpenBulk(c, frame, now);
         return true;
     }
     if (frame.code == sdk::kCodeKeepAlive) {
@@ -475,8 +479,10 @@ void ControlServer::Housekeeping(Clock::time_point now) {
         }
     }
     CloseOverdueLogins(now);
+    BulkHousekeeping(now);
     for (auto it = connections_.begin(); it != connections_.end();) {
         if (it->second.dead || now - it->second.lastReceived > kIdleLimit) {
+            Discard(it->second);
             sdk::CloseSocket(it->second.fd);
             it = connections_.erase(it);
         } else {

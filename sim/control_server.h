@@ -12,10 +12,12 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "device/sdk/bulk_protocol.h"
 #include "device/sdk/control_frame.h"
 #include "device/sdk/qv_netsdk_ipc.h"
 #include "device/sdk/socket_util.h"
@@ -69,6 +71,17 @@ public:
     // generation 0 is its own, every other number a different key. Sessions stay.
     void SetKeyGeneration(int id, int generation);
 
+    // Bulk-data faults of camera `id`: `stall` stops it reading and sending on its bulk
+    // connections; `closeAfterBytes` >= 0 closes a bulk connection once that many file bytes
+    // have crossed it.
+    struct BulkFault {
+        bool stall = false;
+        int64_t closeAfterBytes = -1;
+    };
+    void SetBulkFault(int id, BulkFault fault);
+    // A file the camera serves for download under `name` (purpose "file").
+    void PutFile(int id, const std::string& name, std::string bytes);
+
     // ---- Inspection ---------------------------------------------------------------------
     int SessionCount(int id) const;  // logged-in sessions
     int LoginCount(int id) const;    // successful logins so far
@@ -80,6 +93,18 @@ public:
     int AcceptPauses() const;                // times accepting rested for want of descriptors
     std::size_t LargestQueue() const;        // most unsent bytes any session has had
     std::string PublicKey(int id) const;     // hex
+    // The last file camera `id` accepted for `purpose`.
+    struct StoredFile {
+        std::string name;
+        uint64_t size = 0;
+        std::string digest;  // SHA-256, hex
+        std::string bytes;
+    };
+    std::optional<StoredFile> UploadedFile(int id, sdk::BulkPurpose purpose) const;
+    int UploadsAccepted(int id) const;
+    int UploadsFailed(int id) const;         // refused or broken after the attach
+    int BulkConnections(int id) const;       // attached and open
+    std::string ConfigExport(int id) const;  // what a "config" download delivers
 
 private:
     struct Camera;
@@ -122,6 +147,16 @@ private:
                          std::chrono::milliseconds* delay);
     bool OverQueued(Connection& c);  // closes `c` when its unsent bytes passed the cap
 
+    // Bulk-data channel (sim/control_server_bulk.cpp); mutex_ held.
+    std::string OpenBulk(Connection& c, const sdk::Frame& request, Clock::time_point now);
+    std::string Attach(Connection& c, const sdk::Frame& request, Clock::time_point now);
+    bool HandleBulkData(Connection& c, const sdk::Frame& frame);  // false: close
+    void PumpDownload(Connection& c);  // queues the chunks the window allows
+    void BulkHousekeeping(Clock::time_point now);
+    void Discard(Connection& c);  // `c` closes now: an unfinished upload fails
+    void SendEvent(uint64_t session, int type, const std::string& payload);
+    int BulkInUse(int id, uint64_t session) const;  // session 0: the whole camera
+
     mutable std::mutex mutex_;
     std::vector<std::unique_ptr<Camera>> cameras_;
     std::map<uint64_t, Connection> connections_;
@@ -132,6 +167,7 @@ private:
     Clock::time_point acceptPausedUntil_{};
     int acceptPauses_ = 0;
     std::size_t largestQueue_ = 0;
+    sdk::Frame scratch_;  // server thread: the frame being handled
     int namespaceFd_ = -1;
     bool stop_ = false;
     sdk::WakePipe wake_;

@@ -83,7 +83,7 @@ int ControlServer::UnauthenticatedCount(int id) const {
     std::lock_guard lock(mutex_);
     int count = 0;
     for (const auto& [key, c] : connections_)
-        count += c.camera == id && !c.loggedIn && !c.dead ? 1 : 0;
+        count += c.camera == id && c.Unauthenticated() && !c.dead ? 1 : 0;
     return count;
 }
 
@@ -130,7 +130,7 @@ int32_t ControlServer::LoginVerdict(const Connection& c, const std::string& payl
 void ControlServer::MakeRoomFor(int id) {
     int mine = 0, all = 0;
     for (const auto& [key, c] : connections_) {
-        if (c.loggedIn || c.dead)
+        if (!c.Unauthenticated() || c.dead)
             continue;
         ++all;
         mine += c.camera == id ? 1 : 0;
@@ -150,7 +150,7 @@ void ControlServer::MakeRoomFor(int id) {
 int ControlServer::ShedOldestUnauthenticated(int id, int count) {
     std::vector<Connection*> candidates;
     for (auto& [key, c] : connections_)
-        if (!c.loggedIn && !c.dead && (id < 0 || c.camera == id))
+        if (c.Unauthenticated() && !c.dead && (id < 0 || c.camera == id))
             candidates.push_back(&c);
     std::sort(candidates.begin(), candidates.end(),
               [](const Connection* a, const Connection* b) { return a->key < b->key; });
@@ -177,11 +177,13 @@ void ControlServer::OnDescriptorsExhausted(Clock::time_point now) {
 
 void ControlServer::CloseOverdueLogins(Clock::time_point now) {
     for (auto& [key, c] : connections_)
-        if (!c.loggedIn && !c.verdictPending && now - c.acceptedAt >= limits_.loginDeadline)
+        if (c.Unauthenticated() && !c.verdictPending && now - c.acceptedAt >= limits_.loginDeadline)
             c.dead = true;
 }
 
 bool ControlServer::OverQueued(Connection& c) {
+    if (c.bulk)
+        return false;  // the window bounds what a bulk connection queues
     // Plain frames not yet sealed and sealed bytes not yet sent.
     const std::size_t queued = c.out.size() + c.wire.size();
     largestQueue_ = std::max(largestQueue_, queued);

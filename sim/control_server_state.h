@@ -3,13 +3,49 @@
 // field is guarded by the server's mutex_.
 
 #include <chrono>
+#include <map>
+#include <memory>
 #include <string>
 
+#include "device/sdk/bulk_protocol.h"
 #include "device/sdk/control_frame.h"
 #include "device/sdk/secure_channel.h"
 #include "sim/control_server.h"
 
 namespace camfleet::sim {
+
+// The answer to `request` with `status` and `payload`, encoded.
+inline std::string EncodeAnswer(const sdk::Frame& request, int32_t status, std::string payload) {
+    sdk::Frame answer;
+    answer.kind = sdk::FrameKind::kAnswer;
+    answer.code = request.code;
+    answer.sequence = request.sequence;
+    answer.status = status;
+    answer.payload = std::move(payload);
+    return sdk::EncodeFrame(answer);
+}
+
+// A token handed out on a session and not yet attached.
+struct BulkToken {
+    uint64_t session = 0;  // the connection that asked for it
+    sdk::BulkOpen open;
+    std::chrono::steady_clock::time_point expires{};
+    std::string content;  // downloads: the file
+    std::string digest;   // downloads: its SHA-256
+};
+
+// An attached bulk connection.
+struct BulkLink {
+    uint64_t session = 0;
+    sdk::BulkOpen open;
+    std::string data;     // uploads: what arrived; downloads: the file being sent
+    std::string digest;   // uploads: announced; downloads: of `data`
+    sdk::Sha256 hash;     // uploads: over what arrived
+    uint64_t bytes = 0;   // file bytes received or queued
+    uint32_t chunks = 0;  // chunks received or queued
+    uint32_t acked = 0;   // downloads: chunks the client took
+    bool done = false;    // the verdict is given
+};
 
 struct ControlServer::Camera {
     Camera(ControlIdentity identity, ControlCallbacks calls)
@@ -41,6 +77,12 @@ struct ControlServer::Camera {
     std::string moveTo;  // a new address to listen on
     int logins = 0;
     int restarts = 0;
+    std::map<std::string, BulkToken> tokens;
+    std::map<std::string, std::string> files;  // served for download
+    std::map<sdk::BulkPurpose, StoredFile> uploads;
+    int uploadsAccepted = 0;
+    int uploadsFailed = 0;
+    BulkFault bulkFault;
 };
 
 struct ControlServer::Connection {
@@ -63,7 +105,11 @@ struct ControlServer::Connection {
     std::string wire;  // bytes to send as they go out
     Clock::time_point lastReceived{};
     Clock::time_point acceptedAt{};
-    std::string source;  // the peer's address, for the login throttle
+    std::string source;              // the peer's address, for the login throttle
+    std::unique_ptr<BulkLink> bulk;  // set by the attach
+
+    // Counts against the deadline and the caps of connections that have not logged in.
+    bool Unauthenticated() const { return !loggedIn && !bulk; }
 };
 
 }  // namespace camfleet::sim

@@ -27,29 +27,39 @@ std::string EncodeFrame(const Frame& frame) {
         return {};
     std::string out;
     out.reserve(kFrameHeaderSize + frame.payload.size());
-    PutU32(&out, kFrameMagic);
-    out.push_back(static_cast<char>(kFrameVersion));
-    out.push_back(static_cast<char>(frame.kind));
-    out.push_back(static_cast<char>(frame.param >> 8));
-    out.push_back(static_cast<char>(frame.param));
-    PutU32(&out, frame.code);
-    PutU32(&out, frame.sequence);
-    PutU32(&out, static_cast<uint32_t>(frame.status));
-    PutU32(&out, static_cast<uint32_t>(frame.payload.size()));
+    AppendFrameHeader(&out, frame.kind, frame.param, frame.code, frame.sequence, frame.status,
+                      static_cast<uint32_t>(frame.payload.size()));
     out += frame.payload;
     return out;
+}
+
+void AppendFrameHeader(std::string* out, FrameKind kind, uint16_t param, uint32_t code,
+                       uint32_t sequence, int32_t status, uint32_t length) {
+    PutU32(out, kFrameMagic);
+    out->push_back(static_cast<char>(kFrameVersion));
+    out->push_back(static_cast<char>(kind));
+    out->push_back(static_cast<char>(param >> 8));
+    out->push_back(static_cast<char>(param));
+    PutU32(out, code);
+    PutU32(out, sequence);
+    PutU32(out, static_cast<uint32_t>(status));
+    PutU32(out, length);
 }
 
 void FrameParser::Feed(const char* data, std::size_t size) {
     if (error_ != nullptr)
         return;
+    FeedBuffer()->append(data, size);
+}
+
+std::string* FrameParser::FeedBuffer() {
     // Drop what was consumed before growing, so the buffer holds at most one frame plus
     // what arrived with it.
     if (consumed_ > 0) {
         buffer_.erase(0, consumed_);
         consumed_ = 0;
     }
-    buffer_.append(data, size);
+    return &buffer_;
 }
 
 std::string FrameParser::TakeRest() {

@@ -51,6 +51,10 @@ struct Frame {
 // Header and payload as bytes. A code above kCodeMask or a payload above kMaxPayload is a
 // caller's mistake: the result is empty.
 std::string EncodeFrame(const Frame& frame);
+// Appends the header of a frame whose `length` payload bytes the caller appends next (bulk
+// chunks are read from a file straight behind their header). The caller keeps the limits.
+void AppendFrameHeader(std::string* out, FrameKind kind, uint16_t param, uint32_t code,
+                       uint32_t sequence, int32_t status, uint32_t length);
 
 // Splits a byte stream into frames. Feed whatever arrived, then take frames until Next
 // returns kNeedMore. After kBroken the parser stays broken: the connection must be closed.
@@ -59,6 +63,9 @@ public:
     enum class Result { kFrame, kNeedMore, kBroken };
 
     void Feed(const char* data, std::size_t size);
+    // The same for a caller that appends the bytes itself: the buffer to append to (the
+    // channel opens records straight into it, which saves copying every byte once more).
+    std::string* FeedBuffer();
     // kFrame: `frame` holds the next frame. kBroken: bad magic, version or kind, code bits
     // above 24, or a length above kMaxPayload (`error` names it).
     Result Next(Frame* frame);

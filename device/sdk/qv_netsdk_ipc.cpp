@@ -81,6 +81,10 @@ void SetSdkTimingForTesting(const SdkTiming& timing) {
     g_timing = timing;
 }
 
+std::shared_ptr<Engine> RunningEngine() {
+    return Running();
+}
+
 SdkTiming CurrentSdkTiming() {
     std::lock_guard lock(g_lifeMutex);
     return g_timing;

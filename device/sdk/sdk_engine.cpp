@@ -57,6 +57,8 @@ void Engine::Shutdown() {
     wake_.Wake();
     if (io_.joinable())
         io_.join();
+    EndTransfers(0, BulkStatus::kSessionClosed);
+    ReapTransfers(true);
     hooks_.Stop();
 }
 
@@ -78,7 +80,10 @@ int Engine::Login(LoginTarget target) {
                 handle = next;
             } while (!g_nextHandle.compare_exchange_weak(next, next == INT32_MAX ? 1 : next + 1));
         } while (handles_.count(handle) != 0);
-        handles_[handle] = std::make_shared<HandleState>();
+        auto state = std::make_shared<HandleState>();
+        state->ip = target.ip;
+        state->port = target.port;
+        handles_[handle] = std::move(state);
         reconnect = defaultReconnect_;
         commands_.push_back(
             [this, handle, reconnect, target = std::move(target)](Clock::time_point now) {
@@ -98,6 +103,7 @@ int Engine::Logout(int handle) {
         if (handles_.erase(handle) == 0)
             return QV_ERR_HANDLE;
     }
+    EndTransfers(handle, BulkStatus::kSessionClosed);
     Post([this, handle](Clock::time_point) {
         const auto it = sessions_.find(handle);
         if (it == sessions_.end())
@@ -115,6 +121,7 @@ int Engine::LogoutAll() {
             return QV_ERR_NOT_INIT;
         handles_.clear();
     }
+    EndTransfers(0, BulkStatus::kSessionClosed);
     Post([this](Clock::time_point) {
         for (auto& [handle, session] : sessions_)
             session->Logout();
@@ -156,16 +163,112 @@ int Engine::RequestSync(int handle, uint32_t code, std::string payload, bool toH
     return SyncResult(status);
 }
 
+int Engine::StartUpload(int handle, BulkRequest request, BulkCallbacks callbacks, uint64_t* id) {
+    return StartTransfer(handle, BulkDirection::kUpload, std::move(request), std::move(callbacks),
+                         id);
+}
+
+int Engine::StartDownload(int handle, BulkRequest request, BulkCallbacks callbacks, uint64_t* id) {
+    return StartTransfer(handle, BulkDirection::kDownload, std::move(request), std::move(callbacks),
+                         id);
+}
+
+int Engine::StartTransfer(int handle, BulkDirection direction, BulkRequest request,
+                          BulkCallbacks callbacks, uint64_t* id) {
+    ReapTransfers(false);
+    // The configuration export is the one download that may go without a name.
+    const bool unnamed = direction == BulkDirection::kDownload &&
+                         request.purpose == BulkPurpose::kConfig && request.name.empty();
+    if ((!unnamed && !ValidBulkName(request.name)) || request.path.empty())
+        return QV_ERR_PARAM;
+    std::string ip;
+    uint16_t port = 0;
+    {
+        std::lock_guard lock(mutex_);
+        const HandleState* state = nullptr;
+        const int usable = CheckHandle(handle, true, &state);
+        if (usable != QV_OK)
+            return usable;
+        ip = state->ip;
+        port = state->port;
+    }
+    // The token is asked for on the control session like any synchronous request, so the
+    // session's I/O thread only carries two small frames for the whole transfer.
+    BulkOpener opener = [this, handle](const std::string& text, std::string* answer) {
+        auto waiter = std::make_shared<SyncWaiter>();
+        const int queued = PostForHandle(handle, true, [=, this](Clock::time_point now) {
+            Session* session = Find(handle);
+            if (session == nullptr ||
+                !session->Request(kCodeOpenBulk, RequestParam(Access::kCommand), text, waiter,
+                                  false, now))
+                waiter->Finish(kStatusSessionLost);
+        });
+        int32_t status = kStatusSessionLost;
+        if (queued == QV_OK &&
+            !waiter->Wait(std::chrono::milliseconds(timing_.syncTimeoutMs + 2000), &status, answer))
+            status = kStatusTimeout;
+        return status;
+    };
+    auto transfer = std::make_unique<BulkTransfer>(
+        direction, std::move(request), std::move(callbacks), ip, port, timing_, std::move(opener));
+    std::lock_guard lock(transfersMutex_);
+    *id = nextTransfer_++;
+    transfer->Start();
+    transfers_.emplace(*id, TransferEntry{handle, std::move(transfer)});
+    return QV_OK;
+}
+
+bool Engine::CancelTransfer(uint64_t id) {
+    std::lock_guard lock(transfersMutex_);
+    const auto it = transfers_.find(id);
+    if (it == transfers_.end() || it->second.transfer->Finished())
+        return false;
+    it->second.transfer->Cancel(BulkStatus::kCancelled);
+    return true;
+}
+
+void Engine::EndTransfers(int handle, BulkStatus why) {
+    std::lock_guard lock(transfersMutex_);
+    for (auto& [id, entry] : transfers_)
+        if (handle == 0 || entry.handle == handle)
+            entry.transfer->Cancel(why);
+}
+
+void Engine::ReapTransfers(bool all) {
+    std::vector<std::unique_ptr<BulkTransfer>> done;
+    {
+        std::lock_guard lock(transfersMutex_);
+        for (auto it = transfers_.begin(); it != transfers_.end();) {
+            if (all || it->second.transfer->Finished()) {
+                done.push_back(std::move(it->second.transfer));
+                it = transfers_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    done.clear();  // joins, without the lock: a finishing callback may start another
+}
+
+int Engine::CheckHandle(int handle, bool needLoggedIn, const HandleState** state) const {
+    if (stopping_)
+        return QV_ERR_NOT_INIT;
+    const auto it = handles_.find(handle);
+    if (it == handles_.end())
+        return QV_ERR_HANDLE;
+    if (needLoggedIn && !it->second->loggedIn)
+        return QV_ERR_NOT_CONNECTED;
+    *state = it->second.get();
+    return QV_OK;
+}
+
 int Engine::PostForHandle(int handle, bool needLoggedIn, Command command) {
     {
         std::lock_guard lock(mutex_);
-        if (stopping_)
-            return QV_ERR_NOT_INIT;
-        const auto it = handles_.find(handle);
-        if (it == handles_.end())
-            return QV_ERR_HANDLE;
-        if (needLoggedIn && !it->second->loggedIn)
-            return QV_ERR_NOT_CONNECTED;
+        const HandleState* state = nullptr;
+        const int usable = CheckHandle(handle, needLoggedIn, &state);
+        if (usable != QV_OK)
+            return usable;
         commands_.push_back(std::move(command));
     }
     wake_.Wake();
@@ -301,10 +404,15 @@ void Engine::CloseOverLimit(Clock::time_point now) {
 }
 
 void Engine::OnLoggedIn(int handle, bool loggedIn) {
-    std::lock_guard lock(mutex_);
-    const auto it = handles_.find(handle);
-    if (it != handles_.end())
-        it->second->loggedIn = loggedIn;
+    {
+        std::lock_guard lock(mutex_);
+        const auto it = handles_.find(handle);
+        if (it != handles_.end())
+            it->second->loggedIn = loggedIn;
+    }
+    // A lost session takes its bulk connections with it (the camera closes its side too).
+    if (!loggedIn)
+        EndTransfers(handle, BulkStatus::kSessionClosed);
 }
 
 }  // namespace camfleet::sdk

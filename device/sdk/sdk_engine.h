@@ -5,7 +5,8 @@
 //
 // Threads: the public calls run on any caller's thread and only touch `mutex_`-guarded
 // members, then hand work to the I/O thread as commands. `sessions_` belongs to the I/O
-// thread alone. Results reach the hooks through the dispatcher.
+// thread alone. Results reach the hooks through the dispatcher. Bulk transfers run on threads
+// of their own (device/sdk/bulk_transfer.h); `transfersMutex_` guards their table.
 
 #include <atomic>
 #include <functional>
@@ -17,6 +18,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "device/sdk/bulk_transfer.h"
 #include "device/sdk/hook_dispatcher.h"
 #include "device/sdk/sdk_session.h"
 #include "device/sdk/socket_util.h"
@@ -46,12 +48,31 @@ public:
     // Sync request: waits for the answer; with `toHook` its document also goes to the hook.
     int RequestSync(int handle, uint32_t code, std::string payload, bool toHook);
 
+    // Bulk transfers of a logged-in handle: QV_OK with `*id` set (the callbacks then report
+    // progress and exactly one result), or the reason nothing started (no callback then):
+    // QV_ERR_PARAM for a name ValidBulkName refuses or an empty path.
+    // Logging the handle out, losing its session or Shutdown ends its transfers
+    // (kSessionClosed). Not from a transfer's callback: Shutdown.
+    int StartUpload(int handle, BulkRequest request, BulkCallbacks callbacks, uint64_t* id);
+    int StartDownload(int handle, BulkRequest request, BulkCallbacks callbacks, uint64_t* id);
+    // false when `id` is unknown or already finished.
+    bool CancelTransfer(uint64_t id);
+
 private:
     struct HandleState {
         std::atomic<bool> loggedIn{false};
+        std::string ip;  // where bulk connections go
+        uint16_t port = 0;
+    };
+    struct TransferEntry {
+        int handle;
+        std::unique_ptr<BulkTransfer> transfer;
     };
     using Command = std::function<void(Clock::time_point now)>;
 
+    // QV_OK with `*state` set when `handle` is live (and logged in when asked), else why
+    // not; mutex_ held.
+    int CheckHandle(int handle, bool needLoggedIn, const HandleState** state) const;
     // Checks the handle and queues `command`; QV_OK or the reason it was not queued.
     int PostForHandle(int handle, bool needLoggedIn, Command command);
     bool Post(Command command);
@@ -62,6 +83,12 @@ private:
     void StartConnects(Clock::time_point now);
     int PollTimeoutMs(Clock::time_point now) const;
     void CloseOverLimit(Clock::time_point now);
+    int StartTransfer(int handle, BulkDirection direction, BulkRequest request,
+                      BulkCallbacks callbacks, uint64_t* id);
+    // Cancels the transfers of `handle` (every handle when 0) with `why`.
+    void EndTransfers(int handle, BulkStatus why);
+    // Joins finished transfers (every transfer when `all`); transfersMutex_ not held.
+    void ReapTransfers(bool all);
 
     // SessionSink, on the I/O thread.
     void OnStatusEvent(int handle, int type, std::string data) override;
@@ -77,8 +104,14 @@ private:
     WakePipe wake_;
     std::map<int, std::unique_ptr<Session>> sessions_;  // I/O thread only, in login order
     std::vector<int> overLimit_;  // I/O thread only: handles whose hook backlog overflowed
+    std::mutex transfersMutex_;   // guards transfers_, nextTransfer_
+    std::map<uint64_t, TransferEntry> transfers_;
+    uint64_t nextTransfer_ = 1;
     HookDispatcher hooks_;
     std::thread io_;  // last: starts once everything above exists
 };
+
+// The engine between QV_NETSDK_IPC_Init and QV_NETSDK_IPC_Cleanup, or null. Any thread.
+std::shared_ptr<Engine> RunningEngine();
 
 }  // namespace camfleet::sdk

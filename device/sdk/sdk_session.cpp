@@ -10,7 +10,6 @@
 #include "device/sdk/qv_netsdk_ipc.h"
 #include "device/sdk/sdk_event_records.h"
 #include "device/sdk/socket_util.h"
-#include "resources/known_cameras.h"
 #include "resources/log.h"
 
 namespace camfleet::sdk {
@@ -31,20 +30,23 @@ bool RaisedBySdk(uint32_t type) {
 
 }  // namespace
 
-void SyncWaiter::Finish(int32_t status) {
+void SyncWaiter::Finish(int32_t status, std::string text) {
     std::lock_guard lock(mutex_);
     if (done_)
         return;
     done_ = true;
     status_ = status;
+    text_ = std::move(text);
     cv_.notify_all();
 }
 
-bool SyncWaiter::Wait(std::chrono::milliseconds limit, int32_t* status) {
+bool SyncWaiter::Wait(std::chrono::milliseconds limit, int32_t* status, std::string* text) {
     std::unique_lock lock(mutex_);
     if (!cv_.wait_for(lock, limit, [this] { return done_; }))
         return false;
     *status = status_;
+    if (text != nullptr)
+        *text = text_;
     return true;
 }
 
@@ -81,6 +83,8 @@ void Session::Connect(Clock::time_point now) {
     }
     state_ = State::kConnecting;
     stateDeadline_ = now + milliseconds(timing_.connectTimeoutMs);
+    handshake_ =
+        std::make_unique<ClientHandshake>(target_.ip, "SDK session " + std::to_string(handle_));
 }
 
 void Session::OnPoll(short revents, Clock::time_point now) {
@@ -176,16 +180,34 @@ bool Session::HandleFrame(Frame& frame, Clock::time_point now) {
 }
 
 bool Session::HandleHandshake(Frame& frame, Clock::time_point now) {
-    if (exchangeSequence_ == 0)
-        return SendKeyExchange(frame, now);
-    if (loginSequence_ == 0) {
-        if (!CheckCamera(frame, now))
+    if (!handshake_->exchanged()) {
+        std::string request;
+        if (!handshake_->OnHello(frame, NextSequence(), &cipher_, &request)) {
+            Fail(Failure::kOther, now);
             return false;
+        }
+        // The exchange itself goes out in clear: the camera starts its stream from its header.
+        out_ += request;
+        lastSent_ = now;
+        if (!SendSome(fd_, &out_)) {
+            Fail(Failure::kOther, now);
+            return false;
+        }
+        return true;
+    }
+    if (loginSequence_ == 0) {
+        const ClientHandshake::Verdict verdict = handshake_->OnAnswer(frame, &cipher_);
+        if (verdict != ClientHandshake::Verdict::kOk) {
+            Fail(verdict == ClientHandshake::Verdict::kKeyChanged ? Failure::kKeyChanged
+                                                                  : Failure::kOther,
+                 now);
+            return false;
+        }
+        keyed_ = true;
         // The camera proved who it is; the login travels inside the channel.
         loginSequence_ = NextSequence();
-        Hello hello;
-        ParseHello(helloText_, &hello);
-        Login login{ChooseProtocol(hello), target_.user,
+        const Hello& hello = handshake_->hello();
+        Login login{handshake_->protocol(), target_.user,
                     LoginDigest(target_.password, hello.nonce, target_.user)};
         SendFrame(FrameKind::kRequest, kCodeLogin, kCommandParam, loginSequence_, PrintLogin(login),
                   now);
@@ -210,69 +232,6 @@ bool Session::HandleHandshake(Frame& frame, Clock::time_point now) {
     return true;
 }
 
-bool Session::SendKeyExchange(const Frame& frame, Clock::time_point now) {
-    Hello hello;
-    const bool isHello = frame.kind == FrameKind::kEvent && frame.code == kCodeHello &&
-                         ParseHello(frame.payload, &hello);
-    const int protocol = isHello ? ChooseProtocol(hello) : 0;
-    unsigned char cameraKx[crypto_kx_PUBLICKEYBYTES];
-    SessionKeys keys;
-    ephemeral_ = MakeEphemeralKey();
-    if (protocol == 0 || !CryptoReady() || !FromHex(hello.kx, cameraKx, sizeof cameraKx) ||
-        !ClientSessionKeys(ephemeral_, cameraKx, &keys)) {
-        if (isHello && protocol == 0)
-            LogMessage("SDK session %d: %s speaks protocol %d to %d only\n", handle_,
-                       target_.ip.c_str(), hello.minProtocol, hello.protocol);
-        Fail(Failure::kOther, now);
-        return false;
-    }
-    helloText_ = frame.payload;
-    const std::string header = cipher_.StartSending(keys);
-    pendingKeys_ = keys;  // the receiving stream starts from the header of the camera's answer
-    exchangeText_ =
-        PrintKeyExchange({protocol, ToHex(ephemeral_.pk.data(), ephemeral_.pk.size()), header});
-    exchangeSequence_ = NextSequence();
-    // The exchange itself goes out in clear: the camera starts its stream from its header.
-    Frame request;
-    request.kind = FrameKind::kRequest;
-    request.code = kCodeKeyExchange;
-    request.param = kCommandParam;
-    request.sequence = exchangeSequence_;
-    request.payload = exchangeText_;
-    out_ += EncodeFrame(request);
-    lastSent_ = now;
-    if (!SendSome(fd_, &out_)) {
-        Fail(Failure::kOther, now);
-        return false;
-    }
-    return true;
-}
-
-bool Session::CheckCamera(const Frame& frame, Clock::time_point now) {
-    KeyExchangeResult result;
-    if (frame.kind != FrameKind::kAnswer || frame.sequence != exchangeSequence_ ||
-        frame.status != kStatusOk || !ParseKeyExchangeResult(frame.payload, &result) ||
-        !VerifyTranscript(result.key,
-                          HandshakeTranscript(helloText_, exchangeText_, result.serial, result.key),
-                          result.signature) ||
-        !cipher_.StartReceiving(pendingKeys_, result.header)) {
-        LogMessage("SDK session %d: %s failed the key exchange\n", handle_, target_.ip.c_str());
-        Fail(Failure::kOther, now);
-        return false;
-    }
-    sodium_memzero(&pendingKeys_, sizeof pendingKeys_);
-    // A camera without a serial number is pinned by its address.
-    const std::string name = result.serial.empty() ? "address:" + target_.ip : result.serial;
-    if (KnownCameras::Shared().Check(name, result.key) == KnownCameras::Verdict::kChanged) {
-        LogMessage("SDK session %d: camera %s at %s shows another key than the one pinned\n",
-                   handle_, result.serial.c_str(), target_.ip.c_str());
-        Fail(Failure::kKeyChanged, now);
-        return false;
-    }
-    keyed_ = true;
-    return true;
-}
-
 void Session::HandleAnswer(Frame& frame) {
     const auto it = pending_.find(frame.sequence);
     if (it == pending_.end() || it->second.code != frame.code)
@@ -281,7 +240,7 @@ void Session::HandleAnswer(Frame& frame) {
     pending_.erase(it);
     const int32_t status = std::clamp<int32_t>(frame.status, 0, 255);
     if (pending.waiter)
-        pending.waiter->Finish(status);
+        pending.waiter->Finish(status, pending.toHook ? frame.payload : std::move(frame.payload));
     if (pending.toHook)
         sink_->OnAnswer(handle_, frame.code, status, std::move(frame.payload));
 }
@@ -433,11 +392,9 @@ void Session::CloseSocket() {
     cipher_ = ChannelCipher();
     keyed_ = false;
     damaged_ = false;
-    helloText_.clear();
-    exchangeText_.clear();
+    handshake_.reset();
     in_.clear();
     out_.clear();
-    exchangeSequence_ = 0;
     loginSequence_ = 0;
     eventAllowanceAt_ = {};
 }

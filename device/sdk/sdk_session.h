@@ -13,6 +13,7 @@
 #include <mutex>
 #include <string>
 
+#include "device/sdk/client_handshake.h"
 #include "device/sdk/control_frame.h"
 #include "device/sdk/sdk_timing.h"
 #include "device/sdk/secure_channel.h"
@@ -21,18 +22,19 @@ namespace camfleet::sdk {
 
 using Clock = std::chrono::steady_clock;
 
-// A caller blocked in a synchronous SDK call waits here for the answer's status.
+// A caller blocked in a synchronous SDK call waits here for the answer's status and text.
 class SyncWaiter {
 public:
-    void Finish(int32_t status);  // the first call counts
-    // false when `limit` passed first.
-    bool Wait(std::chrono::milliseconds limit, int32_t* status);
+    void Finish(int32_t status, std::string text = {});  // the first call counts
+    // false when `limit` passed first. `text` (when given) gets the answer's payload.
+    bool Wait(std::chrono::milliseconds limit, int32_t* status, std::string* text = nullptr);
 
 private:
     std::mutex mutex_;
     std::condition_variable cv_;
     bool done_ = false;  // guarded by mutex_
     int32_t status_ = 0;
+    std::string text_;
 };
 
 // Where a session's results go; called on the I/O thread.
@@ -99,8 +101,6 @@ private:
     void ReadFrames(Clock::time_point now);
     bool HandleFrame(Frame& frame, Clock::time_point now);  // false: close the session
     bool HandleHandshake(Frame& frame, Clock::time_point now);
-    bool SendKeyExchange(const Frame& hello, Clock::time_point now);
-    bool CheckCamera(const Frame& answer, Clock::time_point now);
     // Moves what arrived into the parser (through the channel once it runs); false when a
     // record failed (the session is then closed).
     bool Absorb(Clock::time_point now);
@@ -125,16 +125,12 @@ private:
     int fd_ = -1;
     FrameParser parser_;
     ChannelCipher cipher_;
-    EphemeralKey ephemeral_;
-    SessionKeys pendingKeys_;  // between our key exchange and the camera's answer
-    std::string helloText_;    // the camera's hello and our key exchange, for the transcript
-    std::string exchangeText_;
+    std::unique_ptr<ClientHandshake> handshake_;  // fresh for every connection
     bool keyed_ = false;    // the channel runs; what follows in the parser is ciphertext
     bool damaged_ = false;  // a record failed: close once the frames before it are handled
     std::string in_;
     std::string out_;
     uint32_t sequence_ = 0;
-    uint32_t exchangeSequence_ = 0;
     uint32_t loginSequence_ = 0;
     std::map<uint32_t, Pending> pending_;
     Clock::time_point stateDeadline_{};  // connect or handshake limit

@@ -15,6 +15,7 @@ struct SdkTiming {
     int reconnectFirstMs = 1000;    // first retry after a loss; doubles per failed try
     int reconnectMaxMs = 8000;
     int maxConnectsInFlight = 256;
+    int bulkStallMs = 10000;  // a bulk connection on which nothing moved this long is closed
     // What one camera may make the tool hold; a logged-in session beyond either is closed and
     // reported as event 38.
     int maxEventsPerSecond = 100;       // sustained; as many may come at once

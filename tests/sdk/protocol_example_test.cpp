@@ -8,8 +8,6 @@
 
 #include <sodium.h>
 
-#include <QTemporaryDir>
-
 #include <atomic>
 #include <cstring>
 #include <fstream>
@@ -19,7 +17,6 @@
 #include "device/sdk/control_protocol.h"
 #include "device/sdk/secure_channel.h"
 #include "recording_relay.h"
-#include "scratch_documents.h"
 #include "sdk_fixture.h"
 
 namespace camfleet::testing {
@@ -266,19 +263,7 @@ std::string DocumentedExample() {
     return doc.substr(begin + std::strlen(kBegin), end - begin - std::strlen(kBegin));
 }
 
-class ProtocolExample : public SdkTest {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(documents_.isValid());
-        qputenv("CAMFLEET_DOCUMENTS_DIR", documents_.path().toUtf8());  // nothing pinned yet
-        SdkTest::SetUp();
-    }
-    void TearDown() override {
-        SdkTest::TearDown();
-        camfleet::scratch::RestoreDocuments();
-    }
-    QTemporaryDir documents_;
-};
+using ProtocolExample = SdkTestWithOwnPins;  // nothing pinned yet
 
 // The example session: log in, ask for the serial number (1019), log out.
 TEST_F(ProtocolExample, DocumentShowsTheRealExchange) {

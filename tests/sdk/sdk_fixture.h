@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
+
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -15,6 +17,7 @@
 #include "device/sdk/qv_netsdk_ipc.h"
 #include "device/sdk/sdk_event_records.h"
 #include "device/sdk/sdk_timing.h"
+#include "scratch_documents.h"
 #include "sim/control_server.h"
 
 namespace camfleet::testing {
@@ -130,6 +133,7 @@ inline sdk::SdkTiming FastTiming() {
     t.asyncTimeoutMs = 300;
     t.reconnectFirstMs = 20;
     t.reconnectMaxMs = 50;
+    t.bulkStallMs = 2000;
     return t;
 }
 
@@ -176,6 +180,21 @@ protected:
 
     HookRecorder hooks_;
     sim::ControlServer server_;
+};
+
+// Pins of camera keys go to a folder of the test alone.
+class SdkTestWithOwnPins : public SdkTest {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(documents_.isValid());
+        qputenv("CAMFLEET_DOCUMENTS_DIR", documents_.path().toUtf8());
+        SdkTest::SetUp();
+    }
+    void TearDown() override {
+        SdkTest::TearDown();
+        camfleet::scratch::RestoreDocuments();
+    }
+    QTemporaryDir documents_;
 };
 
 }  // namespace camfleet::testing

@@ -1,31 +1,18 @@
-// The channel under the control session: pinned camera keys, and what a listener on the wire
-// gets to see.
+// The channel under the control session and its bulk connections: pinned camera keys, and
+// what a listener on the wire gets to see.
 
-#include <QTemporaryDir>
-
+#include "bulk_outcome.h"
 #include "device/codes.h"
+#include "device/sdk/sdk_engine.h"
+#include "device/sdk/socket_util.h"
 #include "recording_relay.h"
 #include "resources/known_cameras.h"
-#include "scratch_documents.h"
 #include "sdk_fixture.h"
 
 namespace camfleet::testing {
 namespace {
 
-// Pins go to a folder of this test alone.
-class SdkSecureChannel : public SdkTest {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(documents_.isValid());
-        qputenv("CAMFLEET_DOCUMENTS_DIR", documents_.path().toUtf8());
-        SdkTest::SetUp();
-    }
-    void TearDown() override {
-        SdkTest::TearDown();
-        camfleet::scratch::RestoreDocuments();
-    }
-    QTemporaryDir documents_;
-};
+using SdkSecureChannel = SdkTestWithOwnPins;
 
 TEST_F(SdkSecureChannel, ChangedCameraKeyIsRefusedUntilTrusted) {
     QV_NETSDK_IPC_SetAutoReconnect(0, 0);
@@ -67,11 +54,27 @@ TEST_F(SdkSecureChannel, SniffedSessionShowsNoPasswordsOrDocuments) {
     ASSERT_TRUE(hooks_.WaitAnswer(handle, kCmdSetAdminPassword, &answer));
     EXPECT_EQ(answer.status, 0);
     EXPECT_EQ(server_.Password(camera), "NextSecret-99");
+
+    // A file goes up over a bulk connection through the same relay.
+    const std::string file = FileBytes(1048576 + 99, "BulkMarker-4711;");
+    const std::string path = documents_.filePath("marked.cfg").toStdString();
+    ASSERT_TRUE(WriteFile(path, file));
+    BulkOutcome outcome;
+    uint64_t id = 0;
+    ASSERT_EQ(
+        sdk::RunningEngine()->StartUpload(handle, {sdk::BulkPurpose::kConfig, "marked.cfg", path},
+                                          outcome.Callbacks(), &id),
+        QV_OK);
+    ASSERT_EQ(outcome.Wait().status, sdk::BulkStatus::kOk);
+    const auto stored = server_.UploadedFile(camera, sdk::BulkPurpose::kConfig);
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_TRUE(stored->bytes == file);
     QV_NETSDK_IPC_Logout(handle);
 
     const std::string wire = relay.Recorded();
-    EXPECT_GT(wire.size(), account.size());
-    for (const char* secret : {"FirstSecret", "NextSecret", "UserConfig", "LoginResult", "admin"})
+    EXPECT_GT(wire.size(), file.size());
+    for (const char* secret : {"FirstSecret", "NextSecret", "UserConfig", "LoginResult", "admin",
+                               "BulkMarker", "marked.cfg", "Token", "Attach"})
         EXPECT_EQ(wire.find(secret), std::string::npos) << secret;
 }
 

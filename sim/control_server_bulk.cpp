@@ -1,0 +1,298 @@
+// The camera's side of the bulk-data channel (docs/camera-protocol.md, "Bulk-data channel"):
+// tokens handed out on a session, the attach of a new connection, uploads received into the
+// camera's storage with their digest checked, downloads of the camera's files, the file
+// events on the session, and the test controls of all that.
+
+#include <algorithm>
+
+#include "device/codes.h"
+#include "device/sdk/control_protocol.h"
+#include "device/xml_messages.h"
+#include "resources/log.h"
+#include "sim/control_server.h"
+#include "sim/control_server_state.h"
+
+namespace camfleet::sim {
+
+namespace {
+
+using sdk::BulkDirection;
+using sdk::BulkPurpose;
+
+std::string DataFrame(uint32_t code, uint32_t sequence, std::string payload) {
+    sdk::Frame frame;
+    frame.kind = sdk::FrameKind::kData;
+    frame.code = code;
+    frame.sequence = sequence;
+    frame.payload = std::move(payload);
+    return sdk::EncodeFrame(frame);
+}
+
+std::string FileEventText(const std::string& name) {
+    return "<RESPONSE_PARAM LocalFileName=\"" + EscapeAttribute(name) + "\" />";
+}
+
+std::string DigestOf(std::string_view bytes) {
+    sdk::Sha256 hash;
+    hash.Update(bytes.data(), bytes.size());
+    return hash.Hex();
+}
+
+}  // namespace
+
+// ---- Test controls and inspection ------------------------------------------------------------
+
+void ControlServer::SetBulkFault(int id, BulkFault fault) {
+    {
+        std::lock_guard lock(mutex_);
+        cameras_.at(id)->bulkFault = fault;
+    }
+    wake_.Wake();
+}
+
+void ControlServer::PutFile(int id, const std::string& name, std::string bytes) {
+    std::lock_guard lock(mutex_);
+    cameras_.at(id)->files[name] = std::move(bytes);
+}
+
+std::optional<ControlServer::StoredFile> ControlServer::UploadedFile(int id,
+                                                                     BulkPurpose purpose) const {
+    std::lock_guard lock(mutex_);
+    const Camera& camera = *cameras_.at(id);
+    const auto it = camera.uploads.find(purpose);
+    if (it == camera.uploads.end())
+        return std::nullopt;
+    return it->second;
+}
+
+int ControlServer::UploadsAccepted(int id) const {
+    std::lock_guard lock(mutex_);
+    return cameras_.at(id)->uploadsAccepted;
+}
+
+int ControlServer::UploadsFailed(int id) const {
+    std::lock_guard lock(mutex_);
+    return cameras_.at(id)->uploadsFailed;
+}
+
+int ControlServer::BulkConnections(int id) const {
+    std::lock_guard lock(mutex_);
+    int count = 0;
+    for (const auto& [key, c] : connections_)
+        count += c.camera == id && c.bulk && !c.dead ? 1 : 0;
+    return count;
+}
+
+std::string ControlServer::ConfigExport(int id) const {
+    std::lock_guard lock(mutex_);
+    return cameras_.at(id)->logic.documents().Export();
+}
+
+// ---- The protocol ------------------------------------------------------------------------------
+
+int ControlServer::BulkInUse(int id, uint64_t session) const {
+    const Camera& camera = *cameras_[id];
+    int count = 0;
+    for (const auto& [token, t] : camera.tokens)
+        count += session == 0 || t.session == session ? 1 : 0;
+    for (const auto& [key, c] : connections_)
+        count += c.camera == id && c.bulk && !c.dead && (session == 0 || c.bulk->session == session)
+                     ? 1
+                     : 0;
+    return count;
+}
+
+std::string ControlServer::OpenBulk(Connection& c, const sdk::Frame& request,
+                                    Clock::time_point now) {
+    Camera& camera = *cameras_[c.camera];
+    BulkHousekeeping(now);  // expired tokens do not count
+    BulkToken token;
+    if (!sdk::ParseBulkOpen(request.payload, &token.open))
+        return EncodeAnswer(request, sdk::kStatusBadDocument, {});
+    const sdk::BulkOpen& open = token.open;
+    if (open.direction == BulkDirection::kTalk)
+        return EncodeAnswer(request, sdk::kStatusUnsupported, {});  // no audio here yet
+    if (open.direction == BulkDirection::kUpload && open.size > limits_.maxBulkSize)
+        return EncodeAnswer(request, sdk::kStatusBadDocument, {});
+    if (BulkInUse(c.camera, c.key) >= limits_.maxBulkPerSession ||
+        BulkInUse(c.camera, 0) >= limits_.maxBulkPerCamera)
+        return EncodeAnswer(request, sdk::kStatusBusy, {});
+    sdk::BulkGrant grant;
+    if (open.direction == BulkDirection::kDownload) {
+        if (open.purpose == BulkPurpose::kConfig) {
+            token.content = camera.logic.documents().Export();
+        } else {
+            const auto it = camera.files.find(open.name);
+            if (it == camera.files.end())
+                return EncodeAnswer(request, sdk::kStatusFailed, {});
+            token.content = it->second;
+        }
+        token.digest = DigestOf(token.content);
+        grant.size = token.content.size();
+        grant.digest = token.digest;
+    }
+    grant.token = sdk::MakeNonce();
+    token.session = c.key;
+    token.expires = now + limits_.bulkTokenLife;
+    camera.tokens[grant.token] = std::move(token);
+    return EncodeAnswer(request, sdk::kStatusOk, sdk::PrintBulkGrant(grant));
+}
+
+// A token is good once, within its life, while the session that asked for it is logged in.
+// Any attach takes the token out of play; a refusal closes the connection like a failed login.
+std::string ControlServer::Attach(Connection& c, const sdk::Frame& request, Clock::time_point now) {
+    Camera& camera = *cameras_[c.camera];
+    const auto it = camera.tokens.find(sdk::ParseAttach(request.payload));
+    bool good = false;
+    if (it != camera.tokens.end()) {
+        const auto session = connections_.find(it->second.session);
+        good = now < it->second.expires && session != connections_.end() &&
+               session->second.loggedIn && !session->second.dead;
+    }
+    if (!good) {
+        if (it != camera.tokens.end())
+            camera.tokens.erase(it);
+        c.closing = true;
+        return EncodeAnswer(request, sdk::kStatusRefused, {});
+    }
+    auto link = std::make_unique<BulkLink>();
+    link->session = it->second.session;
+    link->open = std::move(it->second.open);
+    link->data = std::move(it->second.content);
+    link->digest =
+        link->open.direction == BulkDirection::kUpload ? link->open.digest : it->second.digest;
+    camera.tokens.erase(it);
+    c.bulk = std::move(link);
+    return EncodeAnswer(request, sdk::kStatusOk, {});
+}
+
+// Uploads: chunks in order, full but the last, never past the announced size; each taken
+// chunk is acknowledged, the last one answered by the verdict on the whole file. Downloads:
+// acknowledgements of what was sent and the client's verdict.
+bool ControlServer::HandleBulkData(Connection& c, const sdk::Frame& frame) {
+    BulkLink& b = *c.bulk;
+    if (frame.kind != sdk::FrameKind::kData || b.done)
+        return false;
+    Camera& camera = *cameras_[c.camera];
+    if (b.open.direction == BulkDirection::kDownload) {
+        if (frame.code == sdk::kBulkAck && frame.sequence >= b.acked &&
+            frame.sequence <= b.chunks) {
+            b.acked = frame.sequence;
+            return true;
+        }
+        int32_t status = 0;
+        if (frame.code != sdk::kBulkEnd || !sdk::ParseBulkEnd(frame.payload, &status))
+            return false;
+        b.done = true;
+        c.closing = true;
+        return true;
+    }
+    const bool last = (frame.param & sdk::kBulkLastChunk) != 0;
+    if (frame.code != sdk::kBulkUpload || frame.sequence != b.chunks ||
+        (!last && frame.payload.size() != sdk::kBulkChunk) ||
+        b.bytes + frame.payload.size() > b.open.size)
+        return false;
+    if (b.data.empty())
+        b.data.reserve(static_cast<std::size_t>(b.open.size));
+    b.data += frame.payload;
+    b.hash.Update(frame.payload.data(), frame.payload.size());
+    b.bytes += frame.payload.size();
+    ++b.chunks;
+    if (camera.bulkFault.closeAfterBytes >= 0 &&
+        b.bytes >= static_cast<uint64_t>(camera.bulkFault.closeAfterBytes))
+        return false;
+    if (!last) {
+        c.out += DataFrame(sdk::kBulkAck, b.chunks, {});
+        return true;
+    }
+    const bool whole = b.bytes == b.open.size && b.hash.Hex() == b.digest;
+    b.done = true;
+    c.closing = true;
+    c.out +=
+        DataFrame(sdk::kBulkEnd, b.chunks,
+                  sdk::PrintBulkEnd(whole ? sdk::kStatusOk : sdk::kStatusBadDocument, b.bytes));
+    if (!whole) {
+        LogMessage("camera %s: upload of %s does not match its digest, discarded\n",
+                   camera.logic.identity().ipAddress.c_str(), b.open.name.c_str());
+        ++camera.uploadsFailed;
+        if (b.open.purpose != BulkPurpose::kFirmware)
+            SendEvent(b.session, kEventFileFailed, FileEventText(b.open.name));
+        b.data.clear();
+        return true;
+    }
+    ++camera.uploadsAccepted;
+    camera.uploads[b.open.purpose] = StoredFile{b.open.name, b.bytes, b.digest, std::move(b.data)};
+    b.data.clear();
+    // Firmware outcomes (events 14/15 with progress 54/55) belong to the upgrade itself.
+    if (b.open.purpose != BulkPurpose::kFirmware)
+        SendEvent(b.session, kEventFileDone, FileEventText(b.open.name));
+    return true;
+}
+
+void ControlServer::PumpDownload(Connection& c) {
+    BulkLink& b = *c.bulk;
+    if (b.open.direction != BulkDirection::kDownload || b.done)
+        return;
+    const Camera& camera = *cameras_[c.camera];
+    const uint64_t chunks = sdk::ChunkCount(b.data.size());
+    while (b.chunks < chunks && b.chunks - b.acked < sdk::kBulkWindowChunks) {
+        const std::size_t at = static_cast<std::size_t>(b.chunks) * sdk::kBulkChunk;
+        const std::size_t n = std::min(sdk::kBulkChunk, b.data.size() - at);
+        const bool last = b.chunks + 1 == chunks;
+        sdk::AppendFrameHeader(&c.out, sdk::FrameKind::kData, last ? sdk::kBulkLastChunk : 0,
+                               sdk::kBulkDownload, b.chunks, 0, static_cast<uint32_t>(n));
+        c.out.append(b.data, at, n);
+        ++b.chunks;
+        b.bytes += n;
+        if (camera.bulkFault.closeAfterBytes >= 0 &&
+            b.bytes >= static_cast<uint64_t>(camera.bulkFault.closeAfterBytes)) {
+            b.done = true;  // what is queued goes out, then the connection closes
+            c.closing = true;
+            return;
+        }
+    }
+}
+
+// Expired tokens go; tokens and bulk connections of a session that ended go with it; a bulk
+// connection on which nothing arrived for the stall time closes.
+void ControlServer::BulkHousekeeping(Clock::time_point now) {
+    const auto sessionGone = [&](uint64_t key) {
+        const auto it = connections_.find(key);
+        return it == connections_.end() || it->second.dead || !it->second.loggedIn;
+    };
+    for (auto& camera : cameras_)
+        for (auto it = camera->tokens.begin(); it != camera->tokens.end();)
+            it = now >= it->second.expires || sessionGone(it->second.session)
+                     ? camera->tokens.erase(it)
+                     : std::next(it);
+    for (auto& [key, c] : connections_)
+        if (c.bulk && !c.dead &&
+            (sessionGone(c.bulk->session) || now - c.lastReceived > limits_.bulkStall))
+            c.dead = true;
+}
+
+void ControlServer::Discard(Connection& c) {
+    if (!c.bulk || c.bulk->done || c.bulk->open.direction != BulkDirection::kUpload)
+        return;
+    Camera& camera = *cameras_[c.camera];
+    ++camera.uploadsFailed;
+    LogMessage("camera %s: upload of %s broke off after %llu bytes, discarded\n",
+               camera.logic.identity().ipAddress.c_str(), c.bulk->open.name.c_str(),
+               static_cast<unsigned long long>(c.bulk->bytes));
+    if (c.bulk->open.purpose != BulkPurpose::kFirmware)
+        SendEvent(c.bulk->session, kEventFileFailed, FileEventText(c.bulk->open.name));
+    c.bulk.reset();
+}
+
+void ControlServer::SendEvent(uint64_t session, int type, const std::string& payload) {
+    const auto it = connections_.find(session);
+    if (it == connections_.end() || !it->second.loggedIn || it->second.dead)
+        return;
+    sdk::Frame event;
+    event.kind = sdk::FrameKind::kEvent;
+    event.code = static_cast<uint32_t>(type);
+    event.payload = payload;
+    it->second.out += sdk::EncodeFrame(event);
+}
+
+}  // namespace camfleet::sim
