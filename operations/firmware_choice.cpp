@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include "platform/file_times.h"
+#include "resources/display_strings.h"
 
 namespace camfleet {
 namespace {
@@ -68,6 +69,8 @@ FirmwareChoice ChooseFirmware(const QString& directory, const QString& model,
     if (key.isEmpty())
         return {{}, FirmwareMiss::kNoModel};
 
+    if (directory.isEmpty())  // QDir would take it for the current folder
+        return {{}, FirmwareMiss::kNoFile};
     // Names are compared here, never handed to a wildcard filter: the key is literal text.
     const QDir dir(directory);
     const QStringList names = dir.entryList(QDir::Files | QDir::Hidden, QDir::Unsorted);

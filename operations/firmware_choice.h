@@ -10,8 +10,6 @@
 #include <functional>
 #include <optional>
 
-#include "resources/display_strings.h"
-
 namespace camfleet {
 
 // Why a camera gets no file.
@@ -47,9 +45,10 @@ using CreationTimeSource = std::function<std::optional<int64_t>(const QString& p
 // The creation time the file system reports (FileCreationSeconds of platform/).
 std::optional<int64_t> FileSystemCreationTime(const QString& path);
 
-// The file a camera with `model` and `firmwareVersion` gets from `directory`: among the
-// regular files (links to regular files included) that IsFirmwareFileFor accepts, the one
-// with the latest creation time; on equal times the one whose full path sorts last.
+// The file a camera with `model` and `firmwareVersion` gets from `directory` (an empty text
+// names no folder, not the current one): among the regular files (links to regular files
+// included) that IsFirmwareFileFor accepts, the one with the latest creation time; on equal
+// times the one whose full path sorts last.
 FirmwareChoice ChooseFirmware(const QString& directory, const QString& model,
                               const QString& firmwareVersion,
                               const CreationTimeSource& creationTime = FileSystemCreationTime);

@@ -14,8 +14,7 @@ struct FileTimes {
 };
 
 // The times of the file at `path` (in the file-name encoding of the OS; UTF-8 on Windows),
-// following links. False when the file
-// cannot be examined; `times` is then unchanged.
+// following links. False when the file cannot be examined; `times` is then unchanged.
 bool ReadFileTimes(const std::string& path, FileTimes* times);
 
 // The creation time of a file with these times: the birth time, else the modification time.

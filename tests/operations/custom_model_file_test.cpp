@@ -65,9 +65,9 @@ TEST_F(CustomModelFileTest, EachBatchWritesItsOwnPrivateCopyRemovedAtItsEnd) {
     ASSERT_NE(second, nullptr);
 
     const QFileInfo file(first->Path());
-    EXPECT_EQ(file.fileName(), "devicetype.oem");
-    EXPECT_EQ(QFileInfo(file.absolutePath()).dir().absolutePath(),
-              QDir(shared_.path()).absolutePath());
+    EXPECT_EQ(file.fileName().toStdString(), "devicetype.oem");
+    EXPECT_EQ(QFileInfo(file.absolutePath()).dir().absolutePath().toStdString(),
+              QDir(shared_.path()).absolutePath().toStdString());
     EXPECT_NE(file.absolutePath(), QFileInfo(second->Path()).absolutePath());
     struct stat folderStat {};
     ASSERT_EQ(::stat(QFile::encodeName(file.absolutePath()).constData(), &folderStat), 0);

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 
 #include <map>
+#include <string>
 #include <vector>
 
 namespace camfleet {
@@ -183,7 +184,9 @@ TEST_F(FirmwareChoiceTest, PicksTheNewestFileOfTheCamerasModel) {
         const QString dir = Make(c.folder, c.entries);
         const FirmwareChoice choice = ChooseFirmware(dir, c.model, "V1.0", Times());
         EXPECT_EQ(choice.miss, c.miss) << c.name;
-        EXPECT_EQ(choice.path, c.expected ? dir + '/' + c.expected : QString()) << c.name;
+        EXPECT_EQ(choice.path.toStdString(),
+                  c.expected ? (dir + '/' + c.expected).toStdString() : std::string())
+            << c.name;
     }
 }
 
@@ -192,6 +195,10 @@ TEST_F(FirmwareChoiceTest, NoVersionOrNoFolderMeansNoFile) {
     EXPECT_EQ(ChooseFirmware(dir, "IPC-A", "", Times()).miss, FirmwareMiss::kNoVersion);
     EXPECT_EQ(ChooseFirmware(dir + "/absent", "IPC-A", "V1.0", Times()).miss,
               FirmwareMiss::kNoFile);
+    const QString current = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir));  // an empty text is not the current folder
+    EXPECT_EQ(ChooseFirmware("", "IPC-A", "V1.0", Times()).miss, FirmwareMiss::kNoFile);
+    QDir::setCurrent(current);
 }
 
 TEST_F(FirmwareChoiceTest, ReadsCreationTimesFromTheFileSystemAndFollowsLinks) {
@@ -200,7 +207,7 @@ TEST_F(FirmwareChoiceTest, ReadsCreationTimesFromTheFileSystemAndFollowsLinks) {
     ASSERT_TRUE(QFile::link(dir + "/nowhere", dir + "/firmware_IPC-A_old.bin"));
     const FirmwareChoice choice = ChooseFirmware(dir, "IPC-A", "V1.0");
     EXPECT_EQ(choice.miss, FirmwareMiss::kNone);
-    EXPECT_EQ(choice.path, dir + "/firmware_IPC-A.bin");
+    EXPECT_EQ(choice.path.toStdString(), (dir + "/firmware_IPC-A.bin").toStdString());
 }
 
 TEST(FirmwareMissKey, NamesTheStateColumnKey) {
