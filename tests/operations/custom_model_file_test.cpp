@@ -14,40 +14,32 @@ namespace camfleet {
 namespace {
 
 TEST(CustomModelLine, IsOneLineForSetOrRemove) {
+    const QString camera = QString::fromUtf8("摄像机");
     const struct {
-        const char* name;
         CustomModelAction action;
         QString model;
         QByteArray line;
         CustomModelFault fault;
     } cases[] = {
-        {"set", CustomModelAction::kSet, "IPC-X9", "SET_OEM_DEVTYPE_FLAG=IPC-X9",
-         CustomModelFault::kNone},
-        {"set trims the text", CustomModelAction::kSet, "  IPC X9 \t",
-         "SET_OEM_DEVTYPE_FLAG=IPC X9", CustomModelFault::kNone},
-        {"set writes UTF-8", CustomModelAction::kSet, QString::fromUtf8("摄像机"),
-         QByteArray("SET_OEM_DEVTYPE_FLAG=") + QString::fromUtf8("摄像机").toUtf8(),
-         CustomModelFault::kNone},
-        {"set needs a text", CustomModelAction::kSet, "", {}, CustomModelFault::kEmptyModel},
-        {"blanks are no text", CustomModelAction::kSet, " \t ", {}, CustomModelFault::kEmptyModel},
-        {"a line break would add a line",
-         CustomModelAction::kSet,
+        {CustomModelAction::kSet, "  IPC X9 \t", "SET_OEM_DEVTYPE_FLAG=IPC X9", {}},
+        {CustomModelAction::kSet, camera, "SET_OEM_DEVTYPE_FLAG=" + camera.toUtf8(), {}},
+        {CustomModelAction::kSet, " \t ", {}, CustomModelFault::kEmptyModel},
+        {CustomModelAction::kSet,
          "IPC\nDEL_OEM_DEVTYPE_FLAG=",
          {},
          CustomModelFault::kControlCharacter},
-        {"other control characters",
-         CustomModelAction::kSet,
-         QString("IPC") + QChar(0) + "X",
-         {},
-         CustomModelFault::kControlCharacter},
-        {"remove ignores the text", CustomModelAction::kRemove, "IPC\nX",
-         "DEL_OEM_DEVTYPE_FLAG=", CustomModelFault::kNone},
+        {CustomModelAction::kRemove, "IPC\nX", "DEL_OEM_DEVTYPE_FLAG=", {}},
     };
     for (const auto& c : cases) {
         CustomModelFault fault = CustomModelFault::kNotWritten;
-        EXPECT_EQ(CustomModelLine(c.action, c.model, &fault), c.line) << c.name;
-        EXPECT_EQ(fault, c.fault) << c.name;
+        EXPECT_EQ(CustomModelLine(c.action, c.model, &fault), c.line) << c.line.constData();
+        EXPECT_EQ(fault, c.fault) << c.line.constData();
     }
+}
+
+QByteArray Read(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
 }
 
 class CustomModelFileTest : public testing::Test {
@@ -55,52 +47,35 @@ protected:
     QTemporaryDir shared_;  // stands for the system's temporary folder that others write to
 };
 
+// A link planted under the file's name in the shared folder must not be written through.
 TEST_F(CustomModelFileTest, EachBatchWritesItsOwnPrivateCopyRemovedAtItsEnd) {
-    CustomModelFault fault = CustomModelFault::kNotWritten;
-    auto first = CustomModelFile::Write(CustomModelAction::kSet, "IPC-X9", &fault, shared_.path());
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(fault, CustomModelFault::kNone);
-    auto second =
-        CustomModelFile::Write(CustomModelAction::kRemove, QString(), &fault, shared_.path());
-    ASSERT_NE(second, nullptr);
-
-    const QFileInfo file(first->Path());
-    EXPECT_EQ(file.fileName().toStdString(), "devicetype.oem");
-    EXPECT_EQ(QFileInfo(file.absolutePath()).dir().absolutePath().toStdString(),
-              QDir(shared_.path()).absolutePath().toStdString());
-    EXPECT_NE(file.absolutePath(), QFileInfo(second->Path()).absolutePath());
-    struct stat folderStat {};
-    ASSERT_EQ(::stat(QFile::encodeName(file.absolutePath()).constData(), &folderStat), 0);
-    EXPECT_EQ(folderStat.st_mode & 0777, 0700u);
-
-    QFile in(first->Path());
-    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
-    EXPECT_EQ(in.readAll(), "SET_OEM_DEVTYPE_FLAG=IPC-X9");
-    QFile removal(second->Path());
-    ASSERT_TRUE(removal.open(QIODevice::ReadOnly));
-    EXPECT_EQ(removal.readAll(), "DEL_OEM_DEVTYPE_FLAG=");
-
-    const QString folder = file.absolutePath();
-    first.reset();
-    EXPECT_FALSE(QFileInfo::exists(folder));
-    EXPECT_TRUE(QFileInfo::exists(second->Path()));
-}
-
-TEST_F(CustomModelFileTest, ALinkPlantedInTheSharedFolderIsNeverWrittenThrough) {
     const QString victim = shared_.filePath("victim");
-    {
-        QFile f(victim);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("untouched");
-    }
+    QFile(victim).open(QIODevice::WriteOnly);
     ASSERT_TRUE(QFile::link(victim, shared_.filePath("devicetype.oem")));
-    auto file = CustomModelFile::Write(CustomModelAction::kSet, "IPC-X9", nullptr, shared_.path());
-    ASSERT_NE(file, nullptr);
-    EXPECT_NE(QFileInfo(file->Path()).absoluteFilePath(),
-              QFileInfo(shared_.filePath("devicetype.oem")).absoluteFilePath());
-    QFile f(victim);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), "untouched");
+
+    CustomModelFault fault = CustomModelFault::kNotWritten;
+    auto set = CustomModelFile::Write(CustomModelAction::kSet, "IPC-X9", &fault, shared_.path());
+    ASSERT_NE(set, nullptr);
+    EXPECT_EQ(fault, CustomModelFault::kNone);
+    auto remove = CustomModelFile::Write(CustomModelAction::kRemove, {}, &fault, shared_.path());
+    ASSERT_NE(remove, nullptr);
+
+    const QFileInfo file(set->Path());
+    const QString folder = file.absolutePath();
+    EXPECT_EQ(file.fileName().toStdString(), "devicetype.oem");
+    EXPECT_EQ(QFileInfo(folder).dir().absolutePath().toStdString(),
+              QDir(shared_.path()).absolutePath().toStdString());
+    EXPECT_NE(folder.toStdString(), QFileInfo(remove->Path()).absolutePath().toStdString());
+    struct stat folderStat {};
+    ASSERT_EQ(::stat(QFile::encodeName(folder).constData(), &folderStat), 0);
+    EXPECT_EQ(folderStat.st_mode & 0777, 0700u);
+    EXPECT_EQ(Read(set->Path()), "SET_OEM_DEVTYPE_FLAG=IPC-X9");
+    EXPECT_EQ(Read(remove->Path()), "DEL_OEM_DEVTYPE_FLAG=");
+    EXPECT_EQ(Read(victim), "");
+
+    set.reset();
+    EXPECT_FALSE(QFileInfo::exists(folder));
+    EXPECT_TRUE(QFileInfo::exists(remove->Path()));
 }
 
 TEST_F(CustomModelFileTest, RefusedTextsAndMissingFoldersWriteNothing) {

@@ -15,21 +15,6 @@
 namespace camfleet {
 namespace {
 
-TEST(FileTimes, CreationIsTheBirthTimeElseTheModificationTime) {
-    const struct {
-        const char* name;
-        FileTimes times;
-        int64_t expected;
-    } cases[] = {
-        {"birth reported", {int64_t{2000}, 3000}, 2000},
-        {"birth after modification", {int64_t{5000}, 3000}, 5000},
-        {"birth at the epoch still counts", {int64_t{0}, 3000}, 0},
-        {"no birth time", {std::nullopt, 3000}, 3000},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(CreationSeconds(c.times), c.expected) << c.name;
-}
-
 // The test can set the modification time but not the birth time. A birth time, where the
 // file system reports one, is the moment the file was made; otherwise the set modification
 // time must come through.
