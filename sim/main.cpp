@@ -265,6 +265,8 @@ const char* ParseOptions(int argc, char** argv, int first, const OptionOf<Parsed
 // camfleet-sim make-firmware ...: 0 when the image was written, 1 when it could not be, 2
 // for bad arguments.
 int MakeFirmware(int argc, char** argv) {
+    if (argc == 3 && (std::strcmp(argv[2], "--help") == 0 || std::strcmp(argv[2], "-h") == 0))
+        return Usage(true);
     FirmwareArguments args;
     args.header.payloadSize = kDefaultFirmwareSize;
     std::string problem;

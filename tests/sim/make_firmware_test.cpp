@@ -113,11 +113,13 @@ TEST_F(MakeFirmwareTest, AFileThatCannotBeWrittenEndsWithExitStatus1) {
 }
 
 TEST_F(MakeFirmwareTest, HelpListsTheCommandAndItsOptions) {
-    const SimRun run = RunSim({"--help"});
-    EXPECT_EQ(run.exitCode, 0);
-    for (const char* text : {"camfleet-sim make-firmware --model M --version V", "--model M",
-                             "--version V", "--size BYTES", "-o FILE", "--lab N"})
-        EXPECT_TRUE(run.out.contains(text)) << text;
+    for (const QStringList& arguments : {QStringList{"--help"}, {"make-firmware", "--help"}}) {
+        const SimRun run = RunSim(arguments);
+        EXPECT_EQ(run.exitCode, 0);
+        for (const char* text : {"camfleet-sim make-firmware --model M --version V", "--model M",
+                                 "--version V", "--size BYTES", "-o FILE", "--lab N"})
+            EXPECT_TRUE(run.out.contains(text)) << text;
+    }
 }
 
 }  // namespace
