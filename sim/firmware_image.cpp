@@ -11,9 +11,6 @@
 namespace camfleet::sim {
 namespace {
 
-// Fixed part of the header: magic, the two length bytes and the payload length.
-constexpr std::size_t kFixedHeaderSize = kFirmwareMagicSize + 1 + 1 + 8;
-
 bool IsValidText(std::string_view text) {
     return !text.empty() && text.size() <= kMaxFirmwareText &&
            std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
@@ -140,7 +137,7 @@ struct FirmwareImageChecker::State {
     std::string cameraModel;
     uint64_t maxPayload = 0;
     Phase phase = Phase::kHeader;
-    std::vector<uint8_t> header;  // at most kFixedHeaderSize + 2 * kMaxFirmwareText bytes
+    std::vector<uint8_t> header;  // at most 18 + 2 * kMaxFirmwareText bytes
     std::vector<uint8_t> digest;  // the stored digest as it arrives
     uint64_t payloadLeft = 0;
     crypto_hash_sha256_state hash;
