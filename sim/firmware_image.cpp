@@ -34,7 +34,7 @@ bool IsValidFirmwareHeader(const FirmwareImageHeader& header) {
 
 bool FirmwareModelMatches(std::string_view pattern, std::string_view model) {
     // Greedy match with one back-track point: the last '*' seen takes one more character
-    // whenever the literal part after it fails.
+    // whenever the literal text after it fails.
     std::size_t p = 0;
     std::size_t m = 0;
     std::size_t star = std::string_view::npos;
@@ -144,7 +144,7 @@ struct FirmwareImageChecker::State {
     FirmwareImageVerdict verdict;
 
     // Header bytes still wanted with what has arrived: the size grows as the length bytes
-    // arrive. Sets a fault when the part that has arrived is already wrong.
+    // arrive. Sets a fault when the bytes that have arrived are already wrong.
     std::size_t HeaderWanted() {
         const std::size_t have = header.size();
         // A wrong first byte is enough to refuse the image.

@@ -75,7 +75,7 @@ TEST_F(MakeFirmwareTest, BadArgumentsAreRefusedWithExitStatus2) {
     const struct {
         const char* name;
         QStringList arguments;
-        const char* said;  // part of the message on standard error
+        const char* said;  // words of the message on standard error
     } cases[] = {
         {"no model", {"--version", "1", "-o", "OUT"}, "required"},
         {"size not a number",
