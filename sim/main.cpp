@@ -4,22 +4,29 @@
 //
 //   camfleet-sim --lab N [--seed S] [--port P] [OPTIONS]
 //   camfleet-sim --lan-lab N [--subnet A.B.C.0/24]... [--seed S] [OPTIONS]
+//   camfleet-sim make-firmware --model M --version V [--size BYTES] -o FILE
 //
-// Options and --hostile kinds: kOptions below and HostilityNames (camfleet-sim --help).
+// Options and --hostile kinds: kOptions below and HostilityNames; make-firmware writes a lab
+// firmware image (sim/firmware_image.h) with the options of kFirmwareOptions
+// (camfleet-sim --help).
 
 #include <signal.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/number_text.h"
+#include "sim/firmware_image.h"
 #include "sim/sim_lab.h"
 
 namespace {
@@ -100,13 +107,15 @@ void RunUntilStopped(camfleet::sim::SimLab* lab, const sigset_t& stopSignals,
     }
 }
 
-// One line per option: the help text and the parser come from this table.
-struct Option {
+// One line per option: the help text and the parser come from the tables of these.
+template <typename Parsed>
+struct OptionOf {
     const char* flag;
     const char* value;
     const char* help;
-    bool (*parse)(Arguments* a, const char* value);
+    bool (*parse)(Parsed* a, const char* value);
 };
+using Option = OptionOf<Arguments>;
 
 const Option kOptions[] = {
     {"--lab", "N", "run N cameras on loopback addresses",
@@ -173,34 +182,116 @@ const Option kOptions[] = {
      [](Arguments* a, const char* v) { return ParseEvent(v, &a->events); }},
 };
 
+// Options of make-firmware.
+struct FirmwareArguments {
+    camfleet::sim::FirmwareImageHeader header;
+    std::string output;
+};
+
+constexpr uint64_t kDefaultFirmwareSize = uint64_t{1} << 20;
+
+const OptionOf<FirmwareArguments> kFirmwareOptions[] = {
+    {"--model", "M", "camera models the image is for: '*' stands for any run of characters",
+     [](FirmwareArguments* a, const char* v) {
+         a->header.modelPattern = v;
+         return true;
+     }},
+    {"--version", "V", "version the image carries",
+     [](FirmwareArguments* a, const char* v) {
+         a->header.version = v;
+         return true;
+     }},
+    {"--size", "BYTES", "payload length, 0 to 1073741824 (default 1048576)",
+     [](FirmwareArguments* a, const char* v) {
+         // Digits only: TextToInt64 would take "12abc" or " -1".
+         const std::string text = v;
+         if (text.empty() || text.size() > 10 ||
+             text.find_first_not_of("0123456789") != std::string::npos)
+             return false;
+         a->header.payloadSize = std::stoull(text);
+         return a->header.payloadSize <= camfleet::sim::kMaxFirmwarePayload;
+     }},
+    {"-o", "FILE", "the image file to write",
+     [](FirmwareArguments* a, const char* v) {
+         a->output = v;
+         return !a->output.empty();
+     }},
+};
+
+constexpr const char kFirmwareUsage[] =
+    "camfleet-sim make-firmware --model M --version V [--size BYTES] -o FILE";
+
+template <typename Parsed, std::size_t N>
+void PrintOptions(std::FILE* out, const OptionOf<Parsed> (&options)[N]) {
+    for (const OptionOf<Parsed>& option : options) {
+        const std::string left = std::string(option.flag) + " " + option.value;
+        std::fprintf(out, "  %-22s %s\n", left.c_str(), option.help);
+    }
+}
+
 int Usage(bool asked) {
     std::FILE* out = asked ? stdout : stderr;
     std::fprintf(out,
                  "usage: camfleet-sim --lab N [--seed S] [--port P] [OPTIONS]\n"
                  "       camfleet-sim --lan-lab N [--subnet A.B.C.0/24]... [--seed S] "
                  "[OPTIONS]\n"
-                 "       camfleet-sim --help\n\noptions:\n");
-    for (const Option& option : kOptions) {
-        const std::string left = std::string(option.flag) + " " + option.value;
-        std::fprintf(out, "  %-22s %s\n", left.c_str(), option.help);
-    }
+                 "       %s\n"
+                 "       camfleet-sim --help\n\noptions:\n",
+                 kFirmwareUsage);
+    PrintOptions(out, kOptions);
     std::fprintf(out, "\n--hostile kinds:\n");
     for (const auto& kind : camfleet::sim::HostilityNames())
         std::fprintf(out, "  %-22s %s\n", kind.name, kind.help);
+    std::fprintf(out, "\nmake-firmware writes a lab firmware image and exits:\n");
+    PrintOptions(out, kFirmwareOptions);
     return asked ? 0 : 2;
 }
 
-bool ParseOne(Arguments* a, const std::string& flag, const char* value) {
-    for (const Option& option : kOptions)
-        if (flag == option.flag)
-            return option.parse(a, value);
-    return false;
+// Parses "FLAG VALUE" pairs from argv[first] on with `options`. Returns nullptr when all
+// were taken, else the flag that was unknown, lacked its value or had a value refused.
+template <typename Parsed, std::size_t N>
+const char* ParseOptions(int argc, char** argv, int first, const OptionOf<Parsed> (&options)[N],
+                         Parsed* a) {
+    for (int i = first; i < argc; i += 2) {
+        const auto found = std::find_if(std::begin(options), std::end(options), [&](const auto& o) {
+            return std::strcmp(argv[i], o.flag) == 0;
+        });
+        if (found == std::end(options) || i + 1 >= argc || !found->parse(a, argv[i + 1]))
+            return argv[i];
+    }
+    return nullptr;
+}
+
+// camfleet-sim make-firmware ...: 0 when the image was written, 1 when it could not be, 2
+// for bad arguments.
+int MakeFirmware(int argc, char** argv) {
+    if (argc == 3 && (std::strcmp(argv[2], "--help") == 0 || std::strcmp(argv[2], "-h") == 0))
+        return Usage(true);
+    FirmwareArguments args;
+    args.header.payloadSize = kDefaultFirmwareSize;
+    std::string problem;
+    if (const char* flag = ParseOptions(argc, argv, 2, kFirmwareOptions, &args))
+        problem = std::string("bad or incomplete option ") + flag;
+    else if (args.header.modelPattern.empty() || args.header.version.empty() || args.output.empty())
+        problem = "--model, --version and -o are required";
+    else if (!camfleet::sim::IsValidFirmwareHeader(args.header))
+        problem = "the model and the version must be 1 to 127 printable ASCII characters";
+    if (!problem.empty()) {
+        std::fprintf(stderr, "camfleet-sim make-firmware: %s\nusage: %s\n", problem.c_str(),
+                     kFirmwareUsage);
+        return 2;
+    }
+    std::string error;
+    if (!camfleet::sim::WriteLabFirmwareFile(args.output, args.header, &error)) {
+        std::fprintf(stderr, "camfleet-sim make-firmware: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
 }
 
 bool Parse(int argc, char** argv, Arguments* a) {
-    for (int i = 1; i < argc; i += 2)
-        if (i + 1 >= argc || !ParseOne(a, argv[i], argv[i + 1]))
-            return false;
+    if (ParseOptions(argc, argv, 1, kOptions, a) != nullptr)
+        return false;
     if (a->lan && a->options.lanSubnets.empty())
         a->options.lanSubnets.push_back("192.168.1.0/24");
     if (!a->lan)
@@ -213,6 +304,8 @@ bool Parse(int argc, char** argv, Arguments* a) {
 int main(int argc, char** argv) {
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0))
         return Usage(true);
+    if (argc >= 2 && std::strcmp(argv[1], "make-firmware") == 0)
+        return MakeFirmware(argc, argv);
     Arguments args;
     if (!Parse(argc, argv, &args))
         return Usage(false);

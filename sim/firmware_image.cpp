@@ -1,0 +1,312 @@
+#include "sim/firmware_image.h"
+
+#include <sodium.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace camfleet::sim {
+namespace {
+
+bool IsValidText(std::string_view text) {
+    return !text.empty() && text.size() <= kMaxFirmwareText &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
+}
+
+void HashInit(crypto_hash_sha256_state* hash) {
+    static const bool ready = sodium_init() >= 0;
+    (void)ready;
+    crypto_hash_sha256_init(hash);
+}
+
+void HashUpdate(crypto_hash_sha256_state* hash, std::span<const uint8_t> bytes) {
+    crypto_hash_sha256_update(hash, bytes.data(), bytes.size());
+}
+
+}  // namespace
+
+bool IsValidFirmwareHeader(const FirmwareImageHeader& header) {
+    return IsValidText(header.modelPattern) && IsValidText(header.version);
+}
+
+bool FirmwareModelMatches(std::string_view pattern, std::string_view model) {
+    // Greedy match with one back-track point: the last '*' seen takes one more character
+    // whenever the literal text after it fails.
+    std::size_t p = 0;
+    std::size_t m = 0;
+    std::size_t star = std::string_view::npos;
+    std::size_t starModel = 0;
+    while (m < model.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            starModel = m;
+        } else if (p < pattern.size() && pattern[p] == model[m]) {
+            ++p;
+            ++m;
+        } else if (star != std::string_view::npos) {
+            p = star + 1;
+            m = ++starModel;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+// ---- writer ----
+
+struct FirmwareImageWriter::State {
+    Sink sink;
+    crypto_hash_sha256_state hash;
+    uint64_t declared = 0;
+    uint64_t written = 0;
+    bool open = false;  // between a successful Begin and Finish
+};
+
+FirmwareImageWriter::FirmwareImageWriter(Sink sink) : state_(std::make_unique<State>()) {
+    state_->sink = std::move(sink);
+}
+
+FirmwareImageWriter::~FirmwareImageWriter() = default;
+
+bool FirmwareImageWriter::Begin(const FirmwareImageHeader& header) {
+    if (state_->open || !IsValidFirmwareHeader(header))
+        return false;
+    std::vector<uint8_t> bytes(kFirmwareMagic, kFirmwareMagic + kFirmwareMagicSize);
+    bytes.push_back(static_cast<uint8_t>(header.modelPattern.size()));
+    bytes.insert(bytes.end(), header.modelPattern.begin(), header.modelPattern.end());
+    bytes.push_back(static_cast<uint8_t>(header.version.size()));
+    bytes.insert(bytes.end(), header.version.begin(), header.version.end());
+    for (int shift = 56; shift >= 0; shift -= 8)
+        bytes.push_back(static_cast<uint8_t>(header.payloadSize >> shift));
+    HashInit(&state_->hash);
+    HashUpdate(&state_->hash, bytes);
+    state_->declared = header.payloadSize;
+    state_->written = 0;
+    state_->open = state_->sink(bytes);
+    return state_->open;
+}
+
+bool FirmwareImageWriter::Write(std::span<const uint8_t> chunk) {
+    if (!state_->open || chunk.size() > state_->declared - state_->written)
+        return false;
+    HashUpdate(&state_->hash, chunk);
+    state_->written += chunk.size();
+    state_->open = state_->sink(chunk);
+    return state_->open;
+}
+
+bool FirmwareImageWriter::Finish() {
+    if (!state_->open || state_->written != state_->declared)
+        return false;
+    state_->open = false;
+    uint8_t digest[kFirmwareDigestSize];
+    crypto_hash_sha256_final(&state_->hash, digest);
+    return state_->sink(digest);
+}
+
+// ---- checker ----
+
+std::string_view FirmwareImageFaultName(FirmwareImageFault fault) {
+    switch (fault) {
+        case FirmwareImageFault::kNone:
+            return "valid";
+        case FirmwareImageFault::kBadMagic:
+            return "bad magic";
+        case FirmwareImageFault::kBadHeader:
+            return "bad header";
+        case FirmwareImageFault::kTruncated:
+            return "truncated";
+        case FirmwareImageFault::kWrongLength:
+            return "wrong length";
+        case FirmwareImageFault::kDigestMismatch:
+            return "digest mismatch";
+        case FirmwareImageFault::kModelMismatch:
+            return "model mismatch";
+    }
+    return "unknown";
+}
+
+struct FirmwareImageChecker::State {
+    enum class Phase { kHeader, kPayload, kDigest, kEnd };
+    std::string cameraModel;
+    uint64_t maxPayload = 0;
+    Phase phase = Phase::kHeader;
+    std::vector<uint8_t> header;  // at most 18 + 2 * kMaxFirmwareText bytes
+    std::vector<uint8_t> digest;  // the stored digest as it arrives
+    uint64_t payloadLeft = 0;
+    crypto_hash_sha256_state hash;
+    FirmwareImageVerdict verdict;
+
+    // Header bytes still wanted with what has arrived: the size grows as the length bytes
+    // arrive. Sets a fault when the bytes that have arrived are already wrong.
+    std::size_t HeaderWanted() {
+        const std::size_t have = header.size();
+        // A wrong first byte is enough to refuse the image.
+        if (have > 0 &&
+            std::memcmp(header.data(), kFirmwareMagic, std::min(have, kFirmwareMagicSize)) != 0)
+            return Fail(FirmwareImageFault::kBadMagic);
+        if (have < kFirmwareMagicSize)
+            return kFirmwareMagicSize - have;
+        std::size_t end = kFirmwareMagicSize + 1;  // through the model length byte
+        if (have < end)
+            return end - have;
+        const std::size_t modelSize = header[kFirmwareMagicSize];
+        if (modelSize == 0 || modelSize > kMaxFirmwareText)
+            return Fail(FirmwareImageFault::kBadHeader);
+        end += modelSize + 1;  // through the version length byte
+        if (have < end)
+            return end - have;
+        const std::size_t versionSize = header[end - 1];
+        if (versionSize == 0 || versionSize > kMaxFirmwareText)
+            return Fail(FirmwareImageFault::kBadHeader);
+        end += versionSize + 8;
+        return end - have;
+    }
+
+    // The whole header has arrived: checks its texts, the length and the model.
+    void ReadHeader() {
+        const std::size_t modelSize = header[kFirmwareMagicSize];
+        const char* text = reinterpret_cast<const char*>(header.data());
+        const std::size_t modelAt = kFirmwareMagicSize + 1;
+        const std::size_t versionAt = modelAt + modelSize + 1;
+        const std::size_t versionSize = header[versionAt - 1];
+        verdict.modelPattern.assign(text + modelAt, modelSize);
+        verdict.version.assign(text + versionAt, versionSize);
+        for (std::size_t i = versionAt + versionSize; i < header.size(); ++i)
+            verdict.payloadSize = verdict.payloadSize << 8 | header[i];
+        HashUpdate(&hash, header);
+        payloadLeft = verdict.payloadSize;
+        phase = payloadLeft == 0 ? Phase::kDigest : Phase::kPayload;
+        if (!IsValidText(verdict.modelPattern) || !IsValidText(verdict.version))
+            Fail(FirmwareImageFault::kBadHeader);
+        else if (verdict.payloadSize > maxPayload)
+            Fail(FirmwareImageFault::kWrongLength);
+        else if (!FirmwareModelMatches(verdict.modelPattern, cameraModel))
+            Fail(FirmwareImageFault::kModelMismatch);
+    }
+
+    void CheckDigest() {
+        uint8_t computed[kFirmwareDigestSize];
+        crypto_hash_sha256_final(&hash, computed);
+        phase = Phase::kEnd;
+        if (sodium_memcmp(computed, digest.data(), kFirmwareDigestSize) != 0)
+            Fail(FirmwareImageFault::kDigestMismatch);
+    }
+
+    std::size_t Fail(FirmwareImageFault fault) {
+        verdict.fault = fault;
+        return 0;
+    }
+};
+
+FirmwareImageChecker::FirmwareImageChecker(std::string cameraModel, uint64_t maxPayload)
+    : state_(std::make_unique<State>()) {
+    state_->cameraModel = std::move(cameraModel);
+    state_->maxPayload = maxPayload;
+    HashInit(&state_->hash);
+}
+
+FirmwareImageChecker::~FirmwareImageChecker() = default;
+
+bool FirmwareImageChecker::Feed(std::span<const uint8_t> chunk) {
+    State& s = *state_;
+    using Phase = State::Phase;
+    while (s.verdict.fault == FirmwareImageFault::kNone && !chunk.empty()) {
+        std::size_t take = 0;
+        switch (s.phase) {
+            case Phase::kHeader: {
+                take = std::min(s.HeaderWanted(), chunk.size());
+                s.header.insert(s.header.end(), chunk.begin(), chunk.begin() + take);
+                // Zero: either the header is whole or what arrived is already wrong.
+                if (s.HeaderWanted() == 0 && s.verdict.fault == FirmwareImageFault::kNone)
+                    s.ReadHeader();
+                break;
+            }
+            case Phase::kPayload:
+                take = static_cast<std::size_t>(std::min<uint64_t>(s.payloadLeft, chunk.size()));
+                HashUpdate(&s.hash, chunk.first(take));
+                s.payloadLeft -= take;
+                if (s.payloadLeft == 0)
+                    s.phase = Phase::kDigest;
+                break;
+            case Phase::kDigest:
+                take = std::min(kFirmwareDigestSize - s.digest.size(), chunk.size());
+                s.digest.insert(s.digest.end(), chunk.begin(), chunk.begin() + take);
+                if (s.digest.size() == kFirmwareDigestSize)
+                    s.CheckDigest();
+                break;
+            case Phase::kEnd:
+                s.Fail(FirmwareImageFault::kWrongLength);
+                break;
+        }
+        chunk = chunk.subspan(take);
+    }
+    return s.verdict.fault == FirmwareImageFault::kNone;
+}
+
+FirmwareImageVerdict FirmwareImageChecker::Finish() const {
+    FirmwareImageVerdict verdict = state_->verdict;
+    if (verdict.fault == FirmwareImageFault::kNone && state_->phase != State::Phase::kEnd)
+        verdict.fault = FirmwareImageFault::kTruncated;
+    return verdict;
+}
+
+// ---- lab image files ----
+
+void FirmwareFiller(uint64_t offset, std::span<uint8_t> out) {
+    // Byte i is byte (i % 8) of splitmix64(i / 8): cheap, and no two nearby blocks alike.
+    for (std::size_t k = 0; k < out.size(); ++k) {
+        const uint64_t at = offset + k;
+        uint64_t z = (at / 8 + 1) * 0x9E3779B97F4A7C15ULL;
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+        z ^= z >> 31;
+        out[k] = static_cast<uint8_t>(z >> (8 * (at % 8)));
+    }
+}
+
+bool WriteLabFirmwareFile(const std::string& path, const FirmwareImageHeader& header,
+                          std::string* error) {
+    if (!IsValidFirmwareHeader(header)) {
+        *error = "the model pattern and the version must be 1 to 127 printable ASCII characters";
+        return false;
+    }
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        *error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    int writeErrno = 0;
+    FirmwareImageWriter writer([&](std::span<const uint8_t> bytes) {
+        if (std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size())
+            return true;
+        writeErrno = errno;
+        return false;
+    });
+    bool ok = writer.Begin(header);
+    std::vector<uint8_t> chunk(64 * 1024);
+    for (uint64_t offset = 0; ok && offset < header.payloadSize; offset += chunk.size()) {
+        const auto size =
+            static_cast<std::size_t>(std::min<uint64_t>(chunk.size(), header.payloadSize - offset));
+        FirmwareFiller(offset, std::span(chunk).first(size));
+        ok = writer.Write(std::span(chunk).first(size));
+    }
+    ok = ok && writer.Finish();
+    if (std::fclose(file) != 0 && ok) {
+        writeErrno = errno;
+        ok = false;
+    }
+    if (!ok) {
+        *error = path + ": " + std::strerror(writeErrno != 0 ? writeErrno : EIO);
+        std::remove(path.c_str());
+    }
+    return ok;
+}
+
+}  // namespace camfleet::sim
