@@ -124,6 +124,7 @@ private:
     bool HandleFrame(Connection& c, sdk::Frame& frame, Clock::time_point now,
                      std::vector<Callback>* calls);
     bool HandleKeyExchange(Connection& c, const sdk::Frame& frame);
+    bool UploadVerdict(Connection& c);  // the end frame of an upload whose digest came
     static bool Absorb(Connection& c);  // received bytes into the parser; false: close
     static void Seal(Connection& c);    // frames waiting in `out` onto the wire
     void Answer(Connection& c, const sdk::Frame& request, ControlCamera::Reply reply,

@@ -159,15 +159,16 @@ std::string ControlServer::Attach(Connection& c, const sdk::Frame& request, Cloc
     link->session = it->second.session;
     link->open = std::move(it->second.open);
     link->data = std::move(it->second.content);
-    link->digest =
-        link->open.direction == BulkDirection::kUpload ? link->open.digest : it->second.digest;
+    if (link->open.direction == BulkDirection::kDownload)
+        link->digest = it->second.digest;
     camera.tokens.erase(it);
     c.bulk = std::move(link);
     return EncodeAnswer(request, sdk::kStatusOk, {});
 }
 
 // Uploads: chunks in order, full but the last, never past the announced size; each taken
-// chunk is acknowledged, the last one answered by the verdict on the whole file. Downloads:
+// chunk but the last is acknowledged; the digest frame after the last one is answered by the
+// verdict on the whole file. Downloads:
 // acknowledgements of what was sent and the client's verdict.
 bool ControlServer::HandleBulkData(Connection& c, const sdk::Frame& frame) {
     BulkLink& b = *c.bulk;
@@ -187,6 +188,13 @@ bool ControlServer::HandleBulkData(Connection& c, const sdk::Frame& frame) {
         c.closing = true;
         return true;
     }
+    if (b.lastTaken) {
+        if (frame.code != sdk::kBulkDigest || frame.sequence != b.chunks ||
+            !sdk::ValidDigestText(frame.payload))
+            return false;
+        b.digest = frame.payload;
+        return UploadVerdict(c);
+    }
     const bool last = (frame.param & sdk::kBulkLastChunk) != 0;
     if (frame.code != sdk::kBulkUpload || frame.sequence != b.chunks ||
         (!last && frame.payload.size() != sdk::kBulkChunk) ||
@@ -205,6 +213,13 @@ bool ControlServer::HandleBulkData(Connection& c, const sdk::Frame& frame) {
         c.out += DataFrame(sdk::kBulkAck, b.chunks, {});
         return true;
     }
+    b.lastTaken = true;
+    return true;
+}
+
+bool ControlServer::UploadVerdict(Connection& c) {
+    BulkLink& b = *c.bulk;
+    Camera& camera = *cameras_[c.camera];
     const bool whole = b.bytes == b.open.size && b.hash.Hex() == b.digest;
     b.done = true;
     c.closing = true;

@@ -38,13 +38,14 @@ struct BulkToken {
 struct BulkLink {
     uint64_t session = 0;
     sdk::BulkOpen open;
-    std::string data;     // uploads: what arrived; downloads: the file being sent
-    std::string digest;   // uploads: announced; downloads: of `data`
-    sdk::Sha256 hash;     // uploads: over what arrived
-    uint64_t bytes = 0;   // file bytes received or queued
-    uint32_t chunks = 0;  // chunks received or queued
-    uint32_t acked = 0;   // downloads: chunks the client took
-    bool done = false;    // the verdict is given
+    std::string data;        // uploads: what arrived; downloads: the file being sent
+    std::string digest;      // uploads: from the digest frame; downloads: of `data`
+    sdk::Sha256 hash;        // uploads: over what arrived
+    uint64_t bytes = 0;      // file bytes received or queued
+    uint32_t chunks = 0;     // chunks received or queued
+    uint32_t acked = 0;      // downloads: chunks the client took
+    bool lastTaken = false;  // uploads: the last chunk is in, the digest frame is due
+    bool done = false;       // the verdict is given
 };
 
 struct ControlServer::Camera {

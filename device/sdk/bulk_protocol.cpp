@@ -93,6 +93,10 @@ bool ValidBulkName(std::string_view name) {
     return name != "." && name != "..";
 }
 
+bool ValidDigestText(std::string_view text) {
+    return LowerHex(text, 64);
+}
+
 uint64_t ChunkCount(uint64_t size) {
     return size == 0 ? 1 : (size + kBulkChunk - 1) / kBulkChunk;
 }
@@ -103,7 +107,7 @@ std::string PrintBulkOpen(const BulkOpen& open) {
     if (!open.name.empty())
         text += " Name=\"" + open.name + "\"";
     if (open.direction == BulkDirection::kUpload)
-        text += " Size=\"" + std::to_string(open.size) + "\" Digest=\"" + open.digest + "\"";
+        text += " Size=\"" + std::to_string(open.size) + "\"";
     if (open.direction == BulkDirection::kTalk)
         text += " Format=\"" + std::to_string(open.format) + "\"";
     return text + " />";
@@ -118,13 +122,11 @@ bool ParseBulkOpen(std::string_view text, BulkOpen* open) {
         return false;
     open->name = Text(root, "Name");
     open->size = 0;
-    open->digest.clear();
     open->format = 0;
     switch (open->direction) {
         case BulkDirection::kUpload:
-            open->digest = Text(root, "Digest");
             return ValidBulkName(open->name) && root.count("Size") != 0 &&
-                   Number(root, "Size", &open->size) && LowerHex(open->digest, 64);
+                   Number(root, "Size", &open->size);
         case BulkDirection::kDownload:
             // The configuration export has one name; a file is named.
             return open->purpose == BulkPurpose::kConfig

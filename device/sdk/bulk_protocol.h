@@ -34,6 +34,7 @@ enum BulkDataCode : uint32_t {
     kBulkAudioIn = 4,   // an encoded audio frame from the camera
     kBulkAck = 5,       // receiver to sender: `sequence` chunks taken so far
     kBulkEnd = 6,       // receiver to sender: the verdict on the whole file (BulkEnd)
+    kBulkDigest = 7,    // uploads, after the last chunk: SHA-256 of the whole file (hex)
 };
 inline constexpr uint16_t kBulkLastChunk = 1;  // `param` bit of the last chunk
 
@@ -47,14 +48,13 @@ const char* PurposeName(BulkPurpose purpose);
 struct BulkOpen {
     BulkDirection direction = BulkDirection::kUpload;
     BulkPurpose purpose = BulkPurpose::kFile;
-    std::string name;    // the camera-side name
-    uint64_t size = 0;   // uploads: the file's bytes
-    std::string digest;  // uploads: SHA-256 of the whole file, 64 lower-case hex digits
-    int format = 0;      // talk: the audio format code
+    std::string name;   // the camera-side name
+    uint64_t size = 0;  // uploads: the file's bytes (the digest follows the last chunk)
+    int format = 0;     // talk: the audio format code
 };
 std::string PrintBulkOpen(const BulkOpen& open);
 // false for a text that is not a well-formed request (unknown direction or purpose, a purpose
-// that does not go in that direction, a bad name, size or digest).
+// that does not go in that direction, a bad name or size).
 bool ParseBulkOpen(std::string_view text, BulkOpen* open);
 
 // The camera's answer: the token and, for downloads, what will come.
@@ -76,6 +76,8 @@ bool ParseBulkEnd(std::string_view text, int32_t* status);
 // A file name on the camera: 1 to 128 bytes of printable ASCII without '/', '\\', quotes,
 // '&', '<' or '>' (so it travels in an attribute as it stands), and not "." or "..".
 bool ValidBulkName(std::string_view name);
+// 64 lower-case hex digits: the text of a SHA-256 (the digest frame's payload).
+bool ValidDigestText(std::string_view text);
 
 // Chunks of a file of `size` bytes (an empty file is one empty last chunk).
 uint64_t ChunkCount(uint64_t size);

@@ -305,8 +305,8 @@ BulkResult BulkTransfer::Open(const BulkOpen& open, Link* link, BulkGrant* grant
     return {};
 }
 
-// The file is read twice: once for the digest the open request announces, then chunk by
-// chunk as the window allows. Neither pass holds more than one chunk.
+// The file is read once, chunk by chunk as the window allows, and hashed as it goes; the
+// digest follows the last chunk. Nothing holds more than one chunk.
 BulkResult BulkTransfer::Upload() {
     File file(std::fopen(request_.path.c_str(), "rb"));
     struct stat info {};
@@ -314,26 +314,14 @@ BulkResult BulkTransfer::Upload() {
         return Failed(BulkStatus::kLocalFile);
     const uint64_t size = static_cast<uint64_t>(info.st_size);
     std::string plain;
-    plain.reserve(kFrameHeaderSize + kBulkChunk);
-    plain.resize(kBulkChunk);
+    // One chunk's frame, and after the last chunk the digest frame with it.
+    plain.reserve(2 * kFrameHeaderSize + kBulkChunk + 64);
     Sha256 hash;
-    uint64_t hashed = 0;
-    for (std::size_t n; (n = std::fread(plain.data(), 1, plain.size(), file.get())) > 0;) {
-        hash.Update(plain.data(), n);
-        hashed += n;
-        if (cancel_.load() >= 0)
-            return Failed(Cancelled());
-    }
-    if (hashed != size || std::ferror(file.get()) != 0)
-        return Failed(BulkStatus::kLocalFile);
-    std::rewind(file.get());
 
     Link link(this);
     BulkGrant grant;
-    const std::string digest = hash.Hex();
-    BulkResult result = Open(
-        {BulkDirection::kUpload, request_.purpose, request_.name, size, digest, 0}, &link, &grant);
-    result.digest = digest;
+    BulkResult result =
+        Open({BulkDirection::kUpload, request_.purpose, request_.name, size, 0}, &link, &grant);
     if (result.status != BulkStatus::kOk)
         return result;
     Progress(0, size);
@@ -355,6 +343,14 @@ BulkResult BulkTransfer::Upload() {
             plain.resize(kFrameHeaderSize + n);
             if (std::fread(plain.data() + kFrameHeaderSize, 1, n, file.get()) != n)
                 return Failed(BulkStatus::kLocalFile);
+            hash.Update(plain.data() + kFrameHeaderSize, n);
+            if (next + 1 == chunks) {
+                result.digest = hash.Hex();
+                AppendFrameHeader(&plain, FrameKind::kData, 0, kBulkDigest,
+                                  static_cast<uint32_t>(chunks), 0,
+                                  static_cast<uint32_t>(result.digest.size()));
+                plain += result.digest;
+            }
             wire.clear();
             sent = 0;
             link.SendSealed(plain, &wire);
@@ -397,7 +393,7 @@ BulkResult BulkTransfer::Upload() {
             // The verdict acknowledges the last chunk.
             if (status != kStatusOk || frame.sequence != chunks || next != chunks) {
                 BulkResult refused = Failed(BulkStatus::kCameraRefused, status);
-                refused.digest = digest;
+                refused.digest = result.digest;
                 return refused;
             }
             Progress(size, size);
@@ -415,7 +411,7 @@ BulkResult BulkTransfer::Download() {
     Link link(this);
     BulkGrant grant;
     BulkResult result =
-        Open({BulkDirection::kDownload, request_.purpose, request_.name, 0, {}, 0}, &link, &grant);
+        Open({BulkDirection::kDownload, request_.purpose, request_.name, 0, 0}, &link, &grant);
     if (result.status != BulkStatus::kOk)
         return result;
     const std::string part = request_.path + ".part";

@@ -39,7 +39,7 @@ std::string DigestOf(const std::string& bytes) {
 
 sdk::BulkOpen Upload(const std::string& name, const std::string& bytes,
                      sdk::BulkPurpose purpose = sdk::BulkPurpose::kConfig) {
-    return {sdk::BulkDirection::kUpload, purpose, name, bytes.size(), DigestOf(bytes), 0};
+    return {sdk::BulkDirection::kUpload, purpose, name, bytes.size(), 0};
 }
 
 class ControlBulkTest : public LoopbackCameraTest {
@@ -80,6 +80,15 @@ protected:
             !connection.Next(&answer))
             return -1;
         return answer.status;
+    }
+    // The digest frame that follows the last chunk.
+    static sdk::Frame DigestFrame(uint32_t chunks, std::string digest) {
+        sdk::Frame frame;
+        frame.kind = sdk::FrameKind::kData;
+        frame.code = sdk::kBulkDigest;
+        frame.sequence = chunks;
+        frame.payload = std::move(digest);
+        return frame;
     }
     static sdk::Frame Chunk(uint32_t sequence, bool last, std::string bytes) {
         sdk::Frame frame;
@@ -148,11 +157,10 @@ TEST_F(ControlBulkTest, UploadIsKeptOnlyWhenItsDigestMatches) {
     auto session = Session(id);
     const std::string bytes = "<Config marker=\"1\" />";
 
-    sdk::BulkOpen wrong = Upload("wrong.cfg", bytes);
-    wrong.digest = DigestOf("something else");
     Client bad(server_.Port(id));
-    ASSERT_EQ(Attach(bad, Token(*session, wrong)), sdk::kStatusOk);
-    ASSERT_TRUE(bad.Send(sdk::EncodeFrame(Chunk(0, true, bytes))));
+    ASSERT_EQ(Attach(bad, Token(*session, Upload("wrong.cfg", bytes))), sdk::kStatusOk);
+    ASSERT_TRUE(bad.Send(sdk::EncodeFrame(Chunk(0, true, bytes)) +
+                         sdk::EncodeFrame(DigestFrame(1, DigestOf("something else")))));
     sdk::Frame end, event;
     ASSERT_TRUE(bad.Next(&end));
     int32_t status = 0;
@@ -169,6 +177,7 @@ TEST_F(ControlBulkTest, UploadIsKeptOnlyWhenItsDigestMatches) {
     Client good(server_.Port(id));
     ASSERT_EQ(Attach(good, Token(*session, Upload("right.cfg", bytes))), sdk::kStatusOk);
     ASSERT_TRUE(good.Send(sdk::EncodeFrame(Chunk(0, true, bytes))));
+    ASSERT_TRUE(good.Send(sdk::EncodeFrame(DigestFrame(1, DigestOf(bytes)))));
     ASSERT_TRUE(good.Next(&end));
     ASSERT_TRUE(sdk::ParseBulkEnd(end.payload, &status));
     EXPECT_EQ(status, sdk::kStatusOk);
@@ -201,7 +210,16 @@ TEST_F(ControlBulkTest, ChunksOutOfOrderOrPastTheSizeCloseTheConnection) {
     EXPECT_TRUE(longer.ClosedByCamera());
     ASSERT_TRUE(NextEvent(*session, &event));
     EXPECT_EQ(event.code, static_cast<uint32_t>(kEventFileFailed));
-    EXPECT_TRUE(Eventually([&] { return server_.UploadsFailed(id) == 2; }));
+
+    // After the last chunk only its digest may come, and only as 64 lower-case hex digits.
+    Client malformed(server_.Port(id));
+    ASSERT_EQ(Attach(malformed, Token(*session, Upload("a.cfg", bytes))), sdk::kStatusOk);
+    ASSERT_TRUE(malformed.Send(sdk::EncodeFrame(Chunk(0, true, bytes)) +
+                               sdk::EncodeFrame(DigestFrame(1, "not a digest"))));
+    EXPECT_TRUE(malformed.ClosedByCamera());
+    ASSERT_TRUE(NextEvent(*session, &event));
+    EXPECT_EQ(event.code, static_cast<uint32_t>(kEventFileFailed));
+    EXPECT_TRUE(Eventually([&] { return server_.UploadsFailed(id) == 3; }));
     EXPECT_EQ(server_.UploadsAccepted(id), 0);
 }
 
@@ -218,12 +236,12 @@ TEST_F(ControlBulkTest, OpenRequestsOutsideTheRulesAndAboveTheCapsAreRefused) {
               sdk::kStatusBadDocument);
     sdk::BulkOpen badName = Upload("../etc/passwd", "x");
     EXPECT_EQ(Open(*session, badName).status, sdk::kStatusBadDocument);
-    EXPECT_EQ(Open(*session,
-                   {sdk::BulkDirection::kDownload, sdk::BulkPurpose::kFile, "none.bin", 0, {}, 0})
-                  .status,
-              sdk::kStatusFailed);
     EXPECT_EQ(
-        Open(*session, {sdk::BulkDirection::kTalk, sdk::BulkPurpose::kAudio, {}, 0, {}, 1}).status,
+        Open(*session, {sdk::BulkDirection::kDownload, sdk::BulkPurpose::kFile, "none.bin", 0, 0})
+            .status,
+        sdk::kStatusFailed);
+    EXPECT_EQ(
+        Open(*session, {sdk::BulkDirection::kTalk, sdk::BulkPurpose::kAudio, {}, 0, 1}).status,
         sdk::kStatusUnsupported);
 
     Token(*session, Upload("1.cfg", "1"));
