@@ -1,10 +1,11 @@
 #include "sim/firmware_image.h"
 
+#include <QSaveFile>
+#include <QString>
+
 #include <sodium.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -277,17 +278,16 @@ bool WriteLabFirmwareFile(const std::string& path, const FirmwareImageHeader& he
         *error = "the model pattern and the version must be 1 to 127 printable ASCII characters";
         return false;
     }
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        *error = path + ": " + std::strerror(errno);
+    // Written beside the target and renamed over it at the end: a failed write leaves the
+    // file that was there before, never a truncated image.
+    QSaveFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = path + ": " + file.errorString().toStdString();
         return false;
     }
-    int writeErrno = 0;
     FirmwareImageWriter writer([&](std::span<const uint8_t> bytes) {
-        if (std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size())
-            return true;
-        writeErrno = errno;
-        return false;
+        const auto size = static_cast<qint64>(bytes.size());
+        return file.write(reinterpret_cast<const char*>(bytes.data()), size) == size;
     });
     bool ok = writer.Begin(header);
     std::vector<uint8_t> chunk(64 * 1024);
@@ -297,14 +297,10 @@ bool WriteLabFirmwareFile(const std::string& path, const FirmwareImageHeader& he
         FirmwareFiller(offset, std::span(chunk).first(size));
         ok = writer.Write(std::span(chunk).first(size));
     }
-    ok = ok && writer.Finish();
-    if (std::fclose(file) != 0 && ok) {
-        writeErrno = errno;
-        ok = false;
-    }
+    ok = ok && writer.Finish() && file.commit();
     if (!ok) {
-        *error = path + ": " + std::strerror(writeErrno != 0 ? writeErrno : EIO);
-        std::remove(path.c_str());
+        *error = path + ": " + file.errorString().toStdString();
+        file.cancelWriting();
     }
     return ok;
 }

@@ -115,7 +115,8 @@ private:
 void FirmwareFiller(uint64_t offset, std::span<uint8_t> out);
 
 // Writes a lab image with `header.payloadSize` filler bytes to the file at `path`, in
-// chunks. On failure removes what was written and describes the failure in `error`.
+// chunks, beside it and renamed over it at the end: a failure leaves whatever file was
+// there before and describes itself in `error`.
 bool WriteLabFirmwareFile(const std::string& path, const FirmwareImageHeader& header,
                           std::string* error);
 
