@@ -40,6 +40,7 @@ const std::pair<int, const char*> kControlTexts[] = {
     {kIdBtnUploadCfg, DisplayKey("BTNTEXT15")},
     {kIdBtnBrowserDefaultCfg, DisplayKey("IDC_BTN_BROWSER_DEFAULTCFG")},
     {kIdBtnClearAllCust, DisplayKey("IDC_BTN_CLEAR_ALL_CUST")},
+    {kIdBtnCustomModelFirmware, DisplayKey("CUSTOM_MODEL_FIRMWARE")},
     {kIdBtnBrowser2, DisplayKey("TOUR")},
     {kIdBtnBrowser, DisplayKey("TOUR")},
     {kIdBtnBrowserCfg, DisplayKey("TOUR")},

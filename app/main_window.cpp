@@ -18,6 +18,7 @@
 #include "app/qt_prompt.h"
 #include "app/search_controls.h"
 #include "app/system_menu.h"
+#include "app/upgrade_commands.h"
 #include "app/version_text.h"
 #include "app/window_prompt.h"
 #include "dialogs/dialog_default_user.h"
@@ -101,6 +102,7 @@ void CRoRudAzovorErarDlg::InitialiseSdk() {
     if (!fleet_.StartSdk())
         LogMessage("the device SDK did not start\n");
     ip_->Follow(fleet_);
+    upgrades_->Attach(fleet_);
 }
 
 // The window's parts of a fresh search's clearing (the session logged out and emptied the
@@ -121,6 +123,8 @@ void CRoRudAzovorErarDlg::Shutdown() {
     shutDown_ = true;
     if (ip_ != nullptr)
         ip_->Stop();  // its probe threads end before the log and the application go
+    if (upgrades_ != nullptr)
+        upgrades_->Detach();
     fleet_.Shutdown();
 }
 

@@ -37,6 +37,7 @@ class OptionBoxes;
 class PathControls;
 class SearchControls;
 class SystemMenu;
+class UpgradeCommands;
 class WindowPrompt;
 
 struct WindowOptions {
@@ -73,6 +74,7 @@ public:
     FleetSession& Fleet() { return fleet_; }
     DeviceListCommands* ListCommands() const { return listCommands_; }
     IpCommands* Ip() const { return ip_; }
+    UpgradeCommands* Upgrades() const { return upgrades_; }
     CDialogPreview* Preview() const { return preview_; }
     PathControls* Paths() const { return paths_; }
     AccountControls* Account() const { return account_; }
@@ -118,6 +120,7 @@ private:
     CDialogPreview* preview_ = nullptr;
     DeviceListCommands* listCommands_ = nullptr;
     IpCommands* ip_ = nullptr;
+    UpgradeCommands* upgrades_ = nullptr;
     QCheckBox* checkAll_ = nullptr;
     QLabel* statusLine_ = nullptr;
     PathControls* paths_ = nullptr;

@@ -16,6 +16,7 @@
 #include "app/option_boxes.h"
 #include "app/path_controls.h"
 #include "app/search_controls.h"
+#include "app/upgrade_commands.h"
 #include "app/version_text.h"
 #include "app/window_prompt.h"
 #include "device/codes.h"
@@ -103,6 +104,8 @@ QWidget* CRoRudAzovorErarDlg::BuildBottomPanel() {
         settings_, [this](bool on) { fleet_.Sync().SetPrintMode(on); }, panel);
     row->addWidget(Group(DisplayKey("TEXT14"), account_, panel), 2);
     row->addWidget(Group(DisplayKey("GROUP_FILES"), paths_, panel), 5);
+    upgrades_ = new UpgradeCommands(paths_, &fleet_.Model(), keyPrompt_.get(), panel);
+    row->addWidget(Group(DisplayKey("GROUP_UPGRADE"), upgrades_, panel), 3);
     row->addWidget(Group(DisplayKey("GROUP_OPTIONS"), options_, panel), 3);
     row->addWidget(Group(DisplayKey("GROUP_BATCH"), ip_->BatchButton(), panel), 2);
     panel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
@@ -124,6 +127,15 @@ void CRoRudAzovorErarDlg::RegisterControls() {
     controls_.Add(kIdUpgradeFile, paths_->FirmwareFile());
     controls_.Add(kIdConfigFile, paths_->ConfigFile());
     controls_.Add(kIdUpgradeDirectory, paths_->UpgradeDirectory());
+    controls_.Add(kIdBtnUpgrade, upgrades_->FileUpgradeButton());
+    controls_.Add(kIdBtnBrowser, upgrades_->BrowseFileButton());
+    controls_.Add(kIdBtnUpgradeDir, upgrades_->DirectoryUpgradeButton());
+    controls_.Add(kIdBtnBrowser2, upgrades_->BrowseDirectoryButton());
+    controls_.Add(kIdBtnClearAllCust, upgrades_->ClearCustomButton());
+    controls_.Add(kIdEditDevCustType, upgrades_->ModelText());
+    controls_.Add(kIdBtnBatchModifyCustDevType, upgrades_->SetModelButton());
+    controls_.Add(kIdBtnBatchClearCustDevType, upgrades_->RemoveModelButton());
+    controls_.Add(kIdBtnCustomModelFirmware, upgrades_->ModelFirmwareButton());
     controls_.Add(kIdDefaultUser, account_->User());
     controls_.Add(kIdDefaultPassword, account_->Password());
     // Menu items apart from the controls: the system menu's about item shares its id with

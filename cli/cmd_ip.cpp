@@ -38,7 +38,7 @@ bool ParseIpArgs(const QStringList& args, IpArgs* a, QString* error) {
         return false;
     }
     a->action = args.first();
-    QStringList searchArgs;
+    TargetArgs targets;
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString& arg = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -56,20 +56,12 @@ bool ParseIpArgs(const QStringList& args, IpArgs* a, QString* error) {
             return false;
         } else if (arg == "--dhcp") {
             a->dhcp = true;
-        } else if (arg == "--all") {
-            a->all = true;
-        } else if (arg == "--lab" || arg == "--seconds" || arg == "--adapter" || arg == "--sort") {
-            searchArgs << arg;
-            if (hasValue)
-                searchArgs << args[++i];
-        } else if (arg.startsWith("--")) {
-            searchArgs << arg;
         } else {
-            a->serials << arg;
+            targets.Take(args, &i);
         }
     }
     a->search.seconds = kDefaultSeconds;
-    if (!ParseSearchOptions(searchArgs, &a->search, error))
+    if (!targets.Finish(&a->serials, &a->all, &a->search, error))
         return false;
     const bool one = a->action == "set" || a->action == "free";
     const bool many = a->action == "dhcp" || a->action == "number";
@@ -190,33 +182,13 @@ int RunIp(const QStringList& args) {
         return Fail(kName, error, status);
     FleetSession& fleet = session.fleet();
     DeviceListModel& model = fleet.Model();
-    const int expected = a.search.labCameras > 0 ? a.search.labCameras
-                         : a.all                 ? 1
-                                                 : static_cast<int>(a.serials.size());
-    session.SearchUntil(
-        [&](qint64 elapsedMs) {
-            if (elapsedMs < 1000)
-                return false;
-            if (a.all)
-                return elapsedMs >= 2000 && AllLoginsSettled(model, expected);
-            for (const QString& serial : a.serials) {
-                const int row = model.FindRowByKey(serial.toLatin1().constData());
-                if (row < 0 || !LoginSettled(model, row))
-                    return false;
-            }
-            return true;
-        },
-        a.search.seconds);
-    SortAsAsked(a.search, model);
+    session.SearchForTargets(a.serials, a.all, a.search);
 
     ScriptedPrompt prompt;
-    TargetSelection selection;
-    selection.kind = a.all ? TargetSelection::kAll : TargetSelection::kSerials;
-    selection.serials = a.serials;
     QStringList unknown;
     std::vector<Target> targets;
     std::vector<int> rows;
-    for (int row : SelectTargets(model, selection, prompt, &unknown)) {
+    for (int row : CliTargetRows(model, a.serials, a.all, &unknown)) {
         const DeviceRecord* r = model.Record(row);
         targets.push_back(
             {QString::fromLatin1(r->key), QString::fromLatin1(r->answer.network.ipAddress), row});

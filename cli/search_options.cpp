@@ -1,5 +1,7 @@
 #include "cli/search_options.h"
 
+#include "operations/batch_targets.h"
+
 #include <cstdio>
 #include <string>
 
@@ -115,6 +117,60 @@ bool CliSession::Start(const SearchOptions& a, bool sdk, QString* error, int* st
     }
     *status = 0;
     return true;
+}
+
+void TargetArgs::Take(const QStringList& args, qsizetype* i) {
+    const QString& arg = args[*i];
+    if (arg == "--all") {
+        all_ = true;
+    } else if (arg == "--lab" || arg == "--seconds" || arg == "--adapter" || arg == "--sort") {
+        searchArgs_ << arg;
+        if (*i + 1 < args.size())
+            searchArgs_ << args[++*i];
+    } else if (arg.startsWith("--")) {
+        searchArgs_ << arg;
+    } else {
+        serials_ << arg;
+    }
+}
+
+bool TargetArgs::Finish(QStringList* serials, bool* all, SearchOptions* options,
+                        QString* error) const {
+    *serials = serials_;
+    *all = all_;
+    return ParseSearchOptions(searchArgs_, options, error);
+}
+
+void CliSession::SearchForTargets(const QStringList& serials, bool all,
+                                  const SearchOptions& options) {
+    DeviceListModel& model = fleet_->Model();
+    const int expected = options.labCameras > 0 ? options.labCameras
+                         : all                  ? 1
+                                                : static_cast<int>(serials.size());
+    SearchUntil(
+        [&](qint64 elapsedMs) {
+            if (elapsedMs < 1000)
+                return false;
+            if (all)
+                return elapsedMs >= 2000 && AllLoginsSettled(model, expected);
+            for (const QString& serial : serials) {
+                const int row = model.FindRowByKey(serial.toLatin1().constData());
+                if (row < 0 || !LoginSettled(model, row))
+                    return false;
+            }
+            return true;
+        },
+        options.seconds);
+    SortAsAsked(options, model);
+}
+
+std::vector<int> CliTargetRows(const DeviceListModel& model, const QStringList& serials, bool all,
+                               QStringList* unknown) {
+    ScriptedPrompt prompt;
+    TargetSelection selection;
+    selection.kind = all ? TargetSelection::kAll : TargetSelection::kSerials;
+    selection.serials = serials;
+    return SelectTargets(model, selection, prompt, unknown);
 }
 
 void SortAsAsked(const SearchOptions& options, DeviceListModel& model) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "discovery/device_searcher.h"
 #include "operations/fleet_session.h"
@@ -37,6 +38,21 @@ bool ParseSearchOptions(const QStringList& args, SearchOptions* options, QString
 // followed by ":asc" or ":desc". False for anything else.
 bool ParseSortColumn(const QString& text, int* column, Qt::SortOrder* order);
 
+// The arguments every command that acts on listed cameras shares: SERIAL..., --all and the
+// search options. The command looks at each argument first and hands the others here.
+class TargetArgs {
+public:
+    // Takes args[*i] (and its value, moving *i on, for a search option that has one).
+    void Take(const QStringList& args, qsizetype* i);
+    // Parses the search options into `options` (whose fields hold the command's defaults).
+    bool Finish(QStringList* serials, bool* all, SearchOptions* options, QString* error) const;
+
+private:
+    QStringList serials_;
+    bool all_ = false;
+    QStringList searchArgs_;
+};
+
 // Selection for the searcher: 0 = all adapters; false when ADDR is no local adapter.
 bool AdapterSelection(const SearchOptions& options, uint32_t* selection);
 
@@ -59,11 +75,21 @@ public:
         fleet_->SearchUntil(done, seconds, netcard_, start);
     }
 
+    // Searches until the cameras asked for (`serials`, or with `all` every camera: as many as
+    // the lab holds, or at least one after two seconds) are listed with their logins settled,
+    // or the options' seconds passed; then sorts the list as --sort asked.
+    void SearchForTargets(const QStringList& serials, bool all, const SearchOptions& options);
+
 private:
     sim::SimLab lab_;  // destroyed last: the searcher and the SDK sessions talk to it
     std::unique_ptr<FleetSession> fleet_;
     uint32_t netcard_ = 0;
 };
+
+// The rows of the cameras asked for, in list order (SelectTargets): every row with `all`,
+// else the rows of `serials`; serials without a row go to `unknown`.
+std::vector<int> CliTargetRows(const DeviceListModel& model, const QStringList& serials, bool all,
+                               QStringList* unknown);
 
 // Sorts `model` as --sort asked (nothing without it).
 void SortAsAsked(const SearchOptions& options, DeviceListModel& model);

@@ -43,6 +43,8 @@ bool FleetSession::StartSdk() {
     sync_.SetLoginsEnabled(true);
     router_ = std::make_unique<AnswerRouter>();
     tracker_ = std::make_unique<SessionTracker>(&model_, router_.get(), &workers_);
+    tracker_->SetUpgradeProgressSource(
+        [](int handle) { return QV_NETSDK_IPC_GetUpgradeProgress(handle); });
     QV_NETSDK_IPC_SetAutoReconnect(0, 1);
     return true;
 }

@@ -186,6 +186,20 @@ bool ParseBulkEnd(std::string_view text, int32_t* status) {
     return true;
 }
 
+std::string PrintUpgradeProgress(int percent) {
+    return "<Upgrade Progress=\"" + std::to_string(percent) + "\" />";
+}
+
+bool ParseUpgradeProgress(std::string_view text, int* percent) {
+    Attributes root;
+    uint64_t value = 101;
+    if (!Element(text, "Upgrade", &root) || root.count("Progress") == 0 ||
+        !Number(root, "Progress", &value) || value > 100)
+        return false;
+    *percent = static_cast<int>(value);
+    return true;
+}
+
 Sha256::Sha256() : context_(EVP_MD_CTX_new()) {
     EVP_DigestInit_ex(context_, EVP_sha256(), nullptr);
 }

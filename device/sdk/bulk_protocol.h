@@ -73,6 +73,12 @@ std::string ParseAttach(std::string_view text);  // the token, "" when malformed
 std::string PrintBulkEnd(int32_t status, uint64_t size);
 bool ParseBulkEnd(std::string_view text, int32_t* status);
 
+// The camera's firmware-upgrade events: 55 carries <Upgrade Progress="p" /> (the write, 0 to
+// 100), 14 carries <Upgrade Version="V" /> (the version it restarts with).
+std::string PrintUpgradeProgress(int percent);
+// The percentage of an event-55 text; false for a text that is not one (or out of 0..100).
+bool ParseUpgradeProgress(std::string_view text, int* percent);
+
 // A file name on the camera: 1 to 128 bytes of printable ASCII without '/', '\\', quotes,
 // '&', '<' or '>' (so it travels in an attribute as it stands), and not "." or "..".
 bool ValidBulkName(std::string_view name);

@@ -254,6 +254,7 @@ BulkStatus BulkTransfer::Cancelled() const {
 
 void BulkTransfer::Run() {
     BulkResult result = direction_ == BulkDirection::kUpload ? Upload() : Download();
+    result.attached = attached_;
     if (result.status != BulkStatus::kOk)
         LogMessage("SDK bulk transfer of %s to %s: %s (status %d)\n", request_.name.c_str(),
                    ip_.c_str(), BulkStatusName(result.status), result.cameraStatus);
@@ -302,6 +303,7 @@ BulkResult BulkTransfer::Open(const BulkOpen& open, Link* link, BulkGrant* grant
         return Failed(BulkStatus::kSetupFailed);
     if (frame.status != kStatusOk)
         return Failed(BulkStatus::kCameraRefused, frame.status);
+    attached_ = true;
     return {};
 }
 

@@ -47,6 +47,7 @@ struct BulkResult {
     int32_t cameraStatus = 0;  // kCameraRefused: the camera's status
     uint64_t bytes = 0;        // moved and acknowledged
     std::string digest;        // SHA-256 of the file, hex (when known)
+    bool attached = false;     // the bulk connection was attached: the camera saw the transfer
     // Most bytes of the file the sender held in its own buffers at once, and most bytes it
     // had read from the file that the receiver had not acknowledged: the first stays within
     // one chunk and its records, the second within the window.
@@ -103,6 +104,7 @@ private:
     WakePipe wake_;
     std::atomic<int> cancel_{-1};  // a BulkStatus once cancelled
     std::atomic<bool> finished_{false};
+    bool attached_ = false;  // transfer thread: the attach was answered with status 0
     uint64_t reported_ = 0;  // transfer thread: the last progress reported
     bool reportedAny_ = false;
     std::thread thread_;

@@ -214,4 +214,30 @@ int QV_NETSDK_IPC_CreateIFrame(int loginHandle, int stream) {
                           "<IFrame Stream=\"" + std::to_string(stream) + "\" />");
 }
 
+int QV_NETSDK_IPC_Upgrade(int loginHandle, const char* path) {
+    if (path == nullptr)
+        return QV_ERR_PARAM;
+    return WithEngine([&](Engine& e) { return e.StartUpgrade(loginHandle, path); });
+}
+
+int QV_NETSDK_IPC_GetUpgradeProgress(int loginHandle) {
+    return WithEngine([&](Engine& e) { return e.UpgradeProgress(loginHandle); });
+}
+
+int QV_NETSDK_IPC_SetConfigFile(int loginHandle, const char* path) {
+    if (path == nullptr)
+        return QV_ERR_PARAM;
+    return WithEngine([&](Engine& e) {
+        return e.UploadAndWait(loginHandle, camfleet::sdk::BulkPurpose::kConfig, path);
+    });
+}
+
+int QV_NETSDK_IPC_UploadOEMAppFile(int loginHandle, const char* path) {
+    if (path == nullptr)
+        return QV_ERR_PARAM;
+    return WithEngine([&](Engine& e) {
+        return e.UploadReported(loginHandle, camfleet::sdk::BulkPurpose::kOemApp, path);
+    });
+}
+
 }  // extern "C"

@@ -30,7 +30,8 @@ extern "C" {
 #define QV_ERR_TIMEOUT (-6)       /* no answer in time (synchronous calls only) */
 #define QV_ERR_REFUSED (-7)       /* the camera answered with a failure status */
 #define QV_ERR_NO_MEMORY (-8)
-#define QV_ERR_FILE (-9) /* a local file could not be read or written */
+#define QV_ERR_FILE (-9)  /* a local file could not be read or written */
+#define QV_ERR_BUSY (-10) /* the handle runs a firmware upgrade already */
 
 /* ---- Status events (type argument of the status hook) ---------------------------------- */
 #define QV_EVENT_DISCONNECTED 2   /* an established session was lost */
@@ -122,6 +123,23 @@ int QV_NETSDK_IPC_GetDVRConfig(int loginHandle, int command, int channel, const 
                                int inLength, void* reserved);
 int QV_NETSDK_IPC_SetDVRConfig(int loginHandle, int command, int channel, const char* xml,
                                int length);
+
+/* ---- Files (bulk-data channel) --------------------------------------------------------- */
+/* Upgrade: 0 = the firmware file started on its way (it is read from disk as it goes).
+ * Progress arrives as events 54 (the file travels) and 55 (the camera writes it), the outcome
+ * as event 14 (accepted, the camera restarts) or 15 (refused, or the transfer or session
+ * failed). QV_ERR_BUSY while a firmware file of the handle is still on its way, QV_ERR_FILE
+ * for a file that cannot be read. GetUpgradeProgress: the percentage (0 to 100) of the
+ * handle's upgrade, the transfer counting for the first half; it answers at once. */
+int QV_NETSDK_IPC_Upgrade(int loginHandle, const char* path);
+int QV_NETSDK_IPC_GetUpgradeProgress(int loginHandle);
+/* SetConfigFile: uploads the file as a configuration file under its own name and waits until
+ * the camera took it (0) or the transfer failed (QV_ERR_REFUSED: the camera refused it). It
+ * blocks for the whole transfer: call it off the UI thread. UploadOEMAppFile: 0 = the upload
+ * started; the camera reports event 16 (taken) or 17 (refused or broken), the SDK event 17
+ * when the transfer never reached the camera or the session went. */
+int QV_NETSDK_IPC_SetConfigFile(int loginHandle, const char* path);
+int QV_NETSDK_IPC_UploadOEMAppFile(int loginHandle, const char* path);
 
 /* ---- Commands answered at once (synchronous, bounded wait) ------------------------------ */
 /* Each waits up to 3 s for the camera's answer: 0 = accepted, QV_ERR_REFUSED = a failure

@@ -375,6 +375,7 @@ int Engine::PollTimeoutMs(Clock::time_point now) const {
 // What a camera sends (its events, its answers) counts against the handle's hook backlog;
 // the SDK's own reports always get through.
 void Engine::OnStatusEvent(int handle, int type, std::string data) {
+    TrackUpgrade(handle, type, data);
     const bool fromCamera = type != kEventDisconnected && type != kEventConnectFailed &&
                             type != kEventLoggedIn && type != kEventAuthFailed &&
                             type != kEventLoginFailed && type != kEventOverLimit &&
@@ -411,8 +412,10 @@ void Engine::OnLoggedIn(int handle, bool loggedIn) {
             it->second->loggedIn = loggedIn;
     }
     // A lost session takes its bulk connections with it (the camera closes its side too).
-    if (!loggedIn)
+    if (!loggedIn) {
         EndTransfers(handle, BulkStatus::kSessionClosed);
+        EndUpgradeWrite(handle);
+    }
 }
 
 }  // namespace camfleet::sdk

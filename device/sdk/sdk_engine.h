@@ -58,10 +58,33 @@ public:
     // false when `id` is unknown or already finished.
     bool CancelTransfer(uint64_t id);
 
+    // ---- File calls of the C interface (device/sdk/sdk_file_calls.cpp) --------------------
+    // Firmware upgrade: the file goes up as a `firmware` upload; QV_OK when it started.
+    // QV_ERR_BUSY while a firmware file of the handle is on its way (while the camera writes
+    // one, the camera itself refuses another), QV_ERR_FILE for a file that
+    // cannot be opened. Its progress is raised as event 54 while the file travels; a failed
+    // transfer is raised as event 15; after a whole transfer the camera reports 55, then 14
+    // or 15 itself.
+    int StartUpgrade(int handle, const std::string& path);
+    // Percentage of the handle's upgrade: the transfer counts for the first half, the
+    // camera's write (event 55) for the second; 100 once the camera accepted it (event 14).
+    // 0 before any progress; QV_ERR_HANDLE for an unknown handle.
+    int UpgradeProgress(int handle);
+    // Uploads a file and waits for the camera's verdict: QV_OK when it took the file.
+    // Not from a hook's thread when the answer must come through that hook: it does not.
+    int UploadAndWait(int handle, BulkPurpose purpose, const std::string& path);
+    // Starts an upload whose verdict the camera reports as event 16 or 17; a transfer that
+    // ends before the camera could report (no bulk connection, or the control session gone)
+    // is raised as event 17 by the SDK.
+    int UploadReported(int handle, BulkPurpose purpose, const std::string& path);
+
 private:
     struct HandleState {
         std::atomic<bool> loggedIn{false};
-        std::string ip;  // where bulk connections go
+        std::atomic<bool> upgrading{false};       // a firmware file is on its way
+        std::atomic<bool> upgradeWriting{false};  // the file is over; the camera writes it
+        std::atomic<int> upgradePercent{0};       // UpgradeProgress
+        std::string ip;                           // where bulk connections go
         uint16_t port = 0;
     };
     struct TransferEntry {
@@ -92,6 +115,12 @@ private:
 
     // SessionSink, on the I/O thread.
     void OnStatusEvent(int handle, int type, std::string data) override;
+    // Events 14, 15 and 55 from the camera move the handle's upgrade on.
+    void TrackUpgrade(int handle, int type, const std::string& data);
+    std::shared_ptr<HandleState> StateOf(int handle);
+    // The session went while the camera was writing firmware: it can no longer report the
+    // outcome, so the SDK reports the upgrade as failed (event 15).
+    void EndUpgradeWrite(int handle);
     void OnAnswer(int handle, uint32_t code, int32_t status, std::string text) override;
     void OnLoggedIn(int handle, bool loggedIn) override;
 
