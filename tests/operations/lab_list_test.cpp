@@ -29,6 +29,7 @@ namespace camfleet {
 namespace {
 
 using testing::ProcessEventsUntil;
+using testing::RunInOwnNamespace;
 using testing::Shown;
 
 constexpr uint16_t kLabPort = 3104;  // apart from the other tests' labs
@@ -73,27 +74,6 @@ TEST(LabList, EveryCameraLogsInExceptTheOneWithAChangedPassword) {
         }
     }
     lab.Stop();
-}
-
-// Runs `script` with sh in a network namespace of its own (the labs answer on discovery port
-// 3001, which other tests running at the same time use too) with the programs' folder as
-// working directory; returns its standard output and sets `exitStatus`.
-std::string RunInOwnNamespace(const std::string& script, int* exitStatus) {
-    const std::string command = std::string("unshare ") + (getuid() == 0 ? "-n" : "-r -n") +
-                                " -- sh -c 'ip link set lo up || exit 1; cd " + CAMFLEET_BIN_DIR +
-                                " || exit 1; " + script + "'";
-    std::string out;
-    *exitStatus = -1;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return out;
-    char chunk[4096];
-    for (std::size_t n; (n = fread(chunk, 1, sizeof chunk, pipe)) > 0;)
-        out.append(chunk, n);
-    const int status = pclose(pipe);
-    if (WIFEXITED(status))
-        *exitStatus = WEXITSTATUS(status);
-    return out;
 }
 
 TEST(LabList, CliListOfASeparateSimulatorShowsTheCameraWithAChangedPassword) {
