@@ -146,7 +146,7 @@ ControlCamera::Reply ControlCamera::HandleSystem(int code, const std::string& te
         case kCtlSerialNumber:
             return {0, Response("SerialNumber", id.serialNumber)};
         case kCtlDeviceAnswerText:
-            return {0, "<RESPONSE_PARAM DeviceType=\"" + EscapeAttribute(id.model) +
+            return {0, "<RESPONSE_PARAM DeviceType=\"" + EscapeAttribute(reportedModel()) +
                            "\" SerialNumber=\"" + EscapeAttribute(id.serialNumber) +
                            "\" HardwareVersion=\"" + EscapeAttribute(id.hardwareVersion) +
                            "\" SoftwareVersion=\"" + EscapeAttribute(id.firmwareVersion) + "\" />"};

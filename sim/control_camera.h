@@ -5,6 +5,7 @@
 //
 // Not thread-safe: the control server calls it under its lock.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -40,6 +41,12 @@ struct ControlIdentity {
 struct ControlCallbacks {
     std::function<void(bool restore)> onRestart;  // reboot (false) or restore (true) asked for
     std::function<void(const std::string& password)> onPasswordChanged;
+    // A firmware write finished: the camera restarts, silent for `silence`, and runs
+    // `version` from then on (its old version after a clean-up image).
+    std::function<void(const std::string& version, std::chrono::milliseconds silence)>
+        onFirmwareInstalled;
+    // The model the camera reports changed: an OEM model, or its own one again.
+    std::function<void(const std::string& model)> onModelOverride;
 };
 
 // Configuration documents by command code, with a real camera's factory defaults.
@@ -88,6 +95,14 @@ public:
     void SetAddress(const std::string& ip);
     // The account's password as if changed on the camera itself (the factory one stays).
     void SetPassword(const std::string& password) { password_ = password; }
+    // An installed firmware image: the version the camera answers from now on.
+    void SetFirmwareVersion(const std::string& version) { identity_.firmwareVersion = version; }
+    // An OEM model the camera reports instead of its own ("": its own again). The identity
+    // keeps the hardware model, which firmware images are checked against.
+    void SetModelOverride(const std::string& model) { modelOverride_ = model; }
+    const std::string& reportedModel() const {
+        return modelOverride_.empty() ? identity_.model : modelOverride_;
+    }
 
     const ControlIdentity& identity() const { return identity_; }
     const std::string& password() const { return password_; }
@@ -99,6 +114,7 @@ private:
 
     ControlIdentity identity_;
     std::string password_;
+    std::string modelOverride_;  // survives reboots and factory restores
     CameraDocuments documents_;
     mutable std::map<int, std::string> controls_;  // last request text per system command
 };

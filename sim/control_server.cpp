@@ -184,6 +184,7 @@ void ControlServer::ServeOnce(std::vector<Callback>* calls) {
             Read(it->second, now, calls);
     }
     SendDelayed(now, calls);
+    FirmwareHousekeeping(now, calls);
     for (auto it = connections_.begin(); it != connections_.end();) {
         Connection& c = it->second;
         if (c.bulk && !c.dead && !cameras_[c.camera]->bulkFault.stall)
@@ -291,7 +292,7 @@ void ControlServer::Read(Connection& c, Clock::time_point now, std::vector<Callb
 bool ControlServer::HandleFrame(Connection& c, sdk::Frame& frame, Clock::time_point now,
                                 std::vector<Callback>* calls) {
     if (c.bulk)
-        return HandleBulkData(c, frame);
+        return HandleBulkData(c, frame, now, calls);
     if (frame.kind != sdk::FrameKind::kRequest)
         return false;
     Camera& camera = *cameras_[c.camera];
@@ -500,6 +501,7 @@ int ControlServer::TimeoutMs(Clock::time_point now) const {
     for (const auto& camera : cameras_)
         if (camera->down)
             next = std::min(next, camera->upAt);
+    next = FirmwareDue(next);
     const auto wait = std::chrono::duration_cast<milliseconds>(next - now).count();
     return static_cast<int>(std::clamp<long long>(wait + 1, 0, 1000));
 }

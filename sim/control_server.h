@@ -31,10 +31,20 @@ namespace camfleet::sim {
 // "camfleet-sim alarm", the other records zero-filled), else an empty text.
 std::string SampleEventPayload(int type, std::time_t now);
 
+// The configuration upload that sets or removes a camera's OEM model (one line,
+// "SET_OEM_DEVTYPE_FLAG=MODEL" or "DEL_OEM_DEVTYPE_FLAG="), and the firmware upload name whose
+// valid image clears the camera's custom configuration instead of installing anything.
+inline constexpr char kDeviceTypeFileName[] = "devicetype.oem";
+inline constexpr char kCleanFirmwareName[] = "firmware_clean_all_cust.bin";
+
 class ControlServer {
 public:
     using Clock = std::chrono::steady_clock;
     static constexpr int kMaxSessionsPerCamera = 64;
+    // A firmware write's duration and the downtime after it, unless SetFirmwareTiming says
+    // otherwise.
+    static constexpr std::chrono::milliseconds kFirmwareWriteTime{1000};
+    static constexpr std::chrono::milliseconds kFirmwareRebootTime{2000};
 
     ControlServer();
     ~ControlServer();  // Stop()
@@ -82,6 +92,23 @@ public:
     // A file the camera serves for download under `name` (purpose "file").
     void PutFile(int id, const std::string& name, std::string bytes);
 
+    // Firmware upgrade of camera `id`: how long the write phase after an accepted image lasts
+    // and how long the camera is down after it (kFirmwareWriteTime, kFirmwareRebootTime).
+    void SetFirmwareTiming(int id, std::chrono::milliseconds writeTime,
+                           std::chrono::milliseconds rebootTime);
+    // Firmware faults of camera `id` (-1 / false: off):
+    // - failAtPercent N (0 to 100): the write stops at N %: event 15, no reboot, old version;
+    // - dropAtPercent N (0 to 100): once the transfer took N % of the announced size, every
+    //   session of the camera closes (the bulk connection with them); no reboot;
+    // - neverFinish: the write reports progress up to 50 % and then nothing, until every
+    //   session of the camera has gone; the camera keeps its old version.
+    struct FirmwareFault {
+        int failAtPercent = -1;
+        int dropAtPercent = -1;
+        bool neverFinish = false;
+    };
+    void SetFirmwareFault(int id, FirmwareFault fault);
+
     // ---- Inspection ---------------------------------------------------------------------
     int SessionCount(int id) const;  // logged-in sessions
     int LoginCount(int id) const;    // successful logins so far
@@ -93,7 +120,8 @@ public:
     int AcceptPauses() const;                // times accepting rested for want of descriptors
     std::size_t LargestQueue() const;        // most unsent bytes any session has had
     std::string PublicKey(int id) const;     // hex
-    // The last file camera `id` accepted for `purpose`.
+    // The last file camera `id` accepted for `purpose`. Firmware streams through the image
+    // check and is never kept: its record has the name, size and digest, no bytes.
     struct StoredFile {
         std::string name;
         uint64_t size = 0;
@@ -102,9 +130,12 @@ public:
     };
     std::optional<StoredFile> UploadedFile(int id, sdk::BulkPurpose purpose) const;
     int UploadsAccepted(int id) const;
-    int UploadsFailed(int id) const;         // refused or broken after the attach
-    int BulkConnections(int id) const;       // attached and open
-    std::string ConfigExport(int id) const;  // what a "config" download delivers
+    int UploadsFailed(int id) const;            // refused or broken after the attach
+    int BulkConnections(int id) const;          // attached and open
+    std::string ConfigExport(int id) const;     // what a "config" download delivers
+    std::string FirmwareVersion(int id) const;  // the version the camera runs
+    std::string ReportedModel(int id) const;    // its own model or its OEM model
+    int FirmwareWrites(int id) const;           // write phases that ended in a reboot
 
 private:
     struct Camera;
@@ -124,7 +155,8 @@ private:
     bool HandleFrame(Connection& c, sdk::Frame& frame, Clock::time_point now,
                      std::vector<Callback>* calls);
     bool HandleKeyExchange(Connection& c, const sdk::Frame& frame);
-    bool UploadVerdict(Connection& c);  // the end frame of an upload whose digest came
+    // The end frame of an upload whose digest came.
+    bool UploadVerdict(Connection& c, Clock::time_point now, std::vector<Callback>* calls);
     static bool Absorb(Connection& c);  // received bytes into the parser; false: close
     static void Seal(Connection& c);    // frames waiting in `out` onto the wire
     void Answer(Connection& c, const sdk::Frame& request, ControlCamera::Reply reply,
@@ -151,12 +183,26 @@ private:
     // Bulk-data channel (sim/control_server_bulk.cpp); mutex_ held.
     std::string OpenBulk(Connection& c, const sdk::Frame& request, Clock::time_point now);
     std::string Attach(Connection& c, const sdk::Frame& request, Clock::time_point now);
-    bool HandleBulkData(Connection& c, const sdk::Frame& frame);  // false: close
-    void PumpDownload(Connection& c);  // queues the chunks the window allows
+    bool HandleBulkData(Connection& c, const sdk::Frame& frame, Clock::time_point now,
+                        std::vector<Callback>* calls);  // false: close
+    void PumpDownload(Connection& c);                   // queues the chunks the window allows
     void BulkHousekeeping(Clock::time_point now);
     void Discard(Connection& c);  // `c` closes now: an unfinished upload fails
     void SendEvent(uint64_t session, int type, const std::string& payload);
     int BulkInUse(int id, uint64_t session) const;  // session 0: the whole camera
+
+    // Firmware upgrade (sim/control_server_firmware.cpp); mutex_ held.
+    bool FirmwareBusy(int id) const;  // an image is arriving, being written or hung
+    // A chunk of a firmware upload into the image check; false: the image is refused and the
+    // end frame is queued.
+    bool CheckFirmwareChunk(Connection& c, const std::string& chunk, bool last);
+    int32_t FirmwareVerdict(Connection& c);  // the end status of a whole firmware transfer
+    void StartFirmwareWrite(Connection& c, Clock::time_point now);
+    void FirmwareHousekeeping(Clock::time_point now, std::vector<Callback>* calls);
+    Clock::time_point FirmwareDue(Clock::time_point next) const;  // the earlier of it and `next`
+    void SendUpgradeEvent(int id, uint64_t session, int type, const std::string& payload);
+    // A "devicetype.oem" configuration file: false when it is not one the camera takes.
+    bool ApplyDeviceType(Connection& c, const std::string& content, std::vector<Callback>* calls);
 
     mutable std::mutex mutex_;
     std::vector<std::unique_ptr<Camera>> cameras_;

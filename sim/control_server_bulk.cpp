@@ -1,6 +1,7 @@
 // The camera's side of the bulk-data channel (docs/camera-protocol.md, "Bulk-data channel"):
 // tokens handed out on a session, the attach of a new connection, uploads received into the
-// camera's storage with their digest checked, downloads of the camera's files, the file
+// camera's storage with their digest checked (firmware streams through its image check
+// instead, sim/control_server_firmware.cpp), downloads of the camera's files, the file
 // events on the session, and the test controls of all that.
 
 #include <algorithm>
@@ -18,15 +19,6 @@ namespace {
 
 using sdk::BulkDirection;
 using sdk::BulkPurpose;
-
-std::string DataFrame(uint32_t code, uint32_t sequence, std::string payload) {
-    sdk::Frame frame;
-    frame.kind = sdk::FrameKind::kData;
-    frame.code = code;
-    frame.sequence = sequence;
-    frame.payload = std::move(payload);
-    return sdk::EncodeFrame(frame);
-}
 
 std::string FileEventText(const std::string& name) {
     return "<RESPONSE_PARAM LocalFileName=\"" + EscapeAttribute(name) + "\" />";
@@ -117,6 +109,18 @@ std::string ControlServer::OpenBulk(Connection& c, const sdk::Frame& request,
     if (BulkInUse(c.camera, c.key) >= limits_.maxBulkPerSession ||
         BulkInUse(c.camera, 0) >= limits_.maxBulkPerCamera)
         return EncodeAnswer(request, sdk::kStatusBusy, {});
+    const bool firmware =
+        open.direction == BulkDirection::kUpload && open.purpose == BulkPurpose::kFirmware;
+    if (firmware && FirmwareBusy(c.camera))
+        return EncodeAnswer(request, sdk::kStatusBusy, {});
+    if (firmware) {
+        // One image at a time: the newest open wins over a firmware token not yet attached.
+        for (auto it = camera.tokens.begin(); it != camera.tokens.end();)
+            it = it->second.open.direction == BulkDirection::kUpload &&
+                         it->second.open.purpose == BulkPurpose::kFirmware
+                     ? camera.tokens.erase(it)
+                     : std::next(it);
+    }
     sdk::BulkGrant grant;
     if (open.direction == BulkDirection::kDownload) {
         if (open.purpose == BulkPurpose::kConfig) {
@@ -161,6 +165,10 @@ std::string ControlServer::Attach(Connection& c, const sdk::Frame& request, Cloc
     link->data = std::move(it->second.content);
     if (link->open.direction == BulkDirection::kDownload)
         link->digest = it->second.digest;
+    // Images are checked against the camera's hardware model, whatever model it reports.
+    if (link->open.direction == BulkDirection::kUpload &&
+        link->open.purpose == BulkPurpose::kFirmware)
+        link->firmware = std::make_unique<FirmwareImageChecker>(camera.logic.identity().model);
     camera.tokens.erase(it);
     c.bulk = std::move(link);
     return EncodeAnswer(request, sdk::kStatusOk, {});
@@ -168,10 +176,14 @@ std::string ControlServer::Attach(Connection& c, const sdk::Frame& request, Cloc
 
 // Uploads: chunks in order, full but the last, never past the announced size; each taken
 // chunk but the last is acknowledged; the digest frame after the last one is answered by the
-// verdict on the whole file. Downloads:
-// acknowledgements of what was sent and the client's verdict.
-bool ControlServer::HandleBulkData(Connection& c, const sdk::Frame& frame) {
+// verdict on the whole file. A firmware image refused before its end is answered at once;
+// what the client had already sent is read and dropped while the end frame goes out.
+// Downloads: acknowledgements of what was sent and the client's verdict.
+bool ControlServer::HandleBulkData(Connection& c, const sdk::Frame& frame, Clock::time_point now,
+                                   std::vector<Callback>* calls) {
     BulkLink& b = *c.bulk;
+    if (b.done && c.closing && b.open.direction == BulkDirection::kUpload)
+        return true;
     if (frame.kind != sdk::FrameKind::kData || b.done)
         return false;
     Camera& camera = *cameras_[c.camera];
@@ -193,43 +205,65 @@ bool ControlServer::HandleBulkData(Connection& c, const sdk::Frame& frame) {
             !sdk::ValidDigestText(frame.payload))
             return false;
         b.digest = frame.payload;
-        return UploadVerdict(c);
+        return UploadVerdict(c, now, calls);
     }
     const bool last = (frame.param & sdk::kBulkLastChunk) != 0;
     if (frame.code != sdk::kBulkUpload || frame.sequence != b.chunks ||
         (!last && frame.payload.size() != sdk::kBulkChunk) ||
         b.bytes + frame.payload.size() > b.open.size)
         return false;
-    if (b.data.empty())
-        b.data.reserve(static_cast<std::size_t>(b.open.size));
-    b.data += frame.payload;
     b.hash.Update(frame.payload.data(), frame.payload.size());
     b.bytes += frame.payload.size();
     ++b.chunks;
+    if (b.firmware) {
+        // Firmware is never stored: it streams through the image check.
+        if (!CheckFirmwareChunk(c, frame.payload, last))
+            return true;
+        const int dropAt = camera.firmwareFault.dropAtPercent;
+        if (dropAt >= 0 && b.bytes * 100 >= static_cast<uint64_t>(dropAt) * b.open.size) {
+            LogMessage("camera %s: firmware transfer at %d %%, every session closes\n",
+                       camera.logic.identity().ipAddress.c_str(), dropAt);
+            for (auto& [key, other] : connections_)
+                other.dead = other.dead || other.camera == c.camera;
+            return false;
+        }
+    } else {
+        if (b.data.empty())
+            b.data.reserve(static_cast<std::size_t>(b.open.size));
+        b.data += frame.payload;
+    }
     if (camera.bulkFault.closeAfterBytes >= 0 &&
         b.bytes >= static_cast<uint64_t>(camera.bulkFault.closeAfterBytes))
         return false;
     if (!last) {
-        c.out += DataFrame(sdk::kBulkAck, b.chunks, {});
+        c.out += EncodeDataFrame(sdk::kBulkAck, b.chunks, {});
         return true;
     }
     b.lastTaken = true;
     return true;
 }
 
-bool ControlServer::UploadVerdict(Connection& c) {
+bool ControlServer::UploadVerdict(Connection& c, Clock::time_point now,
+                                  std::vector<Callback>* calls) {
     BulkLink& b = *c.bulk;
     Camera& camera = *cameras_[c.camera];
     const bool whole = b.bytes == b.open.size && b.hash.Hex() == b.digest;
+    int32_t status = whole ? sdk::kStatusOk : sdk::kStatusBadDocument;
+    if (whole && b.firmware)
+        status = FirmwareVerdict(c);
+    const bool deviceType =
+        whole && b.open.purpose == BulkPurpose::kConfig && b.open.name == kDeviceTypeFileName;
+    if (deviceType && !ApplyDeviceType(c, b.data, calls))
+        status = sdk::kStatusFailed;
     b.done = true;
     c.closing = true;
-    c.out +=
-        DataFrame(sdk::kBulkEnd, b.chunks,
-                  sdk::PrintBulkEnd(whole ? sdk::kStatusOk : sdk::kStatusBadDocument, b.bytes));
-    if (!whole) {
-        LogMessage("camera %s: upload of %s does not match its digest, discarded\n",
-                   camera.logic.identity().ipAddress.c_str(), b.open.name.c_str());
+    c.out += EncodeDataFrame(sdk::kBulkEnd, b.chunks, sdk::PrintBulkEnd(status, b.bytes));
+    if (status != sdk::kStatusOk) {
+        if (!whole)
+            LogMessage("camera %s: upload of %s does not match its digest, discarded\n",
+                       camera.logic.identity().ipAddress.c_str(), b.open.name.c_str());
         ++camera.uploadsFailed;
+        // A failed firmware transfer is the client's to report; the camera stays silent.
         if (b.open.purpose != BulkPurpose::kFirmware)
             SendEvent(b.session, kEventFileFailed, FileEventText(b.open.name));
         b.data.clear();
@@ -238,8 +272,10 @@ bool ControlServer::UploadVerdict(Connection& c) {
     ++camera.uploadsAccepted;
     camera.uploads[b.open.purpose] = StoredFile{b.open.name, b.bytes, b.digest, std::move(b.data)};
     b.data.clear();
-    // Firmware outcomes (events 14/15 with progress 54/55) belong to the upgrade itself.
-    if (b.open.purpose != BulkPurpose::kFirmware)
+    // A firmware image's outcome comes with its write phase (events 55, then 14 or 15).
+    if (b.firmware)
+        StartFirmwareWrite(c, now);
+    else
         SendEvent(b.session, kEventFileDone, FileEventText(b.open.name));
     return true;
 }

@@ -11,6 +11,7 @@
 #include "device/sdk/control_frame.h"
 #include "device/sdk/secure_channel.h"
 #include "sim/control_server.h"
+#include "sim/firmware_image.h"
 
 namespace camfleet::sim {
 
@@ -23,6 +24,16 @@ inline std::string EncodeAnswer(const sdk::Frame& request, int32_t status, std::
     answer.status = status;
     answer.payload = std::move(payload);
     return sdk::EncodeFrame(answer);
+}
+
+// A data frame of a bulk connection, encoded.
+inline std::string EncodeDataFrame(uint32_t code, uint32_t sequence, std::string payload) {
+    sdk::Frame frame;
+    frame.kind = sdk::FrameKind::kData;
+    frame.code = code;
+    frame.sequence = sequence;
+    frame.payload = std::move(payload);
+    return sdk::EncodeFrame(frame);
 }
 
 // A token handed out on a session and not yet attached.
@@ -46,6 +57,22 @@ struct BulkLink {
     uint32_t acked = 0;      // downloads: chunks the client took
     bool lastTaken = false;  // uploads: the last chunk is in, the digest frame is due
     bool done = false;       // the verdict is given
+    // Firmware uploads: the image check the chunks stream through instead of into `data`.
+    std::unique_ptr<FirmwareImageChecker> firmware;
+};
+
+// The write phase after an accepted firmware image, and what follows it.
+struct FirmwareWrite {
+    enum class Outcome { kInstall, kFail, kHang };
+    bool running = false;
+    uint64_t session = 0;  // the session that made the upload
+    std::string version;   // the camera runs it after the reboot
+    bool clean = false;    // the clean-up image: the custom configuration goes, no install
+    Outcome outcome = Outcome::kInstall;
+    int stopAt = 100;  // percent where the outcome comes
+    std::chrono::steady_clock::time_point start{};
+    int progress = 0;   // the last progress percent sent
+    bool hung = false;  // kHang reached its stop: nothing more until the sessions are gone
 };
 
 struct ControlServer::Camera {
@@ -84,6 +111,11 @@ struct ControlServer::Camera {
     int uploadsAccepted = 0;
     int uploadsFailed = 0;
     BulkFault bulkFault;
+    std::chrono::milliseconds writeTime = kFirmwareWriteTime;
+    std::chrono::milliseconds rebootTime = kFirmwareRebootTime;
+    FirmwareFault firmwareFault;
+    FirmwareWrite firmwareWrite;
+    int firmwareWrites = 0;
 };
 
 struct ControlServer::Connection {

@@ -1,6 +1,7 @@
 // camfleet-sim: runs a lab of simulated cameras until SIGINT or SIGTERM. Every camera answers
 // the discovery protocol and serves the camera-control protocol (docs/camera-protocol.md) on
-// its address and PTZPort; --reboot-silence is also its downtime after an SDK reboot.
+// its address and PTZPort; --reboot-silence is also its downtime after an SDK reboot, and the
+// --upgrade-* options time firmware upgrades and make chosen cameras fail them.
 //
 //   camfleet-sim --lab N [--seed S] [--port P] [OPTIONS]
 //   camfleet-sim --lan-lab N [--subnet A.B.C.0/24]... [--seed S] [OPTIONS]
@@ -21,6 +22,7 @@
 #include <cstring>
 #include <ctime>
 #include <iterator>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,6 +48,9 @@ struct Arguments {
     std::vector<int> ignoreNetwork;                      // camera indexes from 0
     std::vector<int> replacedKeys;                       // camera indexes from 0
     std::vector<PeriodicEvent> events;
+    std::chrono::milliseconds upgradeWrite{-1};  // -1: the server's default
+    std::chrono::milliseconds upgradeReboot{-1};
+    std::map<int, camfleet::sim::ControlServer::FirmwareFault> firmwareFaults;  // by index
     bool lan = false;
     bool valid = false;
 };
@@ -75,6 +80,31 @@ bool ParseEvent(const char* value, std::vector<PeriodicEvent>* events) {
         return false;
     events->push_back(event);
     return true;
+}
+
+// "I=N" of --upgrade-fail and --upgrade-drop: camera I (from 1) as an index from 0 into
+// `camera`, N a percentage into `percent`; false unless I >= 1 and N is 0 to 100.
+bool ParsePercentOf(const char* value, int* camera, int* percent) {
+    const char* equals = std::strchr(value, '=');
+    if (equals == nullptr)
+        return false;
+    *camera = camfleet::TextToInt(std::string(value, equals).c_str()) - 1;
+    const std::string digits = equals + 1;
+    if (*camera < 0 || digits.empty() || digits.size() > 3 ||
+        digits.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    *percent = std::stoi(digits);
+    return *percent <= 100;
+}
+
+// A duration option in milliseconds: digits only, at most a day.
+bool ParseMilliseconds(const char* value, std::chrono::milliseconds* out) {
+    const std::string digits = value;
+    if (digits.empty() || digits.size() > 8 ||
+        digits.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    *out = std::chrono::milliseconds(std::stol(digits));
+    return *out <= std::chrono::hours(24);
 }
 
 // Waits for SIGINT or SIGTERM, meanwhile sending the --event events when they are due.
@@ -180,6 +210,42 @@ const Option kOptions[] = {
      "camera I (from 1) sends status event TYPE to its logged-in sessions every MS ms; an "
      "alarm or other fixed record gets a sample record (may be repeated)",
      [](Arguments* a, const char* v) { return ParseEvent(v, &a->events); }},
+    {"--upgrade-write-ms", "MS",
+     "a firmware write lasts MS ms before the camera restarts (default 1000)",
+     [](Arguments* a, const char* v) { return ParseMilliseconds(v, &a->upgradeWrite); }},
+    {"--upgrade-reboot-ms", "MS", "a camera is down MS ms after a firmware write (default 2000)",
+     [](Arguments* a, const char* v) { return ParseMilliseconds(v, &a->upgradeReboot); }},
+    {"--upgrade-fail", "I=N",
+     "camera I (from 1) fails its firmware writes at N % (0 to 100; may be repeated)",
+     [](Arguments* a, const char* v) {
+         int camera = 0;
+         int percent = 0;
+         if (!ParsePercentOf(v, &camera, &percent))
+             return false;
+         a->firmwareFaults[camera].failAtPercent = percent;
+         return true;
+     }},
+    {"--upgrade-drop", "I=N",
+     "camera I (from 1) closes its sessions once a firmware transfer reached N % (may be "
+     "repeated)",
+     [](Arguments* a, const char* v) {
+         int camera = 0;
+         int percent = 0;
+         if (!ParsePercentOf(v, &camera, &percent))
+             return false;
+         a->firmwareFaults[camera].dropAtPercent = percent;
+         return true;
+     }},
+    {"--upgrade-hang", "I",
+     "camera I (from 1) stops its firmware writes at 50 % for as long as a session stays "
+     "(may be repeated)",
+     [](Arguments* a, const char* v) {
+         const int camera = camfleet::TextToInt(v);
+         if (camera < 1)
+             return false;
+         a->firmwareFaults[camera - 1].neverFinish = true;
+         return true;
+     }},
 };
 
 // Options of make-firmware.
@@ -346,6 +412,26 @@ int main(int argc, char** argv) {
             return 2;
         }
         lab.control().SetKeyGeneration(camera, 1);
+    }
+    for (const auto& [camera, fault] : args.firmwareFaults) {
+        if (camera >= lab.CameraCount()) {
+            std::fprintf(stderr,
+                         "camfleet-sim: no camera %d for --upgrade-fail, --upgrade-drop "
+                         "or --upgrade-hang\n",
+                         camera + 1);
+            lab.Stop();
+            return 2;
+        }
+        lab.control().SetFirmwareFault(camera, fault);
+    }
+    if (args.upgradeWrite.count() >= 0 || args.upgradeReboot.count() >= 0) {
+        using camfleet::sim::ControlServer;
+        const auto write =
+            args.upgradeWrite.count() >= 0 ? args.upgradeWrite : ControlServer::kFirmwareWriteTime;
+        const auto reboot = args.upgradeReboot.count() >= 0 ? args.upgradeReboot
+                                                            : ControlServer::kFirmwareRebootTime;
+        for (int i = 0; i < lab.CameraCount(); ++i)
+            lab.control().SetFirmwareTiming(i, write, reboot);
     }
     for (const PeriodicEvent& event : args.events) {
         if (event.camera >= lab.CameraCount()) {

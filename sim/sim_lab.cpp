@@ -91,7 +91,9 @@ int SimLab::Start(const LabOptions& options, std::string* error) {
 }
 
 // Every camera serves the camera-control protocol on its address and PTZPort; an SDK reboot
-// or restore silences its discovery side as a discovery reboot does. Control id i is camera i.
+// or restore silences its discovery side as a discovery reboot does, a firmware install for
+// the reboot time of the upgrade, after which it answers with the new version; an OEM model
+// set through the control side shows in its answers. Control id i is camera i.
 int SimLab::StartControl(std::string* error) {
     control_ = std::make_unique<ControlServer>();
     control_->SetNetworkNamespace(lan_.NamespaceFd());
@@ -107,6 +109,15 @@ int SimLab::StartControl(std::string* error) {
         callbacks.onRestart = [this, i](bool restore) {
             std::lock_guard lock(mutex_);
             cameras_[i].Restart(clock_(), restore);
+        };
+        callbacks.onFirmwareInstalled = [this, i](const std::string& version,
+                                                  std::chrono::milliseconds silence) {
+            std::lock_guard lock(mutex_);
+            cameras_[i].InstallFirmware(clock_(), version, silence);
+        };
+        callbacks.onModelOverride = [this, i](const std::string& model) {
+            std::lock_guard lock(mutex_);
+            cameras_[i].SetReportedModel(model);
         };
         int control = control_->AddCamera(id, callbacks, error);
         if (control < 0) {

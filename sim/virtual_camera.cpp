@@ -75,7 +75,7 @@ bool VirtualCamera::ApplyCommand(int code, int flag, std::string_view text,
             ++restoreCount_;
             return true;
         case kMsgReboot:
-            Reboot(now);
+            Reboot(now, rebootSilence_);
             return true;
         case kMsgMode:
             mode_ = flag;
@@ -111,12 +111,22 @@ void VirtualCamera::Restart(SimClock::time_point now, bool restore) {
         profile_.ipAddress = address;
         ++restoreCount_;
     }
-    Reboot(now);
+    Reboot(now, rebootSilence_);
 }
 
-void VirtualCamera::Reboot(SimClock::time_point now) {
+void VirtualCamera::InstallFirmware(SimClock::time_point now, const std::string& version,
+                                    SimClock::duration silence) {
+    profile_.version = factory_.version = version;
+    Reboot(now, silence);
+}
+
+void VirtualCamera::SetReportedModel(const std::string& model) {
+    profile_.model = factory_.model = model;
+}
+
+void VirtualCamera::Reboot(SimClock::time_point now, SimClock::duration silence) {
     ++rebootCount_;
-    silentUntil_ = now + rebootSilence_;
+    silentUntil_ = now + silence;
     bootTime_ = silentUntil_;
     initialRunningTime_ = 0;
 }

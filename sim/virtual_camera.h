@@ -40,6 +40,12 @@ public:
     // A restart asked for through the camera-control side: silent for the reboot time; a
     // restore also returns the settings to the factory ones but keeps the address.
     void Restart(SimClock::time_point now, bool restore);
+    // A firmware write finished through the camera-control side: the camera restarts, silent
+    // for `silence`, and runs `version` from then on, also after a restore.
+    void InstallFirmware(SimClock::time_point now, const std::string& version,
+                         SimClock::duration silence);
+    // The model the answer reports (an OEM model or the camera's own), also after a restore.
+    void SetReportedModel(const std::string& model);
 
     // The answer to a search request at `now`.
     std::string Answer(SimClock::time_point now) const;
@@ -62,7 +68,7 @@ private:
     bool ApplyCommand(int code, int flag, std::string_view text, SimClock::time_point now,
                       const AddressPool& pool);
     bool ApplyNetwork(const tinyxml2::XMLElement* body, const AddressPool& pool);
-    void Reboot(SimClock::time_point now);
+    void Reboot(SimClock::time_point now, SimClock::duration silence);
 
     CameraProfile factory_;
     CameraProfile profile_;

@@ -14,35 +14,14 @@
 #include "device/sdk/control_frame.h"
 #include "device/sdk/control_protocol.h"
 #include "sim/control_server.h"
-#include "tests/sim/raw_client.h"
+#include "tests/sim/bulk_client.h"
 
 namespace camfleet::sim {
 namespace {
 
 using std::chrono::milliseconds;
 
-// Open and attach requests are commands.
-sdk::Frame Request(uint32_t code, uint32_t sequence, std::string payload) {
-    sdk::Frame frame;
-    frame.code = code;
-    frame.param = sdk::RequestParam(sdk::Access::kCommand);
-    frame.sequence = sequence;
-    frame.payload = std::move(payload);
-    return frame;
-}
-
-std::string DigestOf(const std::string& bytes) {
-    sdk::Sha256 hash;
-    hash.Update(bytes.data(), bytes.size());
-    return hash.Hex();
-}
-
-sdk::BulkOpen Upload(const std::string& name, const std::string& bytes,
-                     sdk::BulkPurpose purpose = sdk::BulkPurpose::kConfig) {
-    return {sdk::BulkDirection::kUpload, purpose, name, bytes.size(), 0};
-}
-
-class ControlBulkTest : public LoopbackCameraTest {
+class ControlBulkTest : public BulkCameraTest {
 protected:
     void SetUp() override {
         limits_.bulkTokenLife = milliseconds(400);
@@ -50,64 +29,7 @@ protected:
         limits_.maxBulkPerCamera = 16;
         server_.SetLimits(limits_);
     }
-    // A logged-in session of camera `id`.
-    std::unique_ptr<Client> Session(int id) {
-        auto client = std::make_unique<Client>(server_.Port(id));
-        EXPECT_EQ(client->Login(kTestPassword), sdk::kStatusOk);
-        return client;
-    }
-    // The open request's answer on `session`.
-    sdk::Frame Open(Client& session, const sdk::BulkOpen& open) {
-        sdk::Frame answer;
-        EXPECT_TRUE(session.Send(
-            sdk::EncodeFrame(Request(sdk::kCodeOpenBulk, ++sequence_, sdk::PrintBulkOpen(open)))));
-        EXPECT_TRUE(session.Next(&answer));
-        return answer;
-    }
-    std::string Token(Client& session, const sdk::BulkOpen& open) {
-        const sdk::Frame answer = Open(session, open);
-        sdk::BulkGrant grant;
-        EXPECT_EQ(answer.status, sdk::kStatusOk);
-        EXPECT_TRUE(sdk::ParseBulkGrant(answer.payload, &grant)) << answer.payload;
-        return grant.token;
-    }
-    // Attaches `connection` (set up, not logged in) with `token`; the answer's status.
-    static int Attach(Client& connection, const std::string& token) {
-        sdk::Frame answer;
-        if (connection.Handshake().empty() ||
-            !connection.Send(
-                sdk::EncodeFrame(Request(sdk::kCodeAttachBulk, 2, sdk::PrintAttach(token)))) ||
-            !connection.Next(&answer))
-            return -1;
-        return answer.status;
-    }
-    // The digest frame that follows the last chunk.
-    static sdk::Frame DigestFrame(uint32_t chunks, std::string digest) {
-        sdk::Frame frame;
-        frame.kind = sdk::FrameKind::kData;
-        frame.code = sdk::kBulkDigest;
-        frame.sequence = chunks;
-        frame.payload = std::move(digest);
-        return frame;
-    }
-    static sdk::Frame Chunk(uint32_t sequence, bool last, std::string bytes) {
-        sdk::Frame frame;
-        frame.kind = sdk::FrameKind::kData;
-        frame.code = sdk::kBulkUpload;
-        frame.sequence = sequence;
-        frame.param = last ? sdk::kBulkLastChunk : 0;
-        frame.payload = std::move(bytes);
-        return frame;
-    }
-    // The next event on `session`, skipping answers.
-    static bool NextEvent(Client& session, sdk::Frame* event) {
-        while (session.Next(event))
-            if (event->kind == sdk::FrameKind::kEvent)
-                return true;
-        return false;
-    }
     ControlLimits limits_;
-    uint32_t sequence_ = 10;
 };
 
 TEST_F(ControlBulkTest, TokensAreSingleUseShortLivedAndBoundToTheirSessionAndCamera) {

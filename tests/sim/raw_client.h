@@ -25,7 +25,7 @@ namespace camfleet::sim {
 // A blocking client socket with a receive limit, speaking frames by hand.
 class Client {
 public:
-    explicit Client(uint16_t port, int receiveBuffer = 0) {
+    explicit Client(uint16_t port, int receiveBuffer = 0, const char* address = "127.0.0.1") {
         fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (receiveBuffer > 0)
             setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
@@ -35,7 +35,7 @@ public:
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
         addr.sin_port = htons(port);
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        inet_pton(AF_INET, address, &addr.sin_addr);
         connected_ = connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
     }
     ~Client() { close(fd_); }

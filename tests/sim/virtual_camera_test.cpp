@@ -80,6 +80,24 @@ TEST_F(VirtualCameraTest, RebootIsSilentThenRunningTimeRestarts) {
     EXPECT_EQ(camera.RunningTime(t0 + 135s), 5);
 }
 
+TEST_F(VirtualCameraTest, FirmwareInstallIsSilentForItsOwnTimeAndOutlivesARestore) {
+    camera.SetRebootSilence(30s);
+    camera.InstallFirmware(t0 + 100s, "V9.0.0", 2s);
+    EXPECT_EQ(camera.rebootCount(), 1);
+    EXPECT_FALSE(Send(search, t0 + 101s).answer) << "silent while it restarts";
+    EXPECT_TRUE(Send(search, t0 + 102s).answer) << "the upgrade's time, not the reboot silence";
+    EXPECT_NE(camera.Answer(t0 + 102s).find("V9.0.0"), std::string::npos);
+
+    camera.SetReportedModel("ACME-CAM 9");
+    EXPECT_NE(camera.Answer(t0 + 102s).find("ACME-CAM 9"), std::string::npos);
+    Send(Command(kMsgRestore), t0 + 103s);
+    EXPECT_EQ(camera.profile().version, "V9.0.0");
+    EXPECT_EQ(camera.profile().model, "ACME-CAM 9");
+    camera.Restart(t0 + 104s, true);
+    EXPECT_EQ(camera.profile().version, "V9.0.0");
+    EXPECT_EQ(camera.profile().model, "ACME-CAM 9");
+}
+
 TEST_F(VirtualCameraTest, SetNetworkStaticAndDhcp) {
     EXPECT_TRUE(Send(SetNetwork("10.0.0.55", 0)).addressChanged);
     EXPECT_EQ(camera.profile().ipAddress, "10.0.0.55");
