@@ -74,7 +74,8 @@ FirmwareUpgrade::FirmwareUpgrade(DeviceListModel* model, AnswerRouter* router,
     // upgrading flag already follow the event.
     events_ = router_->OnEvent(AnswerRouter::kAnyKind, AnswerRouter::kAnyHandle,
                                [this](const StatusMessage& m) { OnEvent(m); });
-    followUps_ = tracker_->OnFollowUpDone([this](int row) { OnFollowUpDone(row); });
+    versions_ = router_->OnAnswer(kCtlFileSystemVersion,
+                                  [this](const ResponseMessage& m) { OnVersion(m); });
 }
 
 FirmwareUpgrade::~FirmwareUpgrade() = default;
@@ -356,18 +357,18 @@ void FirmwareUpgrade::OnEvent(const StatusMessage& m) {
     emit jobChanged(row);
 }
 
-// After a camera restarted with its new image and logged in again, its follow-up queries
-// tell the version it now runs.
-void FirmwareUpgrade::OnFollowUpDone(int row) {
-    UpgradeJob* job = JobOfRow(row);
-    if (job == nullptr || !IsFirmwareJob(*job) || job->phase != JobPhase::kDone || job->returned)
-        return;
-    const DeviceRecord* record = model_->Record(row);
-    if (record == nullptr || Now() - job->endedMs < 0)
+// After a camera restarted with its new image and logged in again, the version query of its
+// login's follow-up tells the version it now runs (the tracker copied it into the record
+// already). The query of the session that took the image was answered before event 14.
+void FirmwareUpgrade::OnVersion(const ResponseMessage& m) {
+    const int row = model_->FindRowByHandle(m.handle);
+    UpgradeJob* job = row >= 0 ? JobOfRow(row) : nullptr;
+    if (job == nullptr || !IsFirmwareJob(*job) || job->phase != JobPhase::kDone || job->returned ||
+        m.status != 0)
         return;
     job->returned = true;
     job->returnedMs = Now();
-    job->version = Field(record->firmwareVersion);
+    job->version = Field(model_->Record(row)->firmwareVersion);
     emit jobChanged(row);
 }
 

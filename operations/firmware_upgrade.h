@@ -7,8 +7,8 @@
 // Road of an upgrade: the per-device step starts the SDK's upload (the row shows "MSGTIP29"
 // and its record's upgrading flag is set); events 54/55 move the job on (the session tracker
 // shows "UPLOAD: nn%"); event 14 means the camera took the image and restarts ("MSG_UPGRADE"),
-// event 15 that it did not ("MSGTIP7"). The job then waits for the camera to come back: its
-// next login's follow-up queries tell the version it now runs. A camera that reports no
+// event 15 that it did not ("MSGTIP7"). The job then waits for the camera to come back: the
+// version query of its next login tells the version it now runs. A camera that reports no
 // progress for the deadline (10 minutes unless set) ends with "MSGTIP7", so a silent camera
 // never holds up the run.
 //
@@ -156,7 +156,7 @@ private:
     void UploadModelFileTo(int row, std::shared_ptr<CustomModelFile> file);
     void Fail(int row, UpgradeJob& job, const char* key);
     void OnEvent(const StatusMessage& message);
-    void OnFollowUpDone(int row);
+    void OnVersion(const ResponseMessage& message);
     void OnCustomModelRequest(const StatusMessage& message);
     void StartWatch();
     UpgradeJob* JobOfRow(int row);
@@ -178,7 +178,7 @@ private:
     int uploadsRunning_ = 0;
     Subscription events_;
     Subscription customModel_;
-    Subscription followUps_;
+    Subscription versions_;
     // Watched by the upload jobs' results: a result that arrives after this object went is
     // dropped.
     std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -137,7 +138,7 @@ TEST_F(LabUpgrade, FileUpgradeBringsEveryHealthyCameraBackOnTheNewVersion) {
         EXPECT_NE(job->oldVersion, job->version);
         EXPECT_EQ(lab_.control().FirmwareVersion(camera), "V9.9.9");
         EXPECT_EQ(lab_.control().UploadedFile(camera, sdk::BulkPurpose::kFirmware)->size,
-                  3u * 1048576 + 17);
+                  static_cast<uint64_t>(QFileInfo(image).size()));
         const auto& texts = seen_[lab_.Snapshot(camera).profile.serialNumber];
         EXPECT_TRUE(texts.count(Shown("MSG_UPGRADE")));
         EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const QString& t) {
@@ -182,7 +183,8 @@ TEST_F(LabUpgrade, DirectoryUpgradeGivesEachModelItsImageAndABrokenOneFailsAlone
         EXPECT_NE(lab_.control().FirmwareVersion(1), "V7.0.0");
     }
     for (int camera = 2; camera < 4; ++camera) {
-        const QString key = FirmwareModelKey(QString::fromStdString(lab_.Snapshot(camera).profile.model));
+        const QString key =
+            FirmwareModelKey(QString::fromStdString(lab_.Snapshot(camera).profile.model));
         if (key == key0 || key == key1)
             continue;
         EXPECT_EQ(JobOfCamera(camera), nullptr);
@@ -196,7 +198,7 @@ TEST_F(LabUpgrade, CustomModelSetByHandByEventTwentyFourAndCleared) {
     ASSERT_TRUE(RunUntil([&] { return upgrade_->UploadsRunning() == 0; }, 10));
     EXPECT_EQ(lab_.control().ReportedModel(0), "OEM-CAM");
     EXPECT_EQ(lab_.control().ReportedModel(1), "OEM-CAM");
-    EXPECT_EQ(fleet_->Model().CellText(RowOfCamera(0), kColumnState), Shown("MSGTIP32"));
+    EXPECT_EQ(JobOfCamera(0)->phase, JobPhase::kDone);
     EXPECT_NE(lab_.control().ReportedModel(2), "OEM-CAM");
 
     // Camera 2 asks for its model to be checked: it gets the text of the model edit.
@@ -217,8 +219,9 @@ TEST(LabUpgradeCli, DirectoryUpgradeOfASeparateSimulatorReportsTheNewVersions) {
     std::string make;
     for (const char* key : {"NVS-IPC-2M", "NVS3516E_V2", "NVS-F37-4MP_V1.2", "NVS-PTZ_V3",
                             "IPC-NVS-BULLET-5M", "NVS8M"})
-        make += std::string("./camfleet-sim make-firmware --model '*' --version V6.0.0 --size "
-                            "200000 -o ") +
+        make += std::string(
+                    "./camfleet-sim make-firmware --model \"*\" --version V6.0.0 --size "
+                    "200000 -o ") +
                 dir.path().toStdString() + "/firmware_" + key + "_V6.bin >/dev/null || exit 9; ";
     int status = -1;
     const std::string out = RunInOwnNamespace(

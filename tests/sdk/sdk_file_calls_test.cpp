@@ -8,6 +8,7 @@
 #include "bulk_outcome.h"
 #include "device/sdk/bulk_protocol.h"
 #include "sdk_fixture.h"
+#include "sim/firmware_image.h"
 
 namespace camfleet::testing {
 namespace {
@@ -30,6 +31,13 @@ protected:
         }
         return false;
     }
+    // A lab firmware image for any model.
+    std::string Image(const std::string& name, const std::string& version, uint64_t size) {
+        const std::string path = documents_.filePath(QString::fromStdString(name)).toStdString();
+        std::string error;
+        EXPECT_TRUE(sim::WriteLabFirmwareFile(path, {"*", version, size}, &error)) << error;
+        return path;
+    }
     std::string LastEventData(int handle, int type) {
         std::string data;
         for (const StatusRecord& e : hooks_.Events())
@@ -43,10 +51,10 @@ TEST_F(SdkFileCalls, ConfigurationFileWaitsForTheCamerasVerdict) {
     const int camera = AddCamera();
     const int handle = LoggedIn(camera);
     const std::string bytes = FileBytes(600000);
-    EXPECT_EQ(QV_NETSDK_IPC_SetConfigFile(handle, Local("devicetype.oem", bytes).c_str()), QV_OK);
+    EXPECT_EQ(QV_NETSDK_IPC_SetConfigFile(handle, Local("camera.cfg", bytes).c_str()), QV_OK);
     const auto stored = server_.UploadedFile(camera, BulkPurpose::kConfig);
     ASSERT_TRUE(stored.has_value()) << "the call returned before the camera had the file";
-    EXPECT_EQ(stored->name, "devicetype.oem");
+    EXPECT_EQ(stored->name, "camera.cfg");
     EXPECT_EQ(stored->digest, Sha256Of(bytes));
 
     EXPECT_EQ(QV_NETSDK_IPC_SetConfigFile(handle, "/nonexistent/camera.cfg"), QV_ERR_FILE);
@@ -57,7 +65,16 @@ TEST_F(SdkFileCalls, ConfigurationFileWaitsForTheCamerasVerdict) {
     // The camera breaks the transfer off: the call fails, nothing is stored.
     server_.SetBulkFault(camera, {false, 300000});
     EXPECT_NE(QV_NETSDK_IPC_SetConfigFile(handle, Local("big.cfg", bytes).c_str()), QV_OK);
-    EXPECT_EQ(server_.UploadedFile(camera, BulkPurpose::kConfig)->name, "devicetype.oem");
+    EXPECT_EQ(server_.UploadedFile(camera, BulkPurpose::kConfig)->name, "camera.cfg");
+
+    // A model file the camera cannot read is refused; a good one is taken.
+    EXPECT_EQ(QV_NETSDK_IPC_SetConfigFile(handle, Local("devicetype.oem", "OEM=1\n").c_str()),
+              QV_ERR_REFUSED);
+    server_.SetBulkFault(camera, {});
+    EXPECT_EQ(QV_NETSDK_IPC_SetConfigFile(
+                  handle, Local("devicetype.oem", "SET_OEM_DEVTYPE_FLAG=OEM-1").c_str()),
+              QV_OK);
+    EXPECT_EQ(server_.ReportedModel(camera), "OEM-1");
 }
 
 TEST_F(SdkFileCalls, OemApplicationVerdictArrivesAsAnEventFromWhicheverSideKnowsIt) {
@@ -87,34 +104,37 @@ TEST_F(SdkFileCalls, OemApplicationVerdictArrivesAsAnEventFromWhicheverSideKnows
 TEST_F(SdkFileCalls, UpgradeReportsTransferProgressThenTheCamerasOwn) {
     const int camera = AddCamera();
     const int handle = LoggedIn(camera);
+    server_.SetFirmwareTiming(camera, std::chrono::milliseconds(2000),
+                              std::chrono::milliseconds(100));
     EXPECT_EQ(QV_NETSDK_IPC_GetUpgradeProgress(handle), 0);
-    const std::string path = Local("firmware_NVS.bin", FileBytes(3 * 1048576));
-    ASSERT_EQ(QV_NETSDK_IPC_Upgrade(handle, path.c_str()), QV_OK);
-    ASSERT_TRUE(Eventually([&] {
-        return server_.UploadsAccepted(camera) == 1 &&
-               QV_NETSDK_IPC_GetUpgradeProgress(handle) == 50;
-    }));
-    EXPECT_GE(hooks_.CountEvents(handle, QV_EVENT_UPGRADE_PROGRESS), 2);
-    EXPECT_EQ(hooks_.CountEvents(handle, QV_EVENT_UPGRADE_FAILED), 0);
-
-    // The camera writes it: its percentage fills the second half.
-    server_.EmitEvent(camera, QV_EVENT_UPGRADE_PROGRESS_2, sdk::PrintUpgradeProgress(40));
-    ASSERT_TRUE(hooks_.WaitEvent(handle, QV_EVENT_UPGRADE_PROGRESS_2));
-    EXPECT_EQ(QV_NETSDK_IPC_GetUpgradeProgress(handle), 70);
-    server_.EmitEvent(camera, QV_EVENT_UPGRADE_PROGRESS_2, "<Upgrade Progress=\"999\" />");
-    server_.EmitEvent(camera, QV_EVENT_UPGRADE_DONE, "<Upgrade Version=\"V2\" />");
-    ASSERT_TRUE(hooks_.WaitEvent(handle, QV_EVENT_UPGRADE_DONE));
-    EXPECT_EQ(QV_NETSDK_IPC_GetUpgradeProgress(handle), 100);
-
     EXPECT_EQ(QV_NETSDK_IPC_Upgrade(handle, "/nonexistent/firmware.bin"), QV_ERR_FILE);
     EXPECT_EQ(QV_NETSDK_IPC_Upgrade(handle, nullptr), QV_ERR_PARAM);
     EXPECT_EQ(QV_NETSDK_IPC_GetUpgradeProgress(handle + 100), QV_ERR_HANDLE);
+    const std::string path = Image("firmware_NVS.bin", "V2.0", 3 * 1048576);
+    ASSERT_EQ(QV_NETSDK_IPC_Upgrade(handle, path.c_str()), QV_OK);
+    // The file's way: the first half.
+    ASSERT_TRUE(Eventually([&] {
+        return server_.UploadsAccepted(camera) == 1 &&
+               QV_NETSDK_IPC_GetUpgradeProgress(handle) >= 50;
+    }));
+    EXPECT_GE(hooks_.CountEvents(handle, QV_EVENT_UPGRADE_PROGRESS), 2);
+    // The camera's write: the second half, from its own events.
+    ASSERT_TRUE(hooks_.WaitEvent(handle, QV_EVENT_UPGRADE_PROGRESS_2));
+    const int writing = QV_NETSDK_IPC_GetUpgradeProgress(handle);
+    EXPECT_GT(writing, 50);
+    EXPECT_LT(writing, 100);
+    ASSERT_TRUE(hooks_.WaitEvent(handle, QV_EVENT_UPGRADE_DONE));
+    EXPECT_EQ(QV_NETSDK_IPC_GetUpgradeProgress(handle), 100);
+    EXPECT_EQ(hooks_.CountEvents(handle, QV_EVENT_UPGRADE_FAILED), 0);
+    EXPECT_EQ(server_.FirmwareVersion(camera), "V2.0");
 }
 
 TEST_F(SdkFileCalls, AFailedTransferOrALostSessionEndsTheUpgradeWithEventFifteen) {
     const int camera = AddCamera();
     const int handle = LoggedIn(camera);
-    const std::string path = Local("firmware_NVS.bin", FileBytes(2 * 1048576));
+    const std::string path = Image("firmware_NVS.bin", "V2.0", 2 * 1048576);
+    server_.SetFirmwareTiming(camera, std::chrono::milliseconds(5000),
+                              std::chrono::milliseconds(100));
 
     // A stalled camera: a second image for the same handle is refused while the first is on
     // its way; the session's loss ends it.
