@@ -13,6 +13,7 @@ QObject* NewWindowControlsTest();
 QObject* NewWindowIpTest();
 QObject* NewWindowLanguageTest();
 QObject* NewControlRegistryTest();
+QObject* NewWindowUpgradeTest();
 
 int main(int argc, char** argv) {
     QTemporaryDir scratch;
@@ -21,8 +22,9 @@ int main(int argc, char** argv) {
     qputenv("CAMFLEET_DEBUG_CFG", scratch.filePath("no-debug.cfg").toUtf8());
     QApplication app(argc, argv);
     int failed = 0;
-    for (QObject* test : {NewWindowSearchTest(), NewWindowListTest(), NewWindowControlsTest(),
-                          NewWindowIpTest(), NewWindowLanguageTest(), NewControlRegistryTest()}) {
+    for (QObject* test :
+         {NewWindowSearchTest(), NewWindowListTest(), NewWindowControlsTest(), NewWindowIpTest(),
+          NewWindowLanguageTest(), NewControlRegistryTest(), NewWindowUpgradeTest()}) {
         failed += QTest::qExec(test, argc, argv) != 0;
         delete test;
     }
