@@ -63,6 +63,19 @@ bool RequestFits(int code, const std::string& text) {
 
 }  // namespace
 
+std::string ControlCamera::reportedModel() const {
+    if (modelOverride_.empty())
+        return identity_.model;
+    constexpr const char* kClasses[] = {"NVS", "DVS", "DEC", "NVR"};
+    for (const char* marker : kClasses)
+        if (modelOverride_.find(marker) != std::string::npos)
+            return modelOverride_;
+    for (const char* marker : kClasses)
+        if (identity_.model.find(marker) != std::string::npos)
+            return std::string(marker) + "-" + modelOverride_;
+    return std::string(kClasses[0]) + "-" + modelOverride_;
+}
+
 ControlCamera::ControlCamera(ControlIdentity identity)
     : identity_(std::move(identity)), password_(identity_.password), documents_(identity_) {}
 

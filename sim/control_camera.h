@@ -100,9 +100,10 @@ public:
     // An OEM model the camera reports instead of its own ("": its own again). The identity
     // keeps the hardware model, which firmware images are checked against.
     void SetModelOverride(const std::string& model) { modelOverride_ = model; }
-    const std::string& reportedModel() const {
-        return modelOverride_.empty() ? identity_.model : modelOverride_;
-    }
+    // The model it reports: its own, or the OEM model. The tool lists only cameras whose model
+    // names their device class (NVS, DVS, DEC or NVR), so an OEM model without one is reported
+    // behind the class of the camera's own model ("NVS-" + the OEM model).
+    std::string reportedModel() const;
 
     const ControlIdentity& identity() const { return identity_; }
     const std::string& password() const { return password_; }

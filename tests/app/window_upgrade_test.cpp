@@ -136,7 +136,7 @@ private slots:
         QVERIFY(DriveSearch(*window, [&] { return upgrade->UploadsRunning() == 0; }));
         for (int camera = 0; camera < 3; ++camera) {
             const bool ticked = lab->Snapshot(camera).profile.serialNumber != skipped;
-            QCOMPARE(lab->control().ReportedModel(camera) == "OEM-WINDOW", ticked);
+            QCOMPARE(lab->control().ReportedModel(camera) == "NVS-OEM-WINDOW", ticked);
         }
         QVERIFY(prompt_.messages.empty());
         window->close();

@@ -196,20 +196,20 @@ TEST_F(LabUpgrade, CustomModelSetByHandByEventTwentyFourAndCleared) {
     Start(3, 3107, 9360);
     ASSERT_TRUE(upgrade_->SetCustomModel("OEM-CAM", {RowOfCamera(0), RowOfCamera(1)}, prompt_));
     ASSERT_TRUE(RunUntil([&] { return upgrade_->UploadsRunning() == 0; }, 10));
-    EXPECT_EQ(lab_.control().ReportedModel(0), "OEM-CAM");
-    EXPECT_EQ(lab_.control().ReportedModel(1), "OEM-CAM");
+    EXPECT_EQ(lab_.control().ReportedModel(0), "NVS-OEM-CAM");
+    EXPECT_EQ(lab_.control().ReportedModel(1), "NVS-OEM-CAM");
     EXPECT_EQ(JobOfCamera(0)->phase, JobPhase::kDone);
-    EXPECT_NE(lab_.control().ReportedModel(2), "OEM-CAM");
+    EXPECT_NE(lab_.control().ReportedModel(2), "NVS-OEM-CAM");
 
     // Camera 2 asks for its model to be checked: it gets the text of the model edit.
     upgrade_->SetAutomaticModelSource([] { return QString("OEM-AUTO"); });
     lab_.control().EmitEvent(2, kEventCustomModel, std::string(536, '\0'));
-    ASSERT_TRUE(RunUntil([&] { return lab_.control().ReportedModel(2) == "OEM-AUTO"; }, 10));
+    ASSERT_TRUE(RunUntil([&] { return lab_.control().ReportedModel(2) == "NVS-OEM-AUTO"; }, 10));
 
     ASSERT_TRUE(upgrade_->RemoveCustomModel({RowOfCamera(0)}, prompt_));
     ASSERT_TRUE(RunUntil([&] { return upgrade_->UploadsRunning() == 0; }, 10));
     EXPECT_EQ(lab_.control().ReportedModel(0), lab_.Snapshot(0).profile.model);
-    EXPECT_EQ(lab_.control().ReportedModel(1), "OEM-CAM");
+    EXPECT_EQ(lab_.control().ReportedModel(1), "NVS-OEM-CAM");
 }
 
 TEST(LabUpgradeCli, DirectoryUpgradeOfASeparateSimulatorReportsTheNewVersions) {

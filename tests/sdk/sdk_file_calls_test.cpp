@@ -74,7 +74,7 @@ TEST_F(SdkFileCalls, ConfigurationFileWaitsForTheCamerasVerdict) {
     EXPECT_EQ(QV_NETSDK_IPC_SetConfigFile(
                   handle, Local("devicetype.oem", "SET_OEM_DEVTYPE_FLAG=OEM-1").c_str()),
               QV_OK);
-    EXPECT_EQ(server_.ReportedModel(camera), "OEM-1");
+    EXPECT_EQ(server_.ReportedModel(camera), "NVS-OEM-1");
 }
 
 TEST_F(SdkFileCalls, OemApplicationVerdictArrivesAsAnEventFromWhicheverSideKnowsIt) {

@@ -370,7 +370,7 @@ TEST_F(ControlFirmwareTest, TheCleanUpImageClearsTheCustomConfigurationAndKeepsT
     ASSERT_EQ(Transfer(*session, Upload(kDeviceTypeFileName, model), model).status, sdk::kStatusOk);
     ASSERT_EQ(Transfer(*session, Upload("app.bin", "app", BulkPurpose::kOemApp), "app").status,
               sdk::kStatusOk);
-    ASSERT_EQ(server_.ReportedModel(id_), "ACME-CAM 9");
+    ASSERT_EQ(server_.ReportedModel(id_), "NVS-ACME-CAM 9");
 
     // The image is checked against the hardware model, not the reported one.
     const std::string image = Image(kOwnModel, "V9", 1000);
@@ -400,8 +400,9 @@ TEST_F(ControlFirmwareTest, DeviceTypeFileSetsAndRemovesTheReportedModel) {
 
     ASSERT_EQ(upload("SET_OEM_DEVTYPE_FLAG=ACME-7"), sdk::kStatusOk);
     EXPECT_EQ(fileEvent(), kEventFileDone);
-    EXPECT_EQ(server_.ReportedModel(id_), "ACME-7");
-    EXPECT_NE(Ask(*session, kCtlDeviceAnswerText).find("DeviceType=\"ACME-7\""), std::string::npos);
+    EXPECT_EQ(server_.ReportedModel(id_), "NVS-ACME-7");
+    EXPECT_NE(Ask(*session, kCtlDeviceAnswerText).find("DeviceType=\"NVS-ACME-7\""),
+              std::string::npos);
 
     const std::string malformed[] = {
         "SET_OEM_DEVTYPE_FLAG=",                         // no model
@@ -415,11 +416,11 @@ TEST_F(ControlFirmwareTest, DeviceTypeFileSetsAndRemovesTheReportedModel) {
     for (const std::string& bad : malformed) {
         EXPECT_EQ(upload(bad), sdk::kStatusFailed) << bad;
         EXPECT_EQ(fileEvent(), kEventFileFailed) << bad;
-        EXPECT_EQ(server_.ReportedModel(id_), "ACME-7") << bad;
+        EXPECT_EQ(server_.ReportedModel(id_), "NVS-ACME-7") << bad;
     }
     ASSERT_EQ(upload("SET_OEM_DEVTYPE_FLAG=" + std::string(63, 'M')), sdk::kStatusOk);
     EXPECT_EQ(fileEvent(), kEventFileDone);
-    EXPECT_EQ(server_.ReportedModel(id_), std::string(63, 'M'));
+    EXPECT_EQ(server_.ReportedModel(id_), "NVS-" + std::string(63, 'M'));
 
     ASSERT_EQ(upload("DEL_OEM_DEVTYPE_FLAG="), sdk::kStatusOk);
     EXPECT_EQ(fileEvent(), kEventFileDone);
@@ -433,7 +434,7 @@ TEST_F(ControlFirmwareTest, TheOemModelOutlivesARestoreAndAnInstall) {
     ASSERT_EQ(Transfer(*session, Upload(kDeviceTypeFileName, model), model).status, sdk::kStatusOk);
     ASSERT_TRUE(session->Send(sdk::EncodeFrame(Request(sdk::kCodeRestore, ++sequence_, {}))));
     EXPECT_TRUE(session->ClosedByCamera());
-    EXPECT_EQ(server_.ReportedModel(id_), "ACME-7");
+    EXPECT_EQ(server_.ReportedModel(id_), "NVS-ACME-7");
 
     ASSERT_TRUE(Eventually([&] { return Client(server_.Port(id_)).connected(); }));
     session = Session(id_);
@@ -441,7 +442,7 @@ TEST_F(ControlFirmwareTest, TheOemModelOutlivesARestoreAndAnInstall) {
     ASSERT_EQ(Transfer(*session, Firmware(image), image).status, sdk::kStatusOk);
     EXPECT_TRUE(session->ClosedByCamera());
     EXPECT_EQ(server_.FirmwareVersion(id_), "V9");
-    EXPECT_EQ(server_.ReportedModel(id_), "ACME-7");
+    EXPECT_EQ(server_.ReportedModel(id_), "NVS-ACME-7");
 }
 
 // A lab camera: the discovery side follows the control side's upgrade and OEM model.
@@ -521,7 +522,7 @@ TEST_F(LabFirmwareTest, DiscoveryGoesSilentForTheRestartThenAnswersTheNewVersion
     auto session = LabSession();
     const std::string model = "SET_OEM_DEVTYPE_FLAG=ACME-LAB";
     ASSERT_EQ(LabTransfer(*session, Upload(kDeviceTypeFileName, model), model), sdk::kStatusOk);
-    ASSERT_TRUE(Eventually([&] { return lab_.Snapshot(0).profile.model == "ACME-LAB"; }));
+    ASSERT_TRUE(Eventually([&] { return lab_.Snapshot(0).profile.model == "NVS-ACME-LAB"; }));
     EXPECT_NE(Search().find("ACME-LAB"), std::string::npos);
 
     // The image is for the camera's own model, which the OEM model does not hide.
