@@ -1,0 +1,281 @@
+#include "operations/device_maintenance.h"
+
+#include <QTimeZone>
+
+#include <cstring>
+
+#include "device/codes.h"
+#include "device/sdk/qv_netsdk_ipc.h"
+#include "device/xml_messages.h"
+#include "operations/batch_targets.h"
+#include "operations/ip_assignment.h"
+#include "resources/log.h"
+
+namespace camfleet {
+
+namespace {
+
+constexpr const char* kConfirmCaption = DisplayKey("TEXT21");
+constexpr const char* kNoTicked = DisplayKey("MSGTIP13");
+
+template <std::size_t N>
+std::string Field(const char (&field)[N]) {
+    return std::string(field, strnlen(field, N));
+}
+
+// The record's SDK session reaches the camera of its discovery answer: its serial number as
+// the SDK reported it is the one of the discovery answer.
+bool SessionIsThisCamera(const DeviceRecord& record) {
+    const std::string sdkSerial = Field(record.sdkSerialNumber);
+    return !sdkSerial.empty() && sdkSerial == Field(record.answer.serialNumber);
+}
+
+// The targets' confirmation and the box when there are none; false: stop.
+bool Confirm(const std::vector<int>& rows, MaintenanceForm form, const char* noneKey,
+             const char* tickedQuestion, const char* selectedQuestion, Prompt& prompt) {
+    if (rows.empty()) {
+        if (form == MaintenanceForm::kTicked && noneKey != nullptr)
+            prompt.ShowMessage(noneKey, kErrorCaption, PromptIcon::kError);
+        return false;
+    }
+    const char* question = form == MaintenanceForm::kTicked    ? tickedQuestion
+                           : form == MaintenanceForm::kSelected ? selectedQuestion
+                                                                : nullptr;
+    return question == nullptr || prompt.AskYesNo(question, kConfirmCaption);
+}
+
+}  // namespace
+
+MaintenanceCalls SdkMaintenanceCalls() {
+    MaintenanceCalls calls;
+    calls.reboot = [](int handle) { return QV_NETSDK_IPC_RebootDVR(handle); };
+    calls.restore = [](int handle) { return QV_NETSDK_IPC_RestoreConfig(handle); };
+    calls.systemControl = [](int handle, int code, const std::string& text) {
+        return QV_NETSDK_IPC_SystemControl(handle, code, nullptr, text.c_str());
+    };
+    calls.setConfig = [](int handle, int code, const std::string& document) {
+        return QV_NETSDK_IPC_SetDVRConfig(handle, code, 0, document.data(),
+                                          static_cast<int>(document.size()));
+    };
+    return calls;
+}
+
+std::string TimeSyncText(const QDateTime& local) {
+    const QDate d = local.date();
+    const QTime t = local.time();
+    const int zone = 720 + local.offsetFromUtc() / 60;
+    char text[128];
+    std::snprintf(text, sizeof text,
+                  "<REQUEST_PARAM\r\nTime=\"%04d%02d%02d %02d:%02d:%02d\"\r\nTimeZone=\"%d\"\n/>",
+                  d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second(), zone);
+    return text;
+}
+
+std::string PasswordDocument(const QString& password) {
+    return "<UserConfig><Account Username=\"admin\" Password=\"" +
+           EscapeAttribute(password.toStdString()) +
+           "\" Group=\"Administrator\" Status=\"Enable\" /></UserConfig>";
+}
+
+std::string LanguageDocument(const char* language) {
+    return std::string("<MiscConfig Language=\"") + language + "\" />";
+}
+
+const char* LanguageCode(Language language) {
+    switch (language) {
+        case Language::kEnglish:
+            return "en_us";
+        case Language::kSimplifiedChinese:
+            return "zh_cn";
+        case Language::kTraditionalChinese:
+            return "zh_tw";
+    }
+    return "en_us";
+}
+
+DeviceMaintenance::DeviceMaintenance(DeviceListModel* model, DeviceTable* table,
+                                     WorkerPool* pool, MaintenanceCalls calls, QObject* parent)
+    : QObject(parent),
+      model_(model),
+      table_(table),
+      pool_(pool),
+      calls_(std::move(calls)),
+      now_([] { return QDateTime::currentDateTime(); }) {}
+
+DeviceMaintenance::~DeviceMaintenance() = default;
+
+void DeviceMaintenance::SetJob(int row, JobPhase phase, const char* key) {
+    const DeviceRecord* record = model_->Record(row);
+    if (record == nullptr)
+        return;
+    const JobState job{phase, -1, key};
+    jobs_[record->key] = job;
+    model_->SetJobState(row, OperationKind::kMaintenance, job);
+    emit jobChanged(row);
+}
+
+void DeviceMaintenance::SetJobByKey(const std::string& key, JobPhase phase, const char* stateKey) {
+    const int row = model_->FindRowByKey(key.c_str());
+    if (row >= 0) {
+        SetJob(row, phase, stateKey);
+    } else {
+        jobs_[key] = JobState{phase, -1, stateKey};
+    }
+}
+
+void DeviceMaintenance::RunBlocking(int row, std::function<int()> call,
+                                    std::function<void(const std::string& key, int result)> then) {
+    const std::string key = model_->Record(row)->key;
+    SetJob(row, JobPhase::kPending, nullptr);
+    ++running_;
+    pool_->Start([call = std::move(call)](std::stop_token) { return call(); },
+                 [this, alive = std::weak_ptr<const int>(alive_), key,
+                  then = std::move(then)](int result) {
+                     if (alive.expired())
+                         return;
+                     --running_;
+                     then(key, result);
+                 });
+}
+
+void DeviceMaintenance::SendDiscoveryReboot(const std::string& key) {
+    const int result = table_->RebootDevice(key.c_str());
+    if (result != kTableOk)
+        LogMessage("RebootIPC %s failed. error = %ld\n", key.c_str(), long{result});
+}
+
+void DeviceMaintenance::SendDiscoveryRestore(const std::string& key) {
+    const int result = table_->RestoreDevice(key.c_str());
+    if (result != kTableOk)
+        LogMessage("restore IPC %s failed. error = %ld\n", key.c_str(), long{result});
+}
+
+bool DeviceMaintenance::Reboot(const std::vector<int>& rows, MaintenanceForm form,
+                               Prompt& prompt) {
+    if (!Confirm(rows, form, DisplayKey("MSGTIP16"), DisplayKey("MSGTIP38"), nullptr, prompt))
+        return false;
+    for (int row : rows) {
+        const DeviceRecord* record = model_->Record(row);
+        if (record == nullptr)
+            continue;
+        int handle = 0;
+        const StepCheck check = CheckDevice(*model_, row, DisplayKey("MSGTIP23"), &handle);
+        if (check != StepCheck::kReady) {
+            // Without a session the datagram alone reboots it.
+            if (check == StepCheck::kNotConnected)
+                SetJob(row, JobPhase::kFailed, DisplayKey("MSGTIP23"));
+            SendDiscoveryReboot(record->key);
+            continue;
+        }
+        // The datagram follows the SDK's answer: sent first, the camera's restart could cut
+        // the session before the SDK heard its answer.
+        RunBlocking(
+            row, [reboot = calls_.reboot, handle] { return reboot(handle); },
+            [this](const std::string& key, int result) {
+                SetJobByKey(key, result == 0 ? JobPhase::kDone : JobPhase::kFailed,
+                            result == 0 ? DisplayKey("RESTARTING") : DisplayKey("MSGTIP35"));
+                SendDiscoveryReboot(key);
+            });
+    }
+    return true;
+}
+
+bool DeviceMaintenance::Restore(const std::vector<int>& rows, MaintenanceForm form,
+                                Prompt& prompt) {
+    if (!Confirm(rows, form, DisplayKey("MSGTIP14"), DisplayKey("MSGTIP11"),
+                 DisplayKey("IDS_STR_ZH_CN_MSG_TIPS122"), prompt))
+        return false;
+    for (int row : rows) {
+        const DeviceRecord* record = model_->Record(row);
+        if (record == nullptr)
+            continue;
+        const std::string key = record->key;
+        if (!model_->State(row)->LoggedIn() || record->loginHandle <= 0 ||
+            !SessionIsThisCamera(*record)) {
+            SendDiscoveryRestore(key);
+            SetJob(row, JobPhase::kDone, nullptr);
+            continue;
+        }
+        const int handle = record->loginHandle;
+        RunBlocking(
+            row, [restore = calls_.restore, handle] { return restore(handle); },
+            [this](const std::string& key, int result) {
+                if (result != 0)
+                    LogMessage("restore IPC %s failed. error = %ld\n", key.c_str(), long{result});
+                SendDiscoveryRestore(key);
+                SetJobByKey(key, JobPhase::kDone, nullptr);
+            });
+    }
+    return true;
+}
+
+bool DeviceMaintenance::SyncTime(const std::vector<int>& rows, Prompt& prompt) {
+    if (rows.empty()) {
+        prompt.ShowMessage(DisplayKey("MSGTIP17"), kErrorCaption, PromptIcon::kError);
+        return false;
+    }
+    const std::string text = TimeSyncText(now_());
+    for (int row : rows) {
+        int handle = 0;
+        if (CheckDevice(*model_, row, DisplayKey("MSGTIP22"), &handle) != StepCheck::kReady)
+            continue;
+        RunBlocking(
+            row,
+            [control = calls_.systemControl, handle, text] {
+                return control(handle, kCtlSyncTime, text);
+            },
+            [this](const std::string& key, int result) {
+                // A success leaves the row as it was.
+                const int at = model_->FindRowByKey(key.c_str());
+                if (result != 0) {
+                    SetJobByKey(key, JobPhase::kFailed, DisplayKey("MSGTIP36"));
+                } else if (at >= 0) {
+                    jobs_[key] = JobState{JobPhase::kDone, -1, nullptr};
+                    model_->SetJobState(at, OperationKind::kMaintenance, jobs_[key]);
+                    emit jobChanged(at);
+                } else {
+                    jobs_[key] = JobState{JobPhase::kDone, -1, nullptr};
+                }
+            });
+    }
+    return true;
+}
+
+bool DeviceMaintenance::WriteDocument(const std::vector<int>& rows, int code,
+                                      const std::string& document, const char* failKey) {
+    for (int row : rows) {
+        int handle = 0;
+        if (CheckDevice(*model_, row, kNotConnectedConfig, &handle) != StepCheck::kReady)
+            continue;
+        const int result = calls_.setConfig(handle, code, document);
+        // A queued write ends with the camera's answer, which the session tracker shows.
+        SetJob(row, result == 0 ? JobPhase::kDone : JobPhase::kFailed,
+               result == 0 ? nullptr : failKey);
+    }
+    return true;
+}
+
+bool DeviceMaintenance::SetPassword(const std::vector<int>& rows, const QString& password,
+                                    const QString& repeat, Prompt& prompt) {
+    if (password != repeat) {
+        prompt.ShowMessage(DisplayKey("MSGTIP51"), kErrorCaption, PromptIcon::kError);
+        return false;
+    }
+    if (rows.empty()) {
+        prompt.ShowMessage(kNoTicked, kErrorCaption, PromptIcon::kError);
+        return false;
+    }
+    return WriteDocument(rows, kCmdSetAdminPassword, PasswordDocument(password),
+                         DisplayKey("MSGTIP41"));
+}
+
+bool DeviceMaintenance::SetLanguage(const std::vector<int>& rows, Language language,
+                                    MaintenanceForm form, Prompt& prompt) {
+    if (!Confirm(rows, form, kNoTicked, DisplayKey("MSG_BATCH_SET_LANGUAGE"),
+                 DisplayKey("MSG_BATCH_SET_LANGUAGE"), prompt))
+        return false;
+    return WriteDocument(rows, kCmdSetLanguage, LanguageDocument(LanguageCode(language)),
+                         DisplayKey("MSGTIP42"));
+}
+
+}  // namespace camfleet

@@ -1,0 +1,116 @@
+#pragma once
+// Maintenance of listed cameras: reboot, factory restore, time synchronisation, the admin
+// password and the interface language.
+//
+// Reboot and restore reach a camera twice: through its SDK session when it has one, then by
+// the discovery datagram, which finds it by serial number even without a login. The SDK's
+// reboot, restore and system commands wait for the camera's answer (up to 3 s each), so they
+// run as jobs of the worker pool and their results come back on the list's thread; the
+// datagram follows each camera's SDK step. Password and language are configuration writes:
+// the SDK queues them at once and the camera's answer reaches the state column through the
+// session tracker ("SET_OK" / "SET_FAILED"); only a write the SDK refuses shows its key here.
+//
+// Each camera's job is the row's job state of OperationKind::kMaintenance.
+//
+// Thread: the list's (UI) thread.
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "devicelist/device_list_model.h"
+#include "discovery/device_table.h"
+#include "operations/prompt.h"
+#include "operations/worker.h"
+#include "resources/display_strings.h"
+
+namespace camfleet {
+
+// The device SDK's calls, replaceable in tests. The first three block until the camera
+// answered and run on worker threads.
+struct MaintenanceCalls {
+    std::function<int(int handle)> reboot;
+    std::function<int(int handle)> restore;
+    std::function<int(int handle, int code, const std::string& text)> systemControl;
+    std::function<int(int handle, int code, const std::string& document)> setConfig;  // queued
+};
+// QV_NETSDK_IPC_RebootDVR, RestoreConfig, SystemControl and SetDVRConfig (channel 0).
+MaintenanceCalls SdkMaintenanceCalls();
+
+// The time text of system command 1005: the local date and time and the zone as the cameras
+// count it, minutes east of UTC plus 720 (UTC is 720, GMT+8 1200, GMT-5 420).
+std::string TimeSyncText(const QDateTime& local);
+// The admin account document of a password change, the password attribute-escaped.
+std::string PasswordDocument(const QString& password);
+// The language document: "en_us", "zh_cn" or "zh_tw".
+std::string LanguageDocument(const char* language);
+
+enum class Language { kEnglish, kSimplifiedChinese, kTraditionalChinese };
+const char* LanguageCode(Language language);
+
+// How a command picks its cameras, as the window's buttons and context items differ.
+enum class MaintenanceForm {
+    kTicked,    // the batch button: ticked rows, with its confirmation
+    kSelected,  // the context item: the selected row
+    kScripted,  // the command line: the rows given, confirmed by the caller
+};
+
+class DeviceMaintenance : public QObject {
+    Q_OBJECT
+
+public:
+    // All must outlive the object.
+    DeviceMaintenance(DeviceListModel* model, DeviceTable* table, WorkerPool* pool,
+                      MaintenanceCalls calls = SdkMaintenanceCalls(), QObject* parent = nullptr);
+    ~DeviceMaintenance() override;
+
+    // Local time for time synchronisation (tests set it).
+    void SetClock(std::function<QDateTime()> now) { now_ = std::move(now); }
+
+    // Each returns false when it was refused or not confirmed as a whole (nothing sent).
+    bool Reboot(const std::vector<int>& rows, MaintenanceForm form, Prompt& prompt);
+    bool Restore(const std::vector<int>& rows, MaintenanceForm form, Prompt& prompt);
+    bool SyncTime(const std::vector<int>& rows, Prompt& prompt);
+    // The password dialog's two texts must match ("MSGTIP51" otherwise).
+    bool SetPassword(const std::vector<int>& rows, const QString& password, const QString& repeat,
+                     Prompt& prompt);
+    bool SetLanguage(const std::vector<int>& rows, Language language, MaintenanceForm form,
+                     Prompt& prompt);
+
+    // Jobs waiting for a worker's result.
+    int Running() const { return running_; }
+    // The job state of each camera asked for since the last ClearJobs, by the row's key.
+    const std::map<std::string, JobState>& Jobs() const { return jobs_; }
+    void ClearJobs() { jobs_.clear(); }
+
+signals:
+    void jobChanged(int row);
+
+private:
+    void SetJob(int row, JobPhase phase, const char* key);
+    void SetJobByKey(const std::string& key, JobPhase phase, const char* stateKey);
+    // Runs `call` on a worker, then `then(result)` on this thread with the row's key.
+    void RunBlocking(int row, std::function<int()> call,
+                     std::function<void(const std::string& key, int result)> then);
+    void SendDiscoveryReboot(const std::string& key);
+    void SendDiscoveryRestore(const std::string& key);
+    bool WriteDocument(const std::vector<int>& rows, int code, const std::string& document,
+                       const char* failKey);
+
+    DeviceListModel* model_;
+    DeviceTable* table_;
+    WorkerPool* pool_;
+    MaintenanceCalls calls_;
+    std::function<QDateTime()> now_;
+    std::map<std::string, JobState> jobs_;
+    int running_ = 0;
+    std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
+};
+
+}  // namespace camfleet

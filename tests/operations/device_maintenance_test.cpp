@@ -1,0 +1,192 @@
+// Reboot, restore, time, password and language against fake SDK calls and the real device
+// table: the confirmations and boxes, the keys of each outcome, the datagrams that follow,
+// and the texts sent.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QThread>
+#include <QTimeZone>
+
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "device/codes.h"
+#include "operations/device_maintenance.h"
+#include "operations/list_fixture.h"
+
+namespace camfleet {
+namespace {
+
+using testing::AddRow;
+using testing::Shown;
+
+class DeviceMaintenanceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing::EnsureCoreApplication();
+        for (int i = 0; i < 3; ++i) {
+            const std::string serial = "M" + std::to_string(i);
+            rows_.push_back(AddRow(model_, serial.c_str(), kHandle + i, true));
+            model_.SetLoginState(rows_.back(), LoginState::kLoggedIn);
+            std::strcpy(model_.Record(rows_.back())->sdkSerialNumber, serial.c_str());
+        }
+        MaintenanceCalls calls;
+        calls.reboot = [this](int handle) { return Record("reboot", handle, {}); };
+        calls.restore = [this](int handle) { return Record("restore", handle, {}); };
+        calls.systemControl = [this](int handle, int code, const std::string& text) {
+            return Record("control " + std::to_string(code), handle, text);
+        };
+        calls.setConfig = [this](int handle, int code, const std::string& document) {
+            return Record("write " + std::to_string(code), handle, document);
+        };
+        maintenance_ = std::make_unique<DeviceMaintenance>(&model_, &table_, &pool_, calls);
+    }
+    int Record(const std::string& what, int handle, const std::string& text) {
+        std::lock_guard lock(mutex_);
+        sent_.push_back({what, handle, text});
+        const auto it = results_.find(handle);
+        return it == results_.end() ? 0 : it->second;
+    }
+    void Wait() {
+        for (int i = 0; i < 1000 && maintenance_->Running() > 0; ++i) {
+            QCoreApplication::processEvents();
+            QThread::msleep(2);
+        }
+        ASSERT_EQ(maintenance_->Running(), 0);
+    }
+    QString State(int row) const { return model_.CellText(row, kColumnState); }
+    struct Sent {
+        std::string what;
+        int handle;
+        std::string text;
+    };
+
+    static constexpr int kHandle = 40;
+    DeviceListModel model_;
+    DeviceTable table_;
+    WorkerPool pool_{2};
+    std::unique_ptr<DeviceMaintenance> maintenance_;
+    ScriptedPrompt prompt_;
+    std::vector<int> rows_;
+    std::mutex mutex_;
+    std::vector<Sent> sent_;
+    std::map<int, int> results_;  // by handle; 0 unless set
+};
+
+TEST_F(DeviceMaintenanceTest, RebootAsksFirstAndShowsEachCamerasOutcome) {
+    EXPECT_FALSE(maintenance_->Reboot({}, MaintenanceForm::kTicked, prompt_));
+    EXPECT_FALSE(maintenance_->Reboot(rows_, MaintenanceForm::kTicked, prompt_));  // "No"
+    EXPECT_TRUE(sent_.empty());
+    ASSERT_EQ(prompt_.Records().size(), 2u);
+    EXPECT_EQ(prompt_.Records()[0].textKey, "MSGTIP16");
+    EXPECT_EQ(prompt_.Records()[1].textKey, "MSGTIP38");
+    EXPECT_EQ(prompt_.Records()[1].captionKey, "TEXT21");
+
+    results_[kHandle + 1] = QV_ERR_TIMEOUT;
+    model_.SetLoginHandle(rows_[2], 0);
+    prompt_.QueueAnswer(true);
+    ASSERT_TRUE(maintenance_->Reboot(rows_, MaintenanceForm::kTicked, prompt_));
+    Wait();
+    EXPECT_EQ(State(rows_[0]), Shown("RESTARTING"));
+    EXPECT_EQ(State(rows_[1]), Shown("MSGTIP35"));
+    EXPECT_EQ(State(rows_[2]), Shown("MSGTIP23"));
+    EXPECT_EQ(sent_.size(), 2u);
+    EXPECT_EQ(maintenance_->Jobs().at("M0").phase, JobPhase::kDone);
+    EXPECT_EQ(maintenance_->Jobs().at("M1").phase, JobPhase::kFailed);
+
+    // The context item asks nothing; a camera that is not logged in gets the datagram only.
+    model_.SetLoginState(rows_[0], LoginState::kLost);
+    sent_.clear();
+    const std::size_t asked = prompt_.Records().size();
+    ASSERT_TRUE(maintenance_->Reboot({rows_[0]}, MaintenanceForm::kSelected, prompt_));
+    Wait();
+    EXPECT_TRUE(sent_.empty());
+    EXPECT_EQ(prompt_.Records().size(), asked);
+}
+
+TEST_F(DeviceMaintenanceTest, RestoreUsesTheSessionOnlyWhenItReachesThisVeryCamera) {
+    prompt_.QueueAnswer(true);
+    std::strcpy(model_.Record(rows_[1])->sdkSerialNumber, "ANOTHER");
+    model_.SetLoginState(rows_[2], LoginState::kLost);
+    ASSERT_TRUE(maintenance_->Restore(rows_, MaintenanceForm::kTicked, prompt_));
+    Wait();
+    ASSERT_EQ(sent_.size(), 1u);
+    EXPECT_EQ(sent_[0].what, "restore");
+    EXPECT_EQ(sent_[0].handle, kHandle);
+    EXPECT_EQ(prompt_.Records().back().textKey, "MSGTIP11");
+    for (int row : rows_)
+        EXPECT_EQ(maintenance_->Jobs().at(model_.Record(row)->key).phase, JobPhase::kDone);
+
+    // The context item's own question; "No" sends nothing.
+    sent_.clear();
+    EXPECT_FALSE(maintenance_->Restore({rows_[0]}, MaintenanceForm::kSelected, prompt_));
+    EXPECT_EQ(prompt_.Records().back().textKey, "IDS_STR_ZH_CN_MSG_TIPS122");
+    EXPECT_FALSE(maintenance_->Restore({}, MaintenanceForm::kTicked, prompt_));
+    EXPECT_EQ(prompt_.Records().back().textKey, "MSGTIP14");
+    EXPECT_TRUE(sent_.empty());
+}
+
+TEST_F(DeviceMaintenanceTest, TimeSyncSendsThePcsOwnZone) {
+    const struct {
+        const char* zone;
+        const char* expected;
+    } cases[] = {
+        {"Asia/Shanghai", "TimeZone=\"1200\""},
+        {"UTC", "TimeZone=\"720\""},
+        {"America/New_York", "TimeZone=\"420\""},  // GMT-5 in January
+        {"Asia/Kolkata", "TimeZone=\"1050\""},
+    };
+    for (const auto& c : cases) {
+        const QDateTime local(QDate(2026, 1, 5), QTime(9, 26, 53), QTimeZone(c.zone));
+        const std::string text = TimeSyncText(local);
+        EXPECT_NE(text.find("Time=\"20260105 09:26:53\""), std::string::npos) << text;
+        EXPECT_NE(text.find(c.expected), std::string::npos) << c.zone << ": " << text;
+    }
+    maintenance_->SetClock(
+        [] { return QDateTime(QDate(2026, 3, 14), QTime(1, 2, 3), QTimeZone("UTC")); });
+    EXPECT_FALSE(maintenance_->SyncTime({}, prompt_));
+    EXPECT_EQ(prompt_.MessageKeys(), QStringList{"MSGTIP17"});
+    results_[kHandle + 1] = QV_ERR_REFUSED;
+    model_.SetLoginHandle(rows_[2], -1);
+    model_.SetStateText(rows_[0], "before");
+    ASSERT_TRUE(maintenance_->SyncTime(rows_, prompt_));
+    Wait();
+    ASSERT_EQ(sent_.size(), 2u);
+    EXPECT_EQ(sent_[0].what, "control 1005");
+    EXPECT_EQ(sent_[0].text,
+              "<REQUEST_PARAM\r\nTime=\"20260314 01:02:03\"\r\nTimeZone=\"720\"\n/>");
+    EXPECT_EQ(State(rows_[0]), "before") << "a success leaves the row as it was";
+    EXPECT_EQ(State(rows_[1]), Shown("MSGTIP36"));
+    EXPECT_EQ(State(rows_[2]), Shown("MSGTIP22"));
+}
+
+TEST_F(DeviceMaintenanceTest, PasswordAndLanguageWritesAndTheirChecks) {
+    EXPECT_FALSE(maintenance_->SetPassword(rows_, "a", "b", prompt_));
+    EXPECT_EQ(prompt_.MessageKeys(), QStringList{"MSGTIP51"});
+    results_[kHandle + 1] = QV_ERR_NOT_CONNECTED;
+    ASSERT_TRUE(maintenance_->SetPassword(rows_, "p\"<&'>w", "p\"<&'>w", prompt_));
+    ASSERT_EQ(sent_.size(), 3u);
+    EXPECT_EQ(sent_[0].what, "write 223");
+    EXPECT_EQ(sent_[0].text,
+              "<UserConfig><Account Username=\"admin\" Password=\"p&quot;&lt;&amp;&apos;&gt;w\" "
+              "Group=\"Administrator\" Status=\"Enable\" /></UserConfig>");
+    EXPECT_EQ(State(rows_[1]), Shown("MSGTIP41"));
+
+    sent_.clear();
+    EXPECT_FALSE(maintenance_->SetLanguage(rows_, Language::kTraditionalChinese,
+                                           MaintenanceForm::kTicked, prompt_));  // "No"
+    EXPECT_EQ(prompt_.Records().back().textKey, "MSG_BATCH_SET_LANGUAGE");
+    EXPECT_TRUE(sent_.empty());
+    ASSERT_TRUE(maintenance_->SetLanguage({rows_[0]}, Language::kTraditionalChinese,
+                                          MaintenanceForm::kScripted, prompt_));
+    ASSERT_EQ(sent_.size(), 1u);
+    EXPECT_EQ(sent_[0].what, "write 227");
+    EXPECT_EQ(sent_[0].text, "<MiscConfig Language=\"zh_tw\" />");
+}
+
+}  // namespace
+}  // namespace camfleet
