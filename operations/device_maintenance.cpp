@@ -38,7 +38,7 @@ bool Confirm(const std::vector<int>& rows, MaintenanceForm form, const char* non
             prompt.ShowMessage(noneKey, kErrorCaption, PromptIcon::kError);
         return false;
     }
-    const char* question = form == MaintenanceForm::kTicked    ? tickedQuestion
+    const char* question = form == MaintenanceForm::kTicked     ? tickedQuestion
                            : form == MaintenanceForm::kSelected ? selectedQuestion
                                                                 : nullptr;
     return question == nullptr || prompt.AskYesNo(question, kConfirmCaption);
@@ -93,14 +93,34 @@ const char* LanguageCode(Language language) {
     return "en_us";
 }
 
-DeviceMaintenance::DeviceMaintenance(DeviceListModel* model, DeviceTable* table,
-                                     WorkerPool* pool, MaintenanceCalls calls, QObject* parent)
+DeviceMaintenance::DeviceMaintenance(DeviceListModel* model, DeviceTable* table, WorkerPool* pool,
+                                     MaintenanceCalls calls, AnswerRouter* router, QObject* parent)
     : QObject(parent),
       model_(model),
       table_(table),
       pool_(pool),
       calls_(std::move(calls)),
-      now_([] { return QDateTime::currentDateTime(); }) {}
+      now_([] { return QDateTime::currentDateTime(); }) {
+    if (router != nullptr)
+        answers_ = router->OnAnswer(AnswerRouter::kAnyCode,
+                                    [this](const ResponseMessage& m) { OnWriteAnswer(m); });
+}
+
+// The session tracker showed the answer already ("SET_OK" / "SET_FAILED").
+void DeviceMaintenance::OnWriteAnswer(const ResponseMessage& m) {
+    const int row = model_->FindRowByHandle(m.handle);
+    const DeviceRecord* record = row >= 0 ? model_->Record(row) : nullptr;
+    if (record == nullptr)
+        return;
+    const auto it = writes_.find(record->key);
+    if (it == writes_.end() || it->second != m.code)
+        return;
+    writes_.erase(it);
+    const JobState job{m.status == 0 ? JobPhase::kDone : JobPhase::kFailed, -1,
+                       m.status == 0 ? DisplayKey("SET_OK") : DisplayKey("SET_FAILED")};
+    jobs_[record->key] = job;
+    emit jobChanged(row);
+}
 
 DeviceMaintenance::~DeviceMaintenance() = default;
 
@@ -128,30 +148,31 @@ void DeviceMaintenance::RunBlocking(int row, std::function<int()> call,
     const std::string key = model_->Record(row)->key;
     SetJob(row, JobPhase::kPending, nullptr);
     ++running_;
-    pool_->Start([call = std::move(call)](std::stop_token) { return call(); },
-                 [this, alive = std::weak_ptr<const int>(alive_), key,
-                  then = std::move(then)](int result) {
-                     if (alive.expired())
-                         return;
-                     --running_;
-                     then(key, result);
-                 });
+    pool_->Start(
+        [call = std::move(call)](std::stop_token) { return call(); },
+        [this, alive = std::weak_ptr<const int>(alive_), key, then = std::move(then)](int result) {
+            if (alive.expired())
+                return;
+            --running_;
+            then(key, result);
+        });
 }
 
-void DeviceMaintenance::SendDiscoveryReboot(const std::string& key) {
+bool DeviceMaintenance::SendDiscoveryReboot(const std::string& key) {
     const int result = table_->RebootDevice(key.c_str());
     if (result != kTableOk)
         LogMessage("RebootIPC %s failed. error = %ld\n", key.c_str(), long{result});
+    return result == kTableOk;
 }
 
-void DeviceMaintenance::SendDiscoveryRestore(const std::string& key) {
+bool DeviceMaintenance::SendDiscoveryRestore(const std::string& key) {
     const int result = table_->RestoreDevice(key.c_str());
     if (result != kTableOk)
         LogMessage("restore IPC %s failed. error = %ld\n", key.c_str(), long{result});
+    return result == kTableOk;
 }
 
-bool DeviceMaintenance::Reboot(const std::vector<int>& rows, MaintenanceForm form,
-                               Prompt& prompt) {
+bool DeviceMaintenance::Reboot(const std::vector<int>& rows, MaintenanceForm form, Prompt& prompt) {
     if (!Confirm(rows, form, DisplayKey("MSGTIP16"), DisplayKey("MSGTIP38"), nullptr, prompt))
         return false;
     for (int row : rows) {
@@ -161,10 +182,13 @@ bool DeviceMaintenance::Reboot(const std::vector<int>& rows, MaintenanceForm for
         int handle = 0;
         const StepCheck check = CheckDevice(*model_, row, DisplayKey("MSGTIP23"), &handle);
         if (check != StepCheck::kReady) {
-            // Without a session the datagram alone reboots it.
+            // Without a session the datagram alone reboots it; the row keeps its text.
+            const std::string key = record->key;
+            const bool sent = SendDiscoveryReboot(key);
             if (check == StepCheck::kNotConnected)
                 SetJob(row, JobPhase::kFailed, DisplayKey("MSGTIP23"));
-            SendDiscoveryReboot(record->key);
+            else
+                SetJob(row, sent ? JobPhase::kDone : JobPhase::kFailed, nullptr);
             continue;
         }
         // The datagram follows the SDK's answer: sent first, the camera's restart could cut
@@ -192,8 +216,7 @@ bool DeviceMaintenance::Restore(const std::vector<int>& rows, MaintenanceForm fo
         const std::string key = record->key;
         if (!model_->State(row)->LoggedIn() || record->loginHandle <= 0 ||
             !SessionIsThisCamera(*record)) {
-            SendDiscoveryRestore(key);
-            SetJob(row, JobPhase::kDone, nullptr);
+            SetJob(row, SendDiscoveryRestore(key) ? JobPhase::kDone : JobPhase::kFailed, nullptr);
             continue;
         }
         const int handle = record->loginHandle;
@@ -202,8 +225,9 @@ bool DeviceMaintenance::Restore(const std::vector<int>& rows, MaintenanceForm fo
             [this](const std::string& key, int result) {
                 if (result != 0)
                     LogMessage("restore IPC %s failed. error = %ld\n", key.c_str(), long{result});
-                SendDiscoveryRestore(key);
-                SetJobByKey(key, JobPhase::kDone, nullptr);
+                // The datagram decides: it reaches the camera whatever its session did.
+                SetJobByKey(key, SendDiscoveryRestore(key) ? JobPhase::kDone : JobPhase::kFailed,
+                            nullptr);
             });
     }
     return true;
@@ -249,8 +273,14 @@ bool DeviceMaintenance::WriteDocument(const std::vector<int>& rows, int code,
             continue;
         const int result = calls_.setConfig(handle, code, document);
         // A queued write ends with the camera's answer, which the session tracker shows.
-        SetJob(row, result == 0 ? JobPhase::kDone : JobPhase::kFailed,
+        const bool awaited = result == 0 && answers_.Active();
+        SetJob(row,
+               result != 0 ? JobPhase::kFailed
+               : awaited   ? JobPhase::kPending
+                           : JobPhase::kDone,
                result == 0 ? nullptr : failKey);
+        if (awaited)
+            writes_[model_->Record(row)->key] = code;
     }
     return true;
 }

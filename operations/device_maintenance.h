@@ -26,6 +26,7 @@
 
 #include "devicelist/device_list_model.h"
 #include "discovery/device_table.h"
+#include "operations/answer_router.h"
 #include "operations/prompt.h"
 #include "operations/worker.h"
 #include "resources/display_strings.h"
@@ -66,8 +67,12 @@ class DeviceMaintenance : public QObject {
 
 public:
     // All must outlive the object.
+    // With a router, the password and language jobs end with the camera's answer to the
+    // write (done for status 0, failed with "SET_FAILED" otherwise); without one they end
+    // when the SDK queued the write.
     DeviceMaintenance(DeviceListModel* model, DeviceTable* table, WorkerPool* pool,
-                      MaintenanceCalls calls = SdkMaintenanceCalls(), QObject* parent = nullptr);
+                      MaintenanceCalls calls = SdkMaintenanceCalls(),
+                      AnswerRouter* router = nullptr, QObject* parent = nullptr);
     ~DeviceMaintenance() override;
 
     // Local time for time synchronisation (tests set it).
@@ -98,8 +103,8 @@ private:
     // Runs `call` on a worker, then `then(result)` on this thread with the row's key.
     void RunBlocking(int row, std::function<int()> call,
                      std::function<void(const std::string& key, int result)> then);
-    void SendDiscoveryReboot(const std::string& key);
-    void SendDiscoveryRestore(const std::string& key);
+    bool SendDiscoveryReboot(const std::string& key);  // false: not sent
+    bool SendDiscoveryRestore(const std::string& key);
     bool WriteDocument(const std::vector<int>& rows, int code, const std::string& document,
                        const char* failKey);
 
@@ -108,8 +113,12 @@ private:
     WorkerPool* pool_;
     MaintenanceCalls calls_;
     std::function<QDateTime()> now_;
+    void OnWriteAnswer(const ResponseMessage& message);
+
     std::map<std::string, JobState> jobs_;
+    std::map<std::string, int> writes_;  // by the row's key: the write code awaiting its answer
     int running_ = 0;
+    Subscription answers_;
     std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
 };
 

@@ -16,6 +16,7 @@
 
 #include "device/codes.h"
 #include "operations/device_maintenance.h"
+#include "discovery/recording_sender.h"
 #include "operations/list_fixture.h"
 
 namespace camfleet {
@@ -33,7 +34,9 @@ protected:
             rows_.push_back(AddRow(model_, serial.c_str(), kHandle + i, true));
             model_.SetLoginState(rows_.back(), LoginState::kLoggedIn);
             std::strcpy(model_.Record(rows_.back())->sdkSerialNumber, serial.c_str());
+            table_.StoreDeviceAnswer(model_.Record(rows_.back())->answer, "127.0.0.1");
         }
+        table_.SetSender(&sender_);
         MaintenanceCalls calls;
         calls.reboot = [this](int handle) { return Record("reboot", handle, {}); };
         calls.restore = [this](int handle) { return Record("restore", handle, {}); };
@@ -67,6 +70,7 @@ protected:
 
     static constexpr int kHandle = 40;
     DeviceListModel model_;
+    RecordingSender sender_;
     DeviceTable table_;
     WorkerPool pool_{2};
     std::unique_ptr<DeviceMaintenance> maintenance_;
@@ -95,6 +99,7 @@ TEST_F(DeviceMaintenanceTest, RebootAsksFirstAndShowsEachCamerasOutcome) {
     EXPECT_EQ(State(rows_[1]), Shown("MSGTIP35"));
     EXPECT_EQ(State(rows_[2]), Shown("MSGTIP23"));
     EXPECT_EQ(sent_.size(), 2u);
+    EXPECT_EQ(sender_.messages.size(), 3u) << "every camera gets the discovery reboot";
     EXPECT_EQ(maintenance_->Jobs().at("M0").phase, JobPhase::kDone);
     EXPECT_EQ(maintenance_->Jobs().at("M1").phase, JobPhase::kFailed);
 
@@ -115,6 +120,7 @@ TEST_F(DeviceMaintenanceTest, RestoreUsesTheSessionOnlyWhenItReachesThisVeryCame
     ASSERT_TRUE(maintenance_->Restore(rows_, MaintenanceForm::kTicked, prompt_));
     Wait();
     ASSERT_EQ(sent_.size(), 1u);
+    EXPECT_EQ(sender_.messages.size(), 9u) << "three restore datagrams per camera";
     EXPECT_EQ(sent_[0].what, "restore");
     EXPECT_EQ(sent_[0].handle, kHandle);
     EXPECT_EQ(prompt_.Records().back().textKey, "MSGTIP11");

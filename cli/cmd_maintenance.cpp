@@ -1,0 +1,268 @@
+// camfleet-cli reboot, restore, time sync, password set and language: maintenance of listed
+// cameras with the window's rules. Searches and logs in as `list` does, runs the command on
+// the cameras asked for, waits for each camera's outcome and prints one line (or JSON object)
+// per camera with the text of its final state. The window's confirmations become --yes:
+// without it the command asks on a terminal and refuses otherwise. Exit status 0 only when
+// every camera ended in success.
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "cli/command.h"
+#include "cli/search_options.h"
+#include "operations/device_maintenance.h"
+
+namespace camfleet::cli {
+
+namespace {
+
+constexpr int kDefaultSeconds = 15;
+
+// Answers the operation's questions: yes with --yes, else asks on a terminal; messages go to
+// stderr.
+class CliPrompt : public ScriptedPrompt {
+public:
+    CliPrompt(const char* command, bool yes) : command_(command), yes_(yes) {}
+    void ShowMessage(const char* textKey, const char* captionKey, PromptIcon icon) override {
+        ScriptedPrompt::ShowMessage(textKey, captionKey, icon);
+        std::fprintf(stderr, "camfleet-cli %s: %s\n", command_,
+                     qPrintable(GetDisplayString(textKey)));
+    }
+    bool AskYesNo(const char* textKey, const char* captionKey) override {
+        ScriptedPrompt::AskYesNo(textKey, captionKey);
+        if (yes_)
+            return true;
+        if (isatty(fileno(stdin)) == 0) {
+            std::fprintf(stderr, "camfleet-cli %s: %s (give --yes to confirm)\n", command_,
+                         qPrintable(GetDisplayString(textKey)));
+            return false;
+        }
+        std::fprintf(stderr, "%s [y/N] ", qPrintable(GetDisplayString(textKey)));
+        std::string answer;
+        std::getline(std::cin, answer);
+        return answer == "y" || answer == "Y" || answer == "yes";
+    }
+
+private:
+    const char* command_;
+    bool yes_;
+};
+
+struct MaintenanceArgs {
+    QString command;  // reboot, restore, time, password, language
+    QString value;    // language: en, cn, tw
+    QString passwordFile;
+    bool yes = false;
+    QStringList serials;
+    bool all = false;
+    SearchOptions search;
+};
+
+bool ParseArgs(const QString& command, const QStringList& args, MaintenanceArgs* a,
+               QString* error) {
+    a->command = command;
+    qsizetype from = 0;
+    if (command == "time" || command == "password" || command == "language") {
+        const QString expected = command == "time" ? "sync" : command == "password" ? "set" : "";
+        if (args.isEmpty() || (!expected.isEmpty() && args[0] != expected)) {
+            *error = "missing action (" +
+                     (expected.isEmpty() ? QString("en, cn or tw") : expected) + ")";
+            return false;
+        }
+        if (command == "language") {
+            if (args[0] != "en" && args[0] != "cn" && args[0] != "tw") {
+                *error = "language takes en, cn or tw";
+                return false;
+            }
+            a->value = args[0];
+        }
+        from = 1;
+    }
+    TargetArgs targets;
+    for (qsizetype i = from; i < args.size(); ++i) {
+        if (args[i] == "--yes") {
+            a->yes = true;
+        } else if (args[i] == "--password-file" && command == "password") {
+            if (i + 1 >= args.size()) {
+                *error = "missing value of --password-file";
+                return false;
+            }
+            a->passwordFile = args[++i];
+        } else {
+            targets.Take(args, &i);
+        }
+    }
+    a->search.seconds = kDefaultSeconds;
+    if (!targets.Finish(&a->serials, &a->all, &a->search, error))
+        return false;
+    if (a->serials.isEmpty() == !a->all)
+        *error = "give SERIAL... or --all";
+    return error->isEmpty();
+}
+
+// A line from the terminal without echo.
+QString ReadHidden(const char* question) {
+    std::fprintf(stderr, "%s", question);
+    termios old{};
+    const bool terminal = tcgetattr(STDIN_FILENO, &old) == 0;
+    if (terminal) {
+        termios quiet = old;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
+    }
+    std::string line;
+    std::getline(std::cin, line);
+    if (terminal)
+        tcsetattr(STDIN_FILENO, TCSANOW, &old);
+    std::fprintf(stderr, "\n");
+    return QString::fromStdString(line);
+}
+
+// The new password, twice: from the file's first line, or asked on the terminal.
+bool ReadPassword(const MaintenanceArgs& a, QString* password, QString* repeat, QString* error) {
+    if (!a.passwordFile.isEmpty()) {
+        QFile file(a.passwordFile);
+        if (!file.open(QIODevice::ReadOnly)) {
+            *error = "cannot read " + a.passwordFile;
+            return false;
+        }
+        const QByteArray line = file.readLine().trimmed();
+        *password = *repeat = QString::fromUtf8(line);
+        return true;
+    }
+    if (isatty(STDIN_FILENO) == 0) {
+        *error = "password set needs a terminal or --password-file";
+        return false;
+    }
+    *password = ReadHidden("New password: ");
+    *repeat = ReadHidden("Repeat it: ");
+    return true;
+}
+
+Language LanguageOf(const QString& value) {
+    return value == "cn"   ? Language::kSimplifiedChinese
+           : value == "tw" ? Language::kTraditionalChinese
+                           : Language::kEnglish;
+}
+
+int Run(const MaintenanceArgs& a) {
+    const QByteArray name = a.command.toLatin1();
+    QString password, repeat, error;
+    if (a.command == "password" && !ReadPassword(a, &password, &repeat, &error))
+        return Fail(name.constData(), error, 2);
+    CliSession session;
+    int status = 0;
+    if (!session.Start(a.search, true, &error, &status))
+        return Fail(name.constData(), error, status);
+    FleetSession& fleet = session.fleet();
+    DeviceListModel& model = fleet.Model();
+    session.SearchForTargets(a.serials, a.all, a.search);
+    QStringList unknown;
+    const std::vector<int> rows = CliTargetRows(model, a.serials, a.all, &unknown);
+    if (rows.empty()) {
+        std::fprintf(stderr, "camfleet-cli %s: no camera asked for is listed\n", name.constData());
+        return 1;
+    }
+    DeviceMaintenance maintenance(&model, &fleet.Table(), &fleet.Workers(), SdkMaintenanceCalls(),
+                                  fleet.Router());
+    CliPrompt prompt(name.constData(), a.yes);
+    const MaintenanceForm form = MaintenanceForm::kTicked;  // the batch's confirmation
+    bool started = false;
+    if (a.command == "reboot")
+        started = maintenance.Reboot(rows, form, prompt);
+    else if (a.command == "restore")
+        started = maintenance.Restore(rows, form, prompt);
+    else if (a.command == "time")
+        started = maintenance.SyncTime(rows, prompt);
+    else if (a.command == "password")
+        started = maintenance.SetPassword(rows, password, repeat, prompt);
+    else
+        started = maintenance.SetLanguage(rows, LanguageOf(a.value), form, prompt);
+    if (!started)
+        return 1;
+    const auto finished = [&] {
+        if (maintenance.Running() > 0)
+            return false;
+        for (const auto& [key, job] : maintenance.Jobs())
+            if (!job.Finished())
+                return false;
+        return true;
+    };
+    session.SearchUntil([&](qint64) { return finished(); }, a.search.seconds + 15,
+                        SearchStart::kKeepTable);
+    status = unknown.isEmpty() ? 0 : 1;
+    for (int row : rows) {
+        const DeviceRecord* record = model.Record(row);
+        const auto it = maintenance.Jobs().find(record->key);
+        const bool ok = it != maintenance.Jobs().end() && it->second.phase == JobPhase::kDone;
+        const QString state = it == maintenance.Jobs().end() ? QString("not logged in")
+                              : it->second.key != nullptr    ? GetDisplayString(it->second.key)
+                              : it->second.phase == JobPhase::kDone ? QString("ok")
+                                                                    : QString("no answer");
+        if (!ok)
+            status = 1;
+        if (a.search.json) {
+            const QJsonObject object{{"SERIAL", QString::fromLatin1(record->key)},
+                                     {"RESULT", ok ? "ok" : "failed"},
+                                     {"STATE", state}};
+            std::printf("%s\n", QJsonDocument(object).toJson(QJsonDocument::Compact).constData());
+        } else {
+            std::printf("%s %s %s\n", record->key, ok ? "ok" : "failed", qPrintable(state));
+        }
+    }
+    for (const QString& serial : unknown) {
+        if (a.search.json)
+            std::printf("%s\n", QJsonDocument(QJsonObject{{"SERIAL", serial},
+                                                          {"RESULT", "not-listed"},
+                                                          {"STATE", ""}})
+                                    .toJson(QJsonDocument::Compact)
+                                    .constData());
+        else
+            std::printf("%s not-listed\n", qPrintable(serial));
+    }
+    return status;
+}
+
+CommandFunction Command(const char* name) {
+    return [name](const QStringList& args) {
+        MaintenanceArgs a;
+        QString error;
+        if (!ParseArgs(name, args, &a, &error))
+            return Fail(name, error, 2);
+        return Run(a);
+    };
+}
+
+const CommandRegistration rebootCommand(
+    "reboot",
+    "reboot SERIAL...|--all [--yes] [--lab N | --loopback] [--adapter ADDR] [--seconds S] [--json]",
+    "reboot cameras (SDK session, then the discovery reboot)", Command("reboot"));
+const CommandRegistration restoreCommand("restore",
+                                         "restore SERIAL...|--all [--yes] [--lab N | --loopback] "
+                                         "[--adapter ADDR] [--seconds S] [--json]",
+                                         "restore cameras' factory settings", Command("restore"));
+const CommandRegistration timeCommand("time",
+                                      "time sync SERIAL...|--all [--yes] [--lab N | --loopback] "
+                                      "[--adapter ADDR] [--seconds S] [--json]",
+                                      "set cameras' clocks to this PC's time and zone",
+                                      Command("time"));
+const CommandRegistration passwordCommand(
+    "password",
+    "password set [--password-file F] SERIAL...|--all [--yes] [--lab N | --loopback] [--adapter "
+    "ADDR] [--seconds S] [--json]",
+    "change cameras' admin password (asked twice, without echo)", Command("password"));
+const CommandRegistration languageCommand("language",
+                                          "language en|cn|tw SERIAL...|--all [--yes] [--lab N | "
+                                          "--loopback] [--adapter ADDR] [--seconds S] [--json]",
+                                          "set cameras' interface language", Command("language"));
+
+}  // namespace
+}  // namespace camfleet::cli
