@@ -13,6 +13,7 @@
 #include "app/ip_commands.h"
 #include "app/key_filter.h"
 #include "app/list_commands.h"
+#include "app/maintenance_commands.h"
 #include "app/option_boxes.h"
 #include "app/path_controls.h"
 #include "app/qt_prompt.h"
@@ -103,6 +104,7 @@ void CRoRudAzovorErarDlg::InitialiseSdk() {
         LogMessage("the device SDK did not start\n");
     ip_->Follow(fleet_);
     upgrades_->Attach(fleet_);
+    maintenance_->Attach(fleet_);
 }
 
 // The window's parts of a fresh search's clearing (the session logged out and emptied the
@@ -125,6 +127,8 @@ void CRoRudAzovorErarDlg::Shutdown() {
         ip_->Stop();  // its probe threads end before the log and the application go
     if (upgrades_ != nullptr)
         upgrades_->Detach();
+    if (maintenance_ != nullptr)
+        maintenance_->Detach();
     fleet_.Shutdown();
 }
 

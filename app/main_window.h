@@ -38,6 +38,7 @@ class PathControls;
 class SearchControls;
 class SystemMenu;
 class UpgradeCommands;
+class MaintenanceCommands;
 class WindowPrompt;
 
 struct WindowOptions {
@@ -75,6 +76,7 @@ public:
     DeviceListCommands* ListCommands() const { return listCommands_; }
     IpCommands* Ip() const { return ip_; }
     UpgradeCommands* Upgrades() const { return upgrades_; }
+    MaintenanceCommands* Maintenance() const { return maintenance_; }
     CDialogPreview* Preview() const { return preview_; }
     PathControls* Paths() const { return paths_; }
     AccountControls* Account() const { return account_; }
@@ -121,6 +123,7 @@ private:
     DeviceListCommands* listCommands_ = nullptr;
     IpCommands* ip_ = nullptr;
     UpgradeCommands* upgrades_ = nullptr;
+    MaintenanceCommands* maintenance_ = nullptr;
     QCheckBox* checkAll_ = nullptr;
     QLabel* statusLine_ = nullptr;
     PathControls* paths_ = nullptr;

@@ -3,6 +3,7 @@
 // along the bottom.
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QMenuBar>
@@ -13,6 +14,7 @@
 #include "app/key_filter.h"
 #include "app/list_commands.h"
 #include "app/main_window.h"
+#include "app/maintenance_commands.h"
 #include "app/option_boxes.h"
 #include "app/path_controls.h"
 #include "app/search_controls.h"
@@ -84,6 +86,9 @@ void CRoRudAzovorErarDlg::BuildControls() {
     menu->addSeparator();
     ip_->AddContextItems(menu);
     menu->addSeparator();
+    maintenance_ = new MaintenanceCommands(&fleet_.Model(), list_, keyPrompt_.get(), central, this);
+    maintenance_->AddContextItems(menu);
+    menu->addSeparator();
     QAction* trust = AddKeyedAction(menu, DisplayKey("TRUST_CAMERA_KEY"), kIdTrustCameraKey);
     connect(trust, &QAction::triggered, this, &CRoRudAzovorErarDlg::TrustSelectedCamera);
 
@@ -107,7 +112,17 @@ QWidget* CRoRudAzovorErarDlg::BuildBottomPanel() {
     upgrades_ = new UpgradeCommands(paths_, &fleet_.Model(), keyPrompt_.get(), panel);
     row->addWidget(Group(DisplayKey("GROUP_UPGRADE"), upgrades_, panel), 3);
     row->addWidget(Group(DisplayKey("GROUP_OPTIONS"), options_, panel), 3);
-    row->addWidget(Group(DisplayKey("GROUP_BATCH"), ip_->BatchButton(), panel), 2);
+    auto* batch = new QWidget(panel);
+    auto* batchGrid = new QGridLayout(batch);
+    batchGrid->setContentsMargins(0, 0, 0, 0);
+    QWidget* batchButtons[] = {
+        ip_->BatchButton(),         maintenance_->RebootButton(),   maintenance_->RestoreButton(),
+        maintenance_->TimeButton(), maintenance_->PasswordButton(), maintenance_->LanguageButton()};
+    for (int i = 0; i < 6; ++i) {
+        batchButtons[i]->setParent(batch);
+        batchGrid->addWidget(batchButtons[i], i / 2, i % 2);
+    }
+    row->addWidget(Group(DisplayKey("GROUP_BATCH"), batch, panel), 3);
     panel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     return panel;
 }
@@ -118,6 +133,11 @@ void CRoRudAzovorErarDlg::RegisterControls() {
     controls_.Add(kIdNetcardLabel, search_->NetcardLabel());
     controls_.Add(kIdList, list_);
     controls_.Add(kIdBatchIp, ip_->BatchButton());
+    controls_.Add(kIdBatchRebootDev, maintenance_->RebootButton());
+    controls_.Add(kIdBatchDefault, maintenance_->RestoreButton());
+    controls_.Add(kIdBatchTime, maintenance_->TimeButton());
+    controls_.Add(kIdBatchSetPwd, maintenance_->PasswordButton());
+    controls_.Add(kIdBatchSetLanguage, maintenance_->LanguageButton());
     controls_.Add(kIdStatusLine, statusLine_);
     controls_.Add(kIdCheckAll, checkAll_);
     controls_.Add(kIdAudio, options_->Audio());
@@ -143,6 +163,8 @@ void CRoRudAzovorErarDlg::RegisterControls() {
     controls_.AddMenu(menuBar());
     controls_.AddMenu(listCommands_->ContextMenu());
     controls_.AddMenu(ip_->BatchMenu());
+    controls_.AddMenu(maintenance_->TimeMenu());
+    controls_.AddMenu(maintenance_->LanguageMenu());
 
     // Texts that join keys or follow a state, shown again after a language switch.
     controls_.AddTextRefresher([this] { setWindowTitle(WindowTitle()); });

@@ -25,7 +25,7 @@ PathControls::PathControls(CSaveParam& settings, QWidget* parent)
     for (int row = 0; row < 3; ++row) {
         grid->addWidget(labels_[row], row, 0);
         grid->addWidget(edits[row], row, 1);
-        edits[row]->setMinimumWidth(220);
+        edits[row]->setMinimumWidth(150);
         edits[row]->setClearButtonEnabled(false);
     }
     grid->setColumnStretch(1, 1);

@@ -14,6 +14,7 @@ QObject* NewWindowIpTest();
 QObject* NewWindowLanguageTest();
 QObject* NewControlRegistryTest();
 QObject* NewWindowUpgradeTest();
+QObject* NewWindowMaintenanceTest();
 
 int main(int argc, char** argv) {
     QTemporaryDir scratch;
@@ -22,9 +23,9 @@ int main(int argc, char** argv) {
     qputenv("CAMFLEET_DEBUG_CFG", scratch.filePath("no-debug.cfg").toUtf8());
     QApplication app(argc, argv);
     int failed = 0;
-    for (QObject* test :
-         {NewWindowSearchTest(), NewWindowListTest(), NewWindowControlsTest(), NewWindowIpTest(),
-          NewWindowLanguageTest(), NewControlRegistryTest(), NewWindowUpgradeTest()}) {
+    for (QObject* test : {NewWindowSearchTest(), NewWindowListTest(), NewWindowControlsTest(),
+                          NewWindowIpTest(), NewWindowLanguageTest(), NewControlRegistryTest(),
+                          NewWindowUpgradeTest(), NewWindowMaintenanceTest()}) {
         failed += QTest::qExec(test, argc, argv) != 0;
         delete test;
     }

@@ -181,7 +181,8 @@ private slots:
                 ids << action->data().toInt();
         }
         QCOMPARE(ids, (QList<int>{kIdCopySerial, kIdCopyUuid, kIdOpenWeb, kIdDefaultUserDialog,
-                                  kIdEditIp, kIdFreeIp, kIdTrustCameraKey}));
+                                  kIdEditIp, kIdFreeIp, kIdRebootDevice, kIdRestoreDefault,
+                                  kIdTrustCameraKey}));
     }
 
     void hoverButtonsFollowTheRowAndOpenItsPage() {

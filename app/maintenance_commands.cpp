@@ -1,0 +1,136 @@
+#include "app/maintenance_commands.h"
+
+#include <QLineEdit>
+#include <QWidget>
+
+#include "device/codes.h"
+#include "dialogs/dialog_pwd.h"
+#include "resources/display_strings.h"
+#include "widgets/display_text.h"
+#include "widgets/report_ctrl.h"
+
+namespace camfleet {
+
+namespace {
+
+// A button that pops up `menu` below itself.
+void PopUpOnClick(QPushButton* button, QMenu* menu) {
+    QObject::connect(button, &QPushButton::clicked, menu, [button, menu] {
+        menu->popup(button->mapToGlobal(QPoint(0, button->height())));
+    });
+}
+
+}  // namespace
+
+MaintenanceCommands::MaintenanceCommands(DeviceListModel* model, CReportCtrl* list, Prompt* prompt,
+                                         QWidget* buttonParent, QObject* parent)
+    : QObject(parent),
+      model_(model),
+      list_(list),
+      prompt_(prompt),
+      runDialog_([](CDialogPwd& dialog) { return dialog.exec() == QDialog::Accepted; }),
+      reboot_(new QPushButton(buttonParent)),
+      restore_(new QPushButton(buttonParent)),
+      time_(new QPushButton(buttonParent)),
+      password_(new QPushButton(buttonParent)),
+      language_(new QPushButton(buttonParent)),
+      timeMenu_(new QMenu(time_)),
+      languageMenu_(new QMenu(language_)) {
+    connect(reboot_, &QPushButton::clicked, this, &MaintenanceCommands::RebootTicked);
+    connect(restore_, &QPushButton::clicked, this, &MaintenanceCommands::RestoreTicked);
+    connect(password_, &QPushButton::clicked, this, &MaintenanceCommands::SetPassword);
+    QAction* sync = AddKeyedAction(timeMenu_, DisplayKey("ID_BATCH_SYNC_TIME"), kIdBatchSyncTime);
+    connect(sync, &QAction::triggered, this, &MaintenanceCommands::SyncTime);
+    PopUpOnClick(time_, timeMenu_);
+    const struct {
+        const char* key;
+        int id;
+        Language language;
+    } languages[] = {
+        {DisplayKey("IDS_STR_ZH_CN_LAN_EN"), kIdBatchLanguageEn, Language::kEnglish},
+        {DisplayKey("IDS_STR_ZH_CN_LAN_CN"), kIdBatchLanguageCn, Language::kSimplifiedChinese},
+        {DisplayKey("IDS_STR_ZH_CN_LAN_TW"), kIdBatchLanguageTw, Language::kTraditionalChinese},
+    };
+    for (const auto& l : languages) {
+        QAction* item = AddKeyedAction(languageMenu_, l.key, l.id);
+        connect(item, &QAction::triggered, this,
+                [this, language = l.language] { SetLanguage(language); });
+    }
+    PopUpOnClick(language_, languageMenu_);
+}
+
+MaintenanceCommands::~MaintenanceCommands() = default;
+
+void MaintenanceCommands::Attach(FleetSession& fleet) {
+    if (fleet.Router() == nullptr)
+        return;  // no SDK: nothing is logged in
+    maintenance_ = std::make_unique<DeviceMaintenance>(
+        &fleet.Model(), &fleet.Table(), &fleet.Workers(), SdkMaintenanceCalls(), fleet.Router());
+}
+
+void MaintenanceCommands::AddContextItems(QMenu* menu) {
+    QAction* reboot = AddKeyedAction(menu, DisplayKey("MENU_REBOOT_DEVICE"), kIdRebootDevice);
+    connect(reboot, &QAction::triggered, this, &MaintenanceCommands::RebootSelected);
+    QAction* restore = AddKeyedAction(menu, DisplayKey("MENU_RESTORE_DEVICE"), kIdRestoreDefault);
+    connect(restore, &QAction::triggered, this, &MaintenanceCommands::RestoreSelected);
+}
+
+std::vector<int> MaintenanceCommands::TickedRows() const {
+    std::vector<int> rows;
+    for (int row = 0; row < model_->Count(); ++row)
+        if (model_->IsChecked(row))
+            rows.push_back(row);
+    return rows;
+}
+
+std::vector<int> MaintenanceCommands::SelectedRow() const {
+    const int row = list_->FirstSelectedRow();
+    return row >= 0 ? std::vector<int>{row} : std::vector<int>{};
+}
+
+void MaintenanceCommands::RebootTicked() {
+    if (maintenance_)
+        maintenance_->Reboot(TickedRows(), MaintenanceForm::kTicked, *prompt_);
+}
+
+void MaintenanceCommands::RestoreTicked() {
+    if (maintenance_)
+        maintenance_->Restore(TickedRows(), MaintenanceForm::kTicked, *prompt_);
+}
+
+void MaintenanceCommands::RebootSelected() {
+    if (maintenance_)
+        maintenance_->Reboot(SelectedRow(), MaintenanceForm::kSelected, *prompt_);
+}
+
+void MaintenanceCommands::RestoreSelected() {
+    if (maintenance_)
+        maintenance_->Restore(SelectedRow(), MaintenanceForm::kSelected, *prompt_);
+}
+
+void MaintenanceCommands::SyncTime() {
+    if (maintenance_)
+        maintenance_->SyncTime(TickedRows(), *prompt_);
+}
+
+void MaintenanceCommands::SetPassword() {
+    if (!maintenance_)
+        return;
+    const std::vector<int> rows = TickedRows();
+    if (rows.empty()) {
+        prompt_->ShowMessage(DisplayKey("MSGTIP13"), DisplayKey("ERROR"), PromptIcon::kError);
+        return;
+    }
+    CDialogPwd dialog(reboot_->window());
+    if (!runDialog_(dialog))
+        return;
+    maintenance_->SetPassword(rows, dialog.PasswordEdit()->text(), dialog.RepeatEdit()->text(),
+                              *prompt_);
+}
+
+void MaintenanceCommands::SetLanguage(Language language) {
+    if (maintenance_)
+        maintenance_->SetLanguage(TickedRows(), language, MaintenanceForm::kTicked, *prompt_);
+}
+
+}  // namespace camfleet

@@ -1,0 +1,79 @@
+#pragma once
+// The main window's maintenance controls: batch reboot (7) and factory restore (4), the time
+// menu (1035: synchronise 8), the password button (14, with CDialogPwd), the language menu
+// (15: 32794 English, 32795 simplified and 32797 traditional Chinese) and the list's context
+// items reboot (32778) and restore (32774) for the selected row. The rules live in
+// DeviceMaintenance; this class collects the rows and the dialog's texts.
+//
+// UI thread only. The operation exists once the SDK started (Attach).
+
+#include <QMenu>
+#include <QObject>
+#include <QPushButton>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "operations/device_maintenance.h"
+#include "operations/fleet_session.h"
+#include "operations/prompt.h"
+
+class QWidget;
+
+namespace camfleet {
+
+class CDialogPwd;
+class CReportCtrl;
+
+class MaintenanceCommands : public QObject {
+    Q_OBJECT
+public:
+    // Everything given outlives this object; `buttonParent` takes the buttons.
+    MaintenanceCommands(DeviceListModel* model, CReportCtrl* list, Prompt* prompt,
+                        QWidget* buttonParent, QObject* parent = nullptr);
+    ~MaintenanceCommands() override;
+
+    void Attach(FleetSession& fleet);
+    void Detach() { maintenance_.reset(); }
+    DeviceMaintenance* Operation() const { return maintenance_.get(); }
+    // Appends 32778 and 32774 to the list's context menu.
+    void AddContextItems(QMenu* menu);
+    // How the password dialog is run (default: modal exec; returns whether it was accepted).
+    void SetDialogRunner(std::function<bool(CDialogPwd&)> run) { runDialog_ = std::move(run); }
+
+    QPushButton* RebootButton() const { return reboot_; }
+    QPushButton* RestoreButton() const { return restore_; }
+    QPushButton* TimeButton() const { return time_; }
+    QPushButton* PasswordButton() const { return password_; }
+    QPushButton* LanguageButton() const { return language_; }
+    QMenu* TimeMenu() const { return timeMenu_; }
+    QMenu* LanguageMenu() const { return languageMenu_; }
+
+    void RebootTicked();                  // 7
+    void RestoreTicked();                 // 4
+    void RebootSelected();                // 32778
+    void RestoreSelected();               // 32774
+    void SyncTime();                      // 8
+    void SetPassword();                   // 14
+    void SetLanguage(Language language);  // 32794, 32795, 32797
+
+private:
+    std::vector<int> TickedRows() const;
+    std::vector<int> SelectedRow() const;
+
+    DeviceListModel* model_;
+    CReportCtrl* list_;
+    Prompt* prompt_;
+    std::unique_ptr<DeviceMaintenance> maintenance_;
+    std::function<bool(CDialogPwd&)> runDialog_;
+    QPushButton* reboot_;
+    QPushButton* restore_;
+    QPushButton* time_;
+    QPushButton* password_;
+    QPushButton* language_;
+    QMenu* timeMenu_;
+    QMenu* languageMenu_;
+};
+
+}  // namespace camfleet

@@ -1,0 +1,141 @@
+// Maintenance through the whole road: the operation, the real SDK and lab cameras whose state
+// shows each command afterwards; and camfleet-cli's maintenance commands against a separate
+// camfleet-sim.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QThread>
+#include <QTimeZone>
+
+#include <string>
+#include <vector>
+
+#include "device/codes.h"
+#include "device/sdk/qv_netsdk_ipc.h"
+#include "operations/device_maintenance.h"
+#include "operations/fleet_session.h"
+#include "operations/list_fixture.h"
+#include "sim/sim_lab.h"
+
+namespace camfleet {
+namespace {
+
+using testing::RunInOwnNamespace;
+
+bool RunUntil(const std::function<bool()>& done, int seconds) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > seconds * 1000)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+TEST(LabMaintenance, EachCommandShowsInTheCamerasState) {
+    testing::EnsureCoreApplication();
+    sim::SimLab lab;
+    sim::LabOptions options;
+    options.cameras = 3;
+    options.port = 3108;
+    options.firstSdkPort = 9380;
+    options.rebootSilence = std::chrono::milliseconds(300);
+    std::string error;
+    ASSERT_EQ(lab.Start(options, &error), 0) << error;
+    {
+        FleetSession fleet({.searcher = {.labMode = true, .port = 3108}});
+        ASSERT_TRUE(fleet.StartSdk());
+        DeviceListModel& model = fleet.Model();
+        fleet.StartSearch();
+        ASSERT_TRUE(RunUntil([&] { return AllLoginsSettled(model, 3); }, 15));
+        DeviceMaintenance maintenance(&model, &fleet.Table(), &fleet.Workers(),
+                                      SdkMaintenanceCalls(), fleet.Router());
+        ScriptedPrompt prompt;
+        const auto idle = [&] {
+            if (maintenance.Running() > 0)
+                return false;
+            for (const auto& [key, job] : maintenance.Jobs())
+                if (!job.Finished())
+                    return false;
+            return true;
+        };
+        const auto cameraOf = [&](int row) {
+            for (int i = 0; i < 3; ++i)
+                if (lab.Snapshot(i).profile.serialNumber == model.Record(row)->key)
+                    return i;
+            return -1;
+        };
+        std::vector<int> all{0, 1, 2};
+
+        ASSERT_TRUE(maintenance.SetLanguage(all, Language::kSimplifiedChinese,
+                                            MaintenanceForm::kScripted, prompt));
+        ASSERT_TRUE(RunUntil(idle, 10));
+        for (int i = 0; i < 3; ++i)
+            EXPECT_NE(lab.control().Document(i, kCmdSetLanguage).find("zh_cn"), std::string::npos);
+
+        // The PC in two zones: the camera gets the zone of each.
+        for (const char* zone : {"Asia/Shanghai", "UTC"}) {
+            maintenance.SetClock(
+                [zone] { return QDateTime(QDate(2026, 6, 1), QTime(12, 0, 0), QTimeZone(zone)); });
+            ASSERT_TRUE(maintenance.SyncTime({0}, prompt));
+            ASSERT_TRUE(RunUntil(idle, 10));
+            const std::string sent = lab.control().LastControl(cameraOf(0), kCtlSyncTime);
+            EXPECT_NE(sent.find(std::string("TimeZone=\"") +
+                                (std::string(zone) == "UTC" ? "720" : "1200")),
+                      std::string::npos)
+                << sent;
+        }
+
+        const int rebooted = cameraOf(1);
+        ASSERT_TRUE(maintenance.Reboot({1}, MaintenanceForm::kScripted, prompt));
+        ASSERT_TRUE(RunUntil(idle, 10));
+        EXPECT_EQ(maintenance.Jobs().at(model.Record(1)->key).phase, JobPhase::kDone);
+        ASSERT_TRUE(RunUntil([&] { return lab.Snapshot(rebooted).reboots >= 1; }, 10));
+
+        const int restored = cameraOf(2);
+        ASSERT_TRUE(maintenance.Restore({2}, MaintenanceForm::kScripted, prompt));
+        ASSERT_TRUE(RunUntil(idle, 10));
+        ASSERT_TRUE(RunUntil([&] { return lab.Snapshot(restored).restores >= 1; }, 10));
+        EXPECT_NE(lab.control().Document(restored, kCmdSetLanguage).find("en_us"),
+                  std::string::npos)
+            << "the factory language is back";
+
+        // The new password opens the next login.
+        const int changed = cameraOf(0);
+        ASSERT_TRUE(maintenance.SetPassword({0}, "Fresh-Secret1", "Fresh-Secret1", prompt));
+        ASSERT_TRUE(RunUntil(idle, 10));
+        EXPECT_EQ(maintenance.Jobs().at(model.Record(0)->key).phase, JobPhase::kDone);
+        EXPECT_EQ(lab.control().Password(changed), "Fresh-Secret1");
+        fleet.StopSearch();
+    }
+    lab.Stop();
+}
+
+TEST(LabMaintenanceCli, CommandsOfASeparateSimulatorReportEveryCamera) {
+    int status = -1;
+    const std::string out = RunInOwnNamespace(
+        "./camfleet-sim --lab 2 --seed 3 >/dev/null & sim=$!; sleep 0.3; "
+        "./camfleet-cli language tw --all --loopback --yes --json || exit 7; "
+        "./camfleet-cli time sync --all --loopback --json || exit 8; "
+        "./camfleet-cli reboot --all --loopback --json </dev/null; echo refused=$?; "
+        "kill $sim; wait $sim",
+        &status);
+    EXPECT_EQ(status, 0) << out;
+    int ok = 0;
+    for (const QByteArray& line : QByteArray::fromStdString(out).split('\n')) {
+        const QJsonObject o = QJsonDocument::fromJson(line).object();
+        ok += o["RESULT"].toString() == "ok" ? 1 : 0;
+    }
+    EXPECT_EQ(ok, 4) << out;
+    // Without --yes and without a terminal the reboot is refused as a whole.
+    EXPECT_NE(out.find("refused=1"), std::string::npos) << out;
+}
+
+}  // namespace
+}  // namespace camfleet
