@@ -3,11 +3,12 @@
 #include <QSaveFile>
 #include <QString>
 
-#include <sodium.h>
-
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <vector>
+
+#include "device/sdk/bulk_protocol.h"
 
 namespace camfleet::sim {
 namespace {
@@ -17,14 +18,15 @@ bool IsValidText(std::string_view text) {
            std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
 }
 
-void HashInit(crypto_hash_sha256_state* hash) {
-    static const bool ready = sodium_init() >= 0;
-    (void)ready;
-    crypto_hash_sha256_init(hash);
+// The image digest is OpenSSL's SHA-256 (the bulk channel's), which uses the processor's SHA
+// instructions: a lab camera checks every byte of an image as it arrives, and one lab thread
+// serves every camera of an upgrade at once.
+void HashInit(std::optional<sdk::Sha256>* hash) {
+    hash->emplace();
 }
 
-void HashUpdate(crypto_hash_sha256_state* hash, std::span<const uint8_t> bytes) {
-    crypto_hash_sha256_update(hash, bytes.data(), bytes.size());
+void HashUpdate(std::optional<sdk::Sha256>* hash, std::span<const uint8_t> bytes) {
+    (*hash)->Update(bytes.data(), bytes.size());
 }
 
 }  // namespace
@@ -63,7 +65,7 @@ bool FirmwareModelMatches(std::string_view pattern, std::string_view model) {
 
 struct FirmwareImageWriter::State {
     Sink sink;
-    crypto_hash_sha256_state hash;
+    std::optional<sdk::Sha256> hash;
     uint64_t declared = 0;
     uint64_t written = 0;
     bool open = false;  // between a successful Begin and Finish
@@ -107,7 +109,7 @@ bool FirmwareImageWriter::Finish() {
         return false;
     state_->open = false;
     uint8_t digest[kFirmwareDigestSize];
-    crypto_hash_sha256_final(&state_->hash, digest);
+    state_->hash->Final(digest);
     return state_->sink(digest);
 }
 
@@ -141,7 +143,7 @@ struct FirmwareImageChecker::State {
     std::vector<uint8_t> header;  // at most 18 + 2 * kMaxFirmwareText bytes
     std::vector<uint8_t> digest;  // the stored digest as it arrives
     uint64_t payloadLeft = 0;
-    crypto_hash_sha256_state hash;
+    std::optional<sdk::Sha256> hash;
     FirmwareImageVerdict verdict;
 
     // Header bytes still wanted with what has arrived: the size grows as the length bytes
@@ -194,9 +196,9 @@ struct FirmwareImageChecker::State {
 
     void CheckDigest() {
         uint8_t computed[kFirmwareDigestSize];
-        crypto_hash_sha256_final(&hash, computed);
+        hash->Final(computed);
         phase = Phase::kEnd;
-        if (sodium_memcmp(computed, digest.data(), kFirmwareDigestSize) != 0)
+        if (std::memcmp(computed, digest.data(), kFirmwareDigestSize) != 0)
             Fail(FirmwareImageFault::kDigestMismatch);
     }
 

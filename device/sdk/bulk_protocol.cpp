@@ -212,11 +212,15 @@ void Sha256::Update(const void* data, std::size_t size) {
     EVP_DigestUpdate(context_, data, size);
 }
 
-std::string Sha256::Hex() {
-    unsigned char out[EVP_MAX_MD_SIZE];
+void Sha256::Final(uint8_t out[32]) {
     unsigned int size = 0;
     EVP_DigestFinal_ex(context_, out, &size);
-    return ToHex(out, size);
+}
+
+std::string Sha256::Hex() {
+    uint8_t out[32];
+    Final(out);
+    return ToHex(out, sizeof out);
 }
 
 }  // namespace camfleet::sdk

@@ -98,6 +98,8 @@ public:
     Sha256(const Sha256&) = delete;
     Sha256& operator=(const Sha256&) = delete;
     void Update(const void* data, std::size_t size);
+    // Ends the hash: the 32 bytes of the digest, or their hexadecimal text.
+    void Final(uint8_t out[32]);
     std::string Hex();
 
 private:
