@@ -138,6 +138,8 @@ void CRoRudAzovorErarDlg::RegisterControls() {
     controls_.Add(kIdBatchTime, maintenance_->TimeButton());
     controls_.Add(kIdBatchSetPwd, maintenance_->PasswordButton());
     controls_.Add(kIdBatchSetLanguage, maintenance_->LanguageButton());
+    controls_.Add(kIdBatchSetVideo, maintenance_->VideoButton());
+    controls_.Add(kIdBatchIoOutput, maintenance_->IoButton());
     controls_.Add(kIdStatusLine, statusLine_);
     controls_.Add(kIdCheckAll, checkAll_);
     controls_.Add(kIdAudio, options_->Audio());
@@ -165,6 +167,8 @@ void CRoRudAzovorErarDlg::RegisterControls() {
     controls_.AddMenu(ip_->BatchMenu());
     controls_.AddMenu(maintenance_->TimeMenu());
     controls_.AddMenu(maintenance_->LanguageMenu());
+    controls_.AddMenu(maintenance_->VideoMenu());
+    controls_.AddMenu(maintenance_->IoMenu());
 
     // Texts that join keys or follow a state, shown again after a language switch.
     controls_.AddTextRefresher([this] { setWindowTitle(WindowTitle()); });

@@ -34,8 +34,12 @@ MaintenanceCommands::MaintenanceCommands(DeviceListModel* model, CReportCtrl* li
       time_(new QPushButton(buttonParent)),
       password_(new QPushButton(buttonParent)),
       language_(new QPushButton(buttonParent)),
+      video_(new QPushButton(buttonParent)),
+      io_(new QPushButton(buttonParent)),
       timeMenu_(new QMenu(time_)),
-      languageMenu_(new QMenu(language_)) {
+      languageMenu_(new QMenu(language_)),
+      videoMenu_(new QMenu(video_)),
+      ioMenu_(new QMenu(io_)) {
     connect(reboot_, &QPushButton::clicked, this, &MaintenanceCommands::RebootTicked);
     connect(restore_, &QPushButton::clicked, this, &MaintenanceCommands::RestoreTicked);
     connect(password_, &QPushButton::clicked, this, &MaintenanceCommands::SetPassword);
@@ -57,6 +61,28 @@ MaintenanceCommands::MaintenanceCommands(DeviceListModel* model, CReportCtrl* li
                 [this, language = l.language] { SetLanguage(language); });
     }
     PopUpOnClick(language_, languageMenu_);
+    const struct {
+        int id;
+        VideoType type;
+        const char* key;
+    } codecs[] = {
+        {kIdVideoTypeH264, VideoType::kH264, DisplayKey("VIDEO_CODEC_H264")},
+        {kIdVideoTypeH265, VideoType::kH265, DisplayKey("VIDEO_CODEC_H265")},
+        {kIdVideoTypeH265Plus, VideoType::kH265Plus, DisplayKey("VIDEO_CODEC_H265_PLUS")}};
+    // The codecs in a submenu labelled "change video codec".
+    QMenu* codecMenu = videoMenu_->addMenu(QString());
+    SetCaptionKey(codecMenu, DisplayKey("ID_BATCH_SET_VIDEOTYPE"));
+    for (const auto& c : codecs) {
+        QAction* item = AddKeyedAction(codecMenu, c.key, c.id);
+        connect(item, &QAction::triggered, this, [this, type = c.type] { SetVideoType(type); });
+    }
+    PopUpOnClick(video_, videoMenu_);
+    for (int output : {0, 1}) {
+        QAction* item = ioMenu_->addAction(QString::number(output));
+        item->setData(output == 0 ? kIdIoOutputOff : kIdIoOutputOn);
+        connect(item, &QAction::triggered, this, [this, output] { SetIoOutput(output); });
+    }
+    PopUpOnClick(io_, ioMenu_);
 }
 
 MaintenanceCommands::~MaintenanceCommands() = default;
@@ -131,6 +157,16 @@ void MaintenanceCommands::SetPassword() {
 void MaintenanceCommands::SetLanguage(Language language) {
     if (maintenance_)
         maintenance_->SetLanguage(TickedRows(), language, MaintenanceForm::kTicked, *prompt_);
+}
+
+void MaintenanceCommands::SetVideoType(VideoType type) {
+    if (maintenance_)
+        maintenance_->SetVideoType(TickedRows(), type, MaintenanceForm::kTicked, *prompt_);
+}
+
+void MaintenanceCommands::SetIoOutput(int output) {
+    if (maintenance_)
+        maintenance_->SetIoOutput(TickedRows(), output, *prompt_);
 }
 
 }  // namespace camfleet

@@ -1,8 +1,10 @@
 #pragma once
 // The main window's maintenance controls: batch reboot (7) and factory restore (4), the time
 // menu (1035: synchronise 8), the password button (14, with CDialogPwd), the language menu
-// (15: 32794 English, 32795 simplified and 32797 traditional Chinese) and the list's context
-// items reboot (32778) and restore (32774) for the selected row. The rules live in
+// (15: 32794 English, 32795 simplified and 32797 traditional Chinese), the video menu (1034:
+// codec 32907 H.264, 32908 H.265, 32909 H.265+), the IO output menu (1029: 32802 output 0,
+// 32803 output 1) and the list's context items reboot (32778) and restore (32774) for the
+// selected row. The rules live in
 // DeviceMaintenance; this class collects the rows and the dialog's texts.
 //
 // UI thread only. The operation exists once the SDK started (Attach).
@@ -47,6 +49,10 @@ public:
     QPushButton* TimeButton() const { return time_; }
     QPushButton* PasswordButton() const { return password_; }
     QPushButton* LanguageButton() const { return language_; }
+    QPushButton* VideoButton() const { return video_; }
+    QPushButton* IoButton() const { return io_; }
+    QMenu* VideoMenu() const { return videoMenu_; }
+    QMenu* IoMenu() const { return ioMenu_; }
     QMenu* TimeMenu() const { return timeMenu_; }
     QMenu* LanguageMenu() const { return languageMenu_; }
 
@@ -57,6 +63,8 @@ public:
     void SyncTime();                      // 8
     void SetPassword();                   // 14
     void SetLanguage(Language language);  // 32794, 32795, 32797
+    void SetVideoType(VideoType type);    // 32907 to 32909
+    void SetIoOutput(int output);         // 32802, 32803
 
 private:
     std::vector<int> TickedRows() const;
@@ -72,8 +80,12 @@ private:
     QPushButton* time_;
     QPushButton* password_;
     QPushButton* language_;
+    QPushButton* video_;
+    QPushButton* io_;
     QMenu* timeMenu_;
     QMenu* languageMenu_;
+    QMenu* videoMenu_;
+    QMenu* ioMenu_;
 };
 
 }  // namespace camfleet

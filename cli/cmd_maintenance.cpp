@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <map>
 #include <string>
 
 #include "cli/command.h"
@@ -70,20 +71,18 @@ bool ParseArgs(const QString& command, const QStringList& args, MaintenanceArgs*
                QString* error) {
     a->command = command;
     qsizetype from = 0;
-    if (command == "time" || command == "password" || command == "language") {
-        const QString expected = command == "time" ? "sync" : command == "password" ? "set" : "";
-        if (args.isEmpty() || (!expected.isEmpty() && args[0] != expected)) {
-            *error = "missing action (" +
-                     (expected.isEmpty() ? QString("en, cn or tw") : expected) + ")";
+    // The word after the command: its action, or its value.
+    const std::map<QString, QStringList> words = {{"time", {"sync"}},
+                                                  {"password", {"set"}},
+                                                  {"language", {"en", "cn", "tw"}},
+                                                  {"video-type", {"H264", "H265", "H265+"}},
+                                                  {"io", {"0", "1"}}};
+    if (const auto it = words.find(command); it != words.end()) {
+        if (args.isEmpty() || !it->second.contains(args[0])) {
+            *error = command + " takes " + it->second.join(", ");
             return false;
         }
-        if (command == "language") {
-            if (args[0] != "en" && args[0] != "cn" && args[0] != "tw") {
-                *error = "language takes en, cn or tw";
-                return false;
-            }
-            a->value = args[0];
-        }
+        a->value = args[0];
         from = 1;
     }
     TargetArgs targets;
@@ -184,6 +183,14 @@ int Run(const MaintenanceArgs& a) {
         started = maintenance.SyncTime(rows, prompt);
     else if (a.command == "password")
         started = maintenance.SetPassword(rows, password, repeat, prompt);
+    else if (a.command == "video-type")
+        started = maintenance.SetVideoType(rows,
+                                           a.value == "H264"   ? VideoType::kH264
+                                           : a.value == "H265" ? VideoType::kH265
+                                                               : VideoType::kH265Plus,
+                                           form, prompt);
+    else if (a.command == "io")
+        started = maintenance.SetIoOutput(rows, a.value.toInt(), prompt);
     else
         started = maintenance.SetLanguage(rows, LanguageOf(a.value), form, prompt);
     if (!started)
@@ -263,6 +270,16 @@ const CommandRegistration languageCommand("language",
                                           "language en|cn|tw SERIAL...|--all [--yes] [--lab N | "
                                           "--loopback] [--adapter ADDR] [--seconds S] [--json]",
                                           "set cameras' interface language", Command("language"));
+
+const CommandRegistration videoTypeCommand(
+    "video-type",
+    "video-type H264|H265|H265+ SERIAL...|--all [--yes] [--lab N | --loopback] [--adapter ADDR] "
+    "[--seconds S] [--json]",
+    "set both streams' video codec (with default encoding values)", Command("video-type"));
+const CommandRegistration ioCommand(
+    "io",
+    "io 0|1 SERIAL...|--all [--yes] [--lab N | --loopback] [--adapter ADDR] [--seconds S] [--json]",
+    "set cameras' IO output", Command("io"));
 
 }  // namespace
 }  // namespace camfleet::cli

@@ -81,6 +81,32 @@ std::string LanguageDocument(const char* language) {
     return std::string("<MiscConfig Language=\"") + language + "\" />";
 }
 
+std::string VideoTypeDocument(const char* codec) {
+    std::string document = "<Encode>\n";
+    for (const char* stream : {"1", "2"})
+        document += std::string("\t<EncodeConfig Stream=\"") + stream +
+                    "\" Resolution=\"INVALID\" EncodeFormat=\"" + codec +
+                    "\" BitRateControl=\"VBR\" Initquant=\"100\" BitRate=\"200000\" "
+                    "FrameRate=\"25\" />\n";
+    return document + "</Encode>\n";
+}
+
+std::string IoOutputText(int output) {
+    return "<REQUEST_PARAM ChannelNo=\"0\" Output=\"" + std::to_string(output) + "\"/>\n";
+}
+
+const char* VideoTypeName(VideoType type) {
+    switch (type) {
+        case VideoType::kH264:
+            return "H264";
+        case VideoType::kH265:
+            return "H265";
+        case VideoType::kH265Plus:
+            return "H265+";
+    }
+    return "H264";
+}
+
 const char* LanguageCode(Language language) {
     switch (language) {
         case Language::kEnglish:
@@ -141,6 +167,11 @@ void DeviceMaintenance::SetJobByKey(const std::string& key, JobPhase phase, cons
     } else {
         jobs_[key] = JobState{phase, -1, stateKey};
     }
+}
+
+// A success that leaves the row's text as it was.
+void DeviceMaintenance::FinishQuietly(const std::string& key) {
+    SetJobByKey(key, JobPhase::kDone, nullptr);
 }
 
 void DeviceMaintenance::RunBlocking(int row, std::function<int()> call,
@@ -238,31 +269,31 @@ bool DeviceMaintenance::SyncTime(const std::vector<int>& rows, Prompt& prompt) {
         prompt.ShowMessage(DisplayKey("MSGTIP17"), kErrorCaption, PromptIcon::kError);
         return false;
     }
-    const std::string text = TimeSyncText(now_());
+    SendSystemCommand(rows, kCtlSyncTime, TimeSyncText(now_()), DisplayKey("MSGTIP22"),
+                      DisplayKey("MSGTIP36"));
+    return true;
+}
+
+// A system command to each row; a failure shows `failKey`, a success leaves the row's text.
+void DeviceMaintenance::SendSystemCommand(const std::vector<int>& rows, int code,
+                                          const std::string& text, const char* notConnectedKey,
+                                          const char* failKey) {
     for (int row : rows) {
         int handle = 0;
-        if (CheckDevice(*model_, row, DisplayKey("MSGTIP22"), &handle) != StepCheck::kReady)
+        if (CheckDevice(*model_, row, notConnectedKey, &handle) != StepCheck::kReady)
             continue;
         RunBlocking(
             row,
-            [control = calls_.systemControl, handle, text] {
-                return control(handle, kCtlSyncTime, text);
+            [control = calls_.systemControl, handle, code, text] {
+                return control(handle, code, text);
             },
-            [this](const std::string& key, int result) {
-                // A success leaves the row as it was.
-                const int at = model_->FindRowByKey(key.c_str());
-                if (result != 0) {
-                    SetJobByKey(key, JobPhase::kFailed, DisplayKey("MSGTIP36"));
-                } else if (at >= 0) {
-                    jobs_[key] = JobState{JobPhase::kDone, -1, nullptr};
-                    model_->SetJobState(at, OperationKind::kMaintenance, jobs_[key]);
-                    emit jobChanged(at);
-                } else {
-                    jobs_[key] = JobState{JobPhase::kDone, -1, nullptr};
-                }
+            [this, failKey](const std::string& key, int result) {
+                if (result != 0)
+                    SetJobByKey(key, JobPhase::kFailed, failKey);
+                else
+                    FinishQuietly(key);
             });
     }
-    return true;
 }
 
 bool DeviceMaintenance::WriteDocument(const std::vector<int>& rows, int code,
@@ -306,6 +337,25 @@ bool DeviceMaintenance::SetLanguage(const std::vector<int>& rows, Language langu
         return false;
     return WriteDocument(rows, kCmdSetLanguage, LanguageDocument(LanguageCode(language)),
                          DisplayKey("MSGTIP42"));
+}
+
+bool DeviceMaintenance::SetVideoType(const std::vector<int>& rows, VideoType type,
+                                     MaintenanceForm form, Prompt& prompt) {
+    if (!Confirm(rows, form, kNoTicked, DisplayKey("ID_BATCH_SET_VIDEOTYPE_TIPS"),
+                 DisplayKey("ID_BATCH_SET_VIDEOTYPE_TIPS"), prompt))
+        return false;
+    return WriteDocument(rows, kCmdSetVideoEncoding, VideoTypeDocument(VideoTypeName(type)),
+                         DisplayKey("MSGTIP39"));
+}
+
+bool DeviceMaintenance::SetIoOutput(const std::vector<int>& rows, int output, Prompt& prompt) {
+    if (rows.empty()) {
+        prompt.ShowMessage(kNoTicked, kErrorCaption, PromptIcon::kError);
+        return false;
+    }
+    SendSystemCommand(rows, kCtlIoOutput, IoOutputText(output), kNotConnectedConfig,
+                      DisplayKey("SET_IOOUTPUT_FAILED"));
+    return true;
 }
 
 }  // namespace camfleet

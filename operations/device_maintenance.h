@@ -52,7 +52,15 @@ std::string PasswordDocument(const QString& password);
 // The language document: "en_us", "zh_cn" or "zh_tw".
 std::string LanguageDocument(const char* language);
 
+// The video codec document: both streams get the codec and default encoding values, each
+// attribute on the stream's element, one element per line indented with a tab.
+std::string VideoTypeDocument(const char* codec);
+// The IO output text of system command 1042 (attributes separated by a blank).
+std::string IoOutputText(int output);
+
 enum class Language { kEnglish, kSimplifiedChinese, kTraditionalChinese };
+enum class VideoType { kH264, kH265, kH265Plus };
+const char* VideoTypeName(VideoType type);  // "H264", "H265", "H265+"
 const char* LanguageCode(Language language);
 
 // How a command picks its cameras, as the window's buttons and context items differ.
@@ -87,6 +95,10 @@ public:
                      Prompt& prompt);
     bool SetLanguage(const std::vector<int>& rows, Language language, MaintenanceForm form,
                      Prompt& prompt);
+    bool SetVideoType(const std::vector<int>& rows, VideoType type, MaintenanceForm form,
+                      Prompt& prompt);
+    // Output 0 or 1 of the cameras' alarm output.
+    bool SetIoOutput(const std::vector<int>& rows, int output, Prompt& prompt);
 
     // Jobs waiting for a worker's result.
     int Running() const { return running_; }
@@ -100,6 +112,9 @@ signals:
 private:
     void SetJob(int row, JobPhase phase, const char* key);
     void SetJobByKey(const std::string& key, JobPhase phase, const char* stateKey);
+    void FinishQuietly(const std::string& key);
+    void SendSystemCommand(const std::vector<int>& rows, int code, const std::string& text,
+                           const char* notConnectedKey, const char* failKey);
     // Runs `call` on a worker, then `then(result)` on this thread with the row's key.
     void RunBlocking(int row, std::function<int()> call,
                      std::function<void(const std::string& key, int result)> then);

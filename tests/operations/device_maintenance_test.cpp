@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "device/codes.h"
-#include "operations/device_maintenance.h"
 #include "discovery/recording_sender.h"
+#include "operations/device_maintenance.h"
 #include "operations/list_fixture.h"
 
 namespace camfleet {
@@ -192,6 +192,38 @@ TEST_F(DeviceMaintenanceTest, PasswordAndLanguageWritesAndTheirChecks) {
     ASSERT_EQ(sent_.size(), 1u);
     EXPECT_EQ(sent_[0].what, "write 227");
     EXPECT_EQ(sent_[0].text, "<MiscConfig Language=\"zh_tw\" />");
+}
+
+TEST_F(DeviceMaintenanceTest, VideoTypeAndIoOutput) {
+    EXPECT_FALSE(maintenance_->SetVideoType(rows_, VideoType::kH265Plus, MaintenanceForm::kTicked,
+                                            prompt_));  // "No"
+    EXPECT_EQ(prompt_.Records().back().textKey, "ID_BATCH_SET_VIDEOTYPE_TIPS");
+    results_[kHandle + 2] = QV_ERR_NOT_CONNECTED;
+    prompt_.QueueAnswer(true);
+    ASSERT_TRUE(
+        maintenance_->SetVideoType(rows_, VideoType::kH265Plus, MaintenanceForm::kTicked, prompt_));
+    ASSERT_EQ(sent_.size(), 3u);
+    EXPECT_EQ(sent_[0].what, "write 523");
+    EXPECT_EQ(sent_[0].text,
+              "<Encode>\n"
+              "\t<EncodeConfig Stream=\"1\" Resolution=\"INVALID\" EncodeFormat=\"H265+\" "
+              "BitRateControl=\"VBR\" Initquant=\"100\" BitRate=\"200000\" FrameRate=\"25\" />\n"
+              "\t<EncodeConfig Stream=\"2\" Resolution=\"INVALID\" EncodeFormat=\"H265+\" "
+              "BitRateControl=\"VBR\" Initquant=\"100\" BitRate=\"200000\" FrameRate=\"25\" />\n"
+              "</Encode>\n");
+    EXPECT_EQ(State(rows_[2]), Shown("MSGTIP39"));
+
+    sent_.clear();
+    results_[kHandle + 2] = QV_ERR_REFUSED;
+    EXPECT_FALSE(maintenance_->SetIoOutput({}, 1, prompt_));
+    EXPECT_EQ(prompt_.MessageKeys().last(), "MSGTIP13");
+    ASSERT_TRUE(maintenance_->SetIoOutput(rows_, 1, prompt_));
+    Wait();
+    ASSERT_EQ(sent_.size(), 3u);
+    EXPECT_EQ(sent_[0].what, "control 1042");
+    EXPECT_EQ(sent_[0].text, "<REQUEST_PARAM ChannelNo=\"0\" Output=\"1\"/>\n");
+    EXPECT_EQ(State(rows_[2]), Shown("SET_IOOUTPUT_FAILED"));
+    EXPECT_EQ(maintenance_->Jobs().at("M0").phase, JobPhase::kDone);
 }
 
 }  // namespace

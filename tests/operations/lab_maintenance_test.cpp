@@ -120,11 +120,13 @@ TEST(LabMaintenance, EachCommandShowsInTheCamerasState) {
 TEST(LabMaintenanceCli, CommandsOfASeparateSimulatorReportEveryCamera) {
     int status = -1;
     const std::string out = RunInOwnNamespace(
-        "./camfleet-sim --lab 2 --seed 3 >/dev/null & sim=$!; sleep 0.3; "
+        "./camfleet-sim --lab 2 --seed 3 >/dev/null & sim=$!; trap \"kill $sim\" EXIT; "
+        "sleep 0.3; "
         "./camfleet-cli language tw --all --loopback --yes --json || exit 7; "
         "./camfleet-cli time sync --all --loopback --json || exit 8; "
-        "./camfleet-cli reboot --all --loopback --json </dev/null; echo refused=$?; "
-        "kill $sim; wait $sim",
+        "./camfleet-cli io 1 --all --loopback --json || exit 9; "
+        "./camfleet-cli video-type H265 --all --loopback --yes --json || exit 10; "
+        "./camfleet-cli reboot --all --loopback --json </dev/null; echo refused=$?",
         &status);
     EXPECT_EQ(status, 0) << out;
     int ok = 0;
@@ -132,7 +134,7 @@ TEST(LabMaintenanceCli, CommandsOfASeparateSimulatorReportEveryCamera) {
         const QJsonObject o = QJsonDocument::fromJson(line).object();
         ok += o["RESULT"].toString() == "ok" ? 1 : 0;
     }
-    EXPECT_EQ(ok, 4) << out;
+    EXPECT_EQ(ok, 8) << out;
     // Without --yes and without a terminal the reboot is refused as a whole.
     EXPECT_NE(out.find("refused=1"), std::string::npos) << out;
 }
