@@ -5,6 +5,7 @@
 
 #include "device/codes.h"
 #include "dialogs/dialog_pwd.h"
+#include "operations/batch_targets.h"
 #include "resources/display_strings.h"
 #include "widgets/display_text.h"
 #include "widgets/report_ctrl.h"
@@ -99,6 +100,10 @@ void MaintenanceCommands::AddContextItems(QMenu* menu) {
     connect(reboot, &QAction::triggered, this, &MaintenanceCommands::RebootSelected);
     QAction* restore = AddKeyedAction(menu, DisplayKey("MENU_RESTORE_DEVICE"), kIdRestoreDefault);
     connect(restore, &QAction::triggered, this, &MaintenanceCommands::RestoreSelected);
+    QAction* p2pOn = AddKeyedAction(menu, DisplayKey("MENU_P2P_ENABLE"), kIdP2pEnable);
+    connect(p2pOn, &QAction::triggered, this, [this] { SetP2p(true); });
+    QAction* p2pOff = AddKeyedAction(menu, DisplayKey("MENU_P2P_DISABLE"), kIdP2pDisable);
+    connect(p2pOff, &QAction::triggered, this, [this] { SetP2p(false); });
 }
 
 std::vector<int> MaintenanceCommands::TickedRows() const {
@@ -167,6 +172,18 @@ void MaintenanceCommands::SetVideoType(VideoType type) {
 void MaintenanceCommands::SetIoOutput(int output) {
     if (maintenance_)
         maintenance_->SetIoOutput(TickedRows(), output, *prompt_);
+}
+
+void MaintenanceCommands::SetP2p(bool enable) {
+    if (!maintenance_)
+        return;
+    // The ticked rows; none ticked: the "MSGTIP13" box, then the selected row.
+    TargetSelection selection;
+    selection.kind = TargetSelection::kTickedElseSelected;
+    selection.selectedRow = list_->FirstSelectedRow();
+    const std::vector<int> rows = SelectTargets(*model_, selection, *prompt_);
+    if (!rows.empty())
+        maintenance_->SetP2p(rows, enable, *prompt_);
 }
 
 }  // namespace camfleet

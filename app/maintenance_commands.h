@@ -39,7 +39,7 @@ public:
     void Attach(FleetSession& fleet);
     void Detach() { maintenance_.reset(); }
     DeviceMaintenance* Operation() const { return maintenance_.get(); }
-    // Appends 32778 and 32774 to the list's context menu.
+    // Appends 32778, 32774, 33001 and 33002 to the list's context menu.
     void AddContextItems(QMenu* menu);
     // How the password dialog is run (default: modal exec; returns whether it was accepted).
     void SetDialogRunner(std::function<bool(CDialogPwd&)> run) { runDialog_ = std::move(run); }
@@ -65,6 +65,7 @@ public:
     void SetLanguage(Language language);  // 32794, 32795, 32797
     void SetVideoType(VideoType type);    // 32907 to 32909
     void SetIoOutput(int output);         // 32802, 32803
+    void SetP2p(bool enable);             // 33001, 33002: ticked, else selected
 
 private:
     std::vector<int> TickedRows() const;

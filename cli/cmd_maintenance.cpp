@@ -76,7 +76,8 @@ bool ParseArgs(const QString& command, const QStringList& args, MaintenanceArgs*
                                                   {"password", {"set"}},
                                                   {"language", {"en", "cn", "tw"}},
                                                   {"video-type", {"H264", "H265", "H265+"}},
-                                                  {"io", {"0", "1"}}};
+                                                  {"io", {"0", "1"}},
+                                                  {"p2p", {"on", "off"}}};
     if (const auto it = words.find(command); it != words.end()) {
         if (args.isEmpty() || !it->second.contains(args[0])) {
             *error = command + " takes " + it->second.join(", ");
@@ -189,6 +190,8 @@ int Run(const MaintenanceArgs& a) {
                                            : a.value == "H265" ? VideoType::kH265
                                                                : VideoType::kH265Plus,
                                            form, prompt);
+    else if (a.command == "p2p")
+        started = maintenance.SetP2p(rows, a.value == "on", prompt);
     else if (a.command == "io")
         started = maintenance.SetIoOutput(rows, a.value.toInt(), prompt);
     else
@@ -280,6 +283,11 @@ const CommandRegistration ioCommand(
     "io",
     "io 0|1 SERIAL...|--all [--yes] [--lab N | --loopback] [--adapter ADDR] [--seconds S] [--json]",
     "set cameras' IO output", Command("io"));
+
+const CommandRegistration p2pCommand("p2p",
+                                     "p2p on|off SERIAL...|--all [--yes] [--lab N | --loopback] "
+                                     "[--adapter ADDR] [--seconds S] [--json]",
+                                     "switch cameras' P2P service on or off", Command("p2p"));
 
 }  // namespace
 }  // namespace camfleet::cli

@@ -156,7 +156,9 @@ QString ResultOf(const UpgradeArgs& a, const DeviceListModel& model, const Upgra
         return a.action == Action::kDirectory ? "no-file" : "skipped";
     }
     if (job->phase == JobPhase::kFailed)
-        return job->failKey == kUpgradeNotStartedKey ? "not-started" : "failed";
+        return job->failKey != nullptr && std::strcmp(job->failKey, kUpgradeNotStartedKey) == 0
+                   ? "not-started"
+                   : "failed";
     if (job->phase != JobPhase::kDone)
         return "unfinished";
     if (!IsFirmware(a.action)) {

@@ -91,6 +91,10 @@ std::string VideoTypeDocument(const char* codec) {
     return document + "</Encode>\n";
 }
 
+std::string P2pDocument(bool enable) {
+    return std::string("<P2PConfig\n\tEnable=\"") + (enable ? "1" : "0") + "\" Type=\"0\" />\n";
+}
+
 std::string IoOutputText(int output) {
     return "<REQUEST_PARAM ChannelNo=\"0\" Output=\"" + std::to_string(output) + "\"/>\n";
 }
@@ -356,6 +360,14 @@ bool DeviceMaintenance::SetIoOutput(const std::vector<int>& rows, int output, Pr
     SendSystemCommand(rows, kCtlIoOutput, IoOutputText(output), kNotConnectedConfig,
                       DisplayKey("SET_IOOUTPUT_FAILED"));
     return true;
+}
+
+bool DeviceMaintenance::SetP2p(const std::vector<int>& rows, bool enable, Prompt& prompt) {
+    if (rows.empty()) {
+        prompt.ShowMessage(kNoTicked, kErrorCaption, PromptIcon::kError);
+        return false;
+    }
+    return WriteDocument(rows, kCmdSetP2p, P2pDocument(enable), DisplayKey("SET_FAILED"));
 }
 
 }  // namespace camfleet

@@ -55,6 +55,8 @@ std::string LanguageDocument(const char* language);
 // The video codec document: both streams get the codec and default encoding values, each
 // attribute on the stream's element, one element per line indented with a tab.
 std::string VideoTypeDocument(const char* codec);
+// The P2P service document: enabled (1) or not (0), type 0.
+std::string P2pDocument(bool enable);
 // The IO output text of system command 1042 (attributes separated by a blank).
 std::string IoOutputText(int output);
 
@@ -97,6 +99,8 @@ public:
                      Prompt& prompt);
     bool SetVideoType(const std::vector<int>& rows, VideoType type, MaintenanceForm form,
                       Prompt& prompt);
+    // Switches the cameras' P2P service on or off ("SET_FAILED" when the SDK refuses).
+    bool SetP2p(const std::vector<int>& rows, bool enable, Prompt& prompt);
     // Output 0 or 1 of the cameras' alarm output.
     bool SetIoOutput(const std::vector<int>& rows, int output, Prompt& prompt);
 

@@ -182,7 +182,7 @@ private slots:
         }
         QCOMPARE(ids, (QList<int>{kIdCopySerial, kIdCopyUuid, kIdOpenWeb, kIdDefaultUserDialog,
                                   kIdEditIp, kIdFreeIp, kIdRebootDevice, kIdRestoreDefault,
-                                  kIdTrustCameraKey}));
+                                  kIdP2pEnable, kIdP2pDisable, kIdTrustCameraKey}));
     }
 
     void hoverButtonsFollowTheRowAndOpenItsPage() {

@@ -194,7 +194,7 @@ TEST_F(DeviceMaintenanceTest, PasswordAndLanguageWritesAndTheirChecks) {
     EXPECT_EQ(sent_[0].text, "<MiscConfig Language=\"zh_tw\" />");
 }
 
-TEST_F(DeviceMaintenanceTest, VideoTypeAndIoOutput) {
+TEST_F(DeviceMaintenanceTest, VideoTypeIoOutputAndP2p) {
     EXPECT_FALSE(maintenance_->SetVideoType(rows_, VideoType::kH265Plus, MaintenanceForm::kTicked,
                                             prompt_));  // "No"
     EXPECT_EQ(prompt_.Records().back().textKey, "ID_BATCH_SET_VIDEOTYPE_TIPS");
@@ -223,6 +223,13 @@ TEST_F(DeviceMaintenanceTest, VideoTypeAndIoOutput) {
     EXPECT_EQ(sent_[0].what, "control 1042");
     EXPECT_EQ(sent_[0].text, "<REQUEST_PARAM ChannelNo=\"0\" Output=\"1\"/>\n");
     EXPECT_EQ(State(rows_[2]), Shown("SET_IOOUTPUT_FAILED"));
+
+    sent_.clear();
+    ASSERT_TRUE(maintenance_->SetP2p({rows_[0], rows_[2]}, false, prompt_));
+    ASSERT_EQ(sent_.size(), 2u);
+    EXPECT_EQ(sent_[0].what, "write 335");
+    EXPECT_EQ(sent_[0].text, "<P2PConfig\n\tEnable=\"0\" Type=\"0\" />\n");
+    EXPECT_EQ(State(rows_[2]), Shown("SET_FAILED"));
     EXPECT_EQ(maintenance_->Jobs().at("M0").phase, JobPhase::kDone);
 }
 

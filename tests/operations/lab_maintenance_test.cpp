@@ -125,6 +125,7 @@ TEST(LabMaintenanceCli, CommandsOfASeparateSimulatorReportEveryCamera) {
         "./camfleet-cli language tw --all --loopback --yes --json || exit 7; "
         "./camfleet-cli time sync --all --loopback --json || exit 8; "
         "./camfleet-cli io 1 --all --loopback --json || exit 9; "
+        "./camfleet-cli p2p off --all --loopback --json || exit 11; "
         "./camfleet-cli video-type H265 --all --loopback --yes --json || exit 10; "
         "./camfleet-cli reboot --all --loopback --json </dev/null; echo refused=$?",
         &status);
@@ -134,7 +135,7 @@ TEST(LabMaintenanceCli, CommandsOfASeparateSimulatorReportEveryCamera) {
         const QJsonObject o = QJsonDocument::fromJson(line).object();
         ok += o["RESULT"].toString() == "ok" ? 1 : 0;
     }
-    EXPECT_EQ(ok, 8) << out;
+    EXPECT_EQ(ok, 10) << out;
     // Without --yes and without a terminal the reboot is refused as a whole.
     EXPECT_NE(out.find("refused=1"), std::string::npos) << out;
 }

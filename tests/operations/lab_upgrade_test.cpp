@@ -150,7 +150,7 @@ TEST_F(LabUpgrade, FileUpgradeBringsEveryHealthyCameraBackOnTheNewVersion) {
         const UpgradeJob* job = JobOfCamera(camera);
         ASSERT_NE(job, nullptr);
         EXPECT_EQ(job->phase, JobPhase::kFailed);
-        EXPECT_EQ(job->failKey, kUpgradeFailedKey);
+        EXPECT_STREQ(job->failKey, kUpgradeFailedKey);
         EXPECT_NE(lab_.control().FirmwareVersion(camera), "V9.9.9");
         EXPECT_EQ(fleet_->Model().Record(RowOfCamera(camera))->upgrading, 0);
     }
