@@ -31,4 +31,16 @@ inline bool ProcessEventsUntil(const std::function<bool()>& done) {
     return true;
 }
 
+// Processes events until `done` or `seconds` passed (for waits longer than the 10 s above).
+inline bool RunUntil(const std::function<bool()>& done, int seconds) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > limit)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
 }  // namespace camfleet::testing

@@ -25,18 +25,7 @@ namespace camfleet {
 namespace {
 
 using testing::RunInOwnNamespace;
-
-bool RunUntil(const std::function<bool()>& done, int seconds) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > seconds * 1000)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(2);
-    }
-    return true;
-}
+using testing::RunUntil;
 
 TEST(LabMaintenance, EachCommandShowsInTheCamerasState) {
     testing::EnsureCoreApplication();

@@ -32,20 +32,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::RunInOwnNamespace;
+using testing::RunUntil;
 using testing::Shown;
-
-// Processes events until `done` or `seconds` passed.
-bool RunUntil(const std::function<bool()>& done, int seconds) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > seconds * 1000)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(2);
-    }
-    return true;
-}
 
 std::string WriteImage(const QString& path, const std::string& model, const std::string& version,
                        uint64_t size) {
