@@ -10,23 +10,10 @@
 
 #include "sim/firmware_image.h"
 
+#include "sim/sim_program.h"
+
 namespace camfleet::sim {
 namespace {
-
-struct SimRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-SimRun RunSim(const QStringList& arguments) {
-    QProcess sim;
-    sim.start(CAMFLEET_BIN_DIR "/camfleet-sim", arguments);
-    EXPECT_TRUE(sim.waitForFinished(60000));
-    return {sim.exitStatus() == QProcess::NormalExit ? sim.exitCode() : -1,
-            QString::fromUtf8(sim.readAllStandardOutput()),
-            QString::fromUtf8(sim.readAllStandardError())};
-}
 
 // Reads the file in odd-sized chunks, as a camera receives a transfer.
 FirmwareImageVerdict CheckFile(const QString& path, const std::string& cameraModel) {
