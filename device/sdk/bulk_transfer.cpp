@@ -258,6 +258,7 @@ void BulkTransfer::Run() {
     if (result.status != BulkStatus::kOk)
         LogMessage("SDK bulk transfer of %s to %s: %s (status %d)\n", request_.name.c_str(),
                    ip_.c_str(), BulkStatusName(result.status), result.cameraStatus);
+    decided_ = true;
     if (callbacks_.finished)
         callbacks_.finished(result);
     finished_ = true;

@@ -81,6 +81,9 @@ public:
     void Start();
     // Ends the transfer soon with `why` (unless it already has a verdict); any thread.
     void Cancel(BulkStatus why);
+    // The verdict is known (its callback may still run); a cancel no longer changes it.
+    bool HasVerdict() const { return decided_; }
+    // The thread is done, callback included: it may be joined from any thread but its own.
     bool Finished() const { return finished_; }
     void Join();
 
@@ -103,6 +106,7 @@ private:
     const BulkOpener opener_;
     WakePipe wake_;
     std::atomic<int> cancel_{-1};  // a BulkStatus once cancelled
+    std::atomic<bool> decided_{false};
     std::atomic<bool> finished_{false};
     bool attached_ = false;  // transfer thread: the attach was answered with status 0
     uint64_t reported_ = 0;  // transfer thread: the last progress reported

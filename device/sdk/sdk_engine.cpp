@@ -221,7 +221,7 @@ int Engine::StartTransfer(int handle, BulkDirection direction, BulkRequest reque
 bool Engine::CancelTransfer(uint64_t id) {
     std::lock_guard lock(transfersMutex_);
     const auto it = transfers_.find(id);
-    if (it == transfers_.end() || it->second.transfer->Finished())
+    if (it == transfers_.end() || it->second.transfer->HasVerdict())
         return false;
     it->second.transfer->Cancel(BulkStatus::kCancelled);
     return true;

@@ -55,7 +55,7 @@ public:
     // (kSessionClosed). Not from a transfer's callback: Shutdown.
     int StartUpload(int handle, BulkRequest request, BulkCallbacks callbacks, uint64_t* id);
     int StartDownload(int handle, BulkRequest request, BulkCallbacks callbacks, uint64_t* id);
-    // false when `id` is unknown or already finished.
+    // false when `id` is unknown or its verdict is already known.
     bool CancelTransfer(uint64_t id);
 
     // ---- File calls of the C interface (device/sdk/sdk_file_calls.cpp) --------------------
