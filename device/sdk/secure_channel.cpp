@@ -9,8 +9,8 @@ namespace camfleet::sdk {
 
 namespace {
 
-constexpr std::string_view kTranscriptLabel = "camfleet control handshake 2";
-constexpr std::size_t kMaxRecord = kMaxRecordPlain + crypto_secretstream_xchacha20poly1305_ABYTES;
+constexpr std::string_view kTranscriptLabel = "camfleet control handshake 4";
+constexpr std::size_t kMaxRecord = kMaxRecordPlain + kRecordTagSize;
 
 const unsigned char* Bytes(std::string_view text) {
     return reinterpret_cast<const unsigned char*>(text.data());
@@ -117,60 +117,104 @@ bool CameraSessionKeys(const EphemeralKey& own, const unsigned char* clientPk, S
                                          own.sk.data(), clientPk) == 0;
 }
 
+void ChannelCipher::Direction::Reset() {
+    EVP_CIPHER_CTX_free(ctx);  // clears the key schedule it holds
+    ctx = nullptr;
+    sodium_memzero(base.data(), base.size());
+    counter = 0;
+}
+
+void ChannelCipher::Direction::Nonce(unsigned char out[kRecordNonceSize]) const {
+    // The record's number, big-endian, folded into the last 8 bytes of the base: unique for
+    // every record of a direction, and the receiver counts along, so a record opens only in
+    // its own place.
+    std::memcpy(out, base.data(), kRecordNonceSize);
+    for (int i = 0; i < 8; ++i)
+        out[kRecordNonceSize - 1 - i] ^= static_cast<unsigned char>(counter >> (8 * i));
+}
+
 ChannelCipher::~ChannelCipher() {
-    sodium_memzero(&push_, sizeof push_);
-    sodium_memzero(&pull_, sizeof pull_);
+    send_.Reset();
+    receive_.Reset();
 }
 
 ChannelCipher::ChannelCipher(ChannelCipher&& other) noexcept
-    : push_(other.push_),
-      pull_(other.pull_),
-      sending_(std::exchange(other.sending_, false)),
-      receiving_(std::exchange(other.receiving_, false)) {}
+    : send_(std::exchange(other.send_, {})), receive_(std::exchange(other.receive_, {})) {}
 
 ChannelCipher& ChannelCipher::operator=(ChannelCipher&& other) noexcept {
     if (this != &other) {
-        push_ = other.push_;
-        pull_ = other.pull_;
-        sending_ = std::exchange(other.sending_, false);
-        receiving_ = std::exchange(other.receiving_, false);
+        send_.Reset();
+        receive_.Reset();
+        send_ = std::exchange(other.send_, {});
+        receive_ = std::exchange(other.receive_, {});
     }
     return *this;
 }
 
+namespace {
+
+// A context keyed for one direction; nullptr when OpenSSL refuses (out of memory).
+EVP_CIPHER_CTX* KeyedContext(const unsigned char* key, bool encrypt) {
+    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
+    if (ctx && EVP_CipherInit_ex(ctx, EVP_chacha20_poly1305(), nullptr, key, nullptr,
+                                 encrypt ? 1 : 0) == 1)
+        return ctx;
+    EVP_CIPHER_CTX_free(ctx);
+    return nullptr;
+}
+
+void PutLength(unsigned char* p, std::size_t length) {
+    p[0] = static_cast<unsigned char>(length >> 24);
+    p[1] = static_cast<unsigned char>(length >> 16);
+    p[2] = static_cast<unsigned char>(length >> 8);
+    p[3] = static_cast<unsigned char>(length);
+}
+
+}  // namespace
+
 std::string ChannelCipher::StartSending(const SessionKeys& keys) {
-    unsigned char header[crypto_secretstream_xchacha20poly1305_HEADERBYTES];
-    crypto_secretstream_xchacha20poly1305_init_push(&push_, header, keys.tx.data());
-    sending_ = true;
-    return ToHex(header, sizeof header);
+    send_.Reset();
+    randombytes_buf(send_.base.data(), send_.base.size());
+    send_.ctx = KeyedContext(keys.tx.data(), true);
+    return ToHex(send_.base.data(), send_.base.size());
 }
 
 bool ChannelCipher::StartReceiving(const SessionKeys& keys, std::string_view headerHex) {
-    unsigned char header[crypto_secretstream_xchacha20poly1305_HEADERBYTES];
-    receiving_ =
-        FromHex(headerHex, header, sizeof header) &&
-        crypto_secretstream_xchacha20poly1305_init_pull(&pull_, header, keys.rx.data()) == 0;
-    return receiving_;
+    receive_.Reset();
+    if (!FromHex(headerHex, receive_.base.data(), receive_.base.size()))
+        return false;
+    receive_.ctx = KeyedContext(keys.rx.data(), false);
+    return receive_.ctx != nullptr;
 }
 
 void ChannelCipher::Seal(std::string_view plain, std::string* wire) {
     while (!plain.empty()) {
         const std::size_t take = std::min(plain.size(), kMaxRecordPlain);
-        const std::size_t length = take + crypto_secretstream_xchacha20poly1305_ABYTES;
+        const std::size_t length = take + kRecordTagSize;
         const std::size_t at = wire->size();
         wire->resize(at + kRecordHeaderSize + length);
         auto* p = reinterpret_cast<unsigned char*>(wire->data() + at);
-        p[0] = static_cast<unsigned char>(length >> 24);
-        p[1] = static_cast<unsigned char>(length >> 16);
-        p[2] = static_cast<unsigned char>(length >> 8);
-        p[3] = static_cast<unsigned char>(length);
+        PutLength(p, length);
+        unsigned char* sealed = p + kRecordHeaderSize;
+        unsigned char nonce[kRecordNonceSize];
+        send_.Nonce(nonce);
+        ++send_.counter;
+        int n = 0;
+        int tail = 0;
         if (CryptoOff()) {
-            std::memcpy(p + kRecordHeaderSize, plain.data(), take);
-            std::memset(p + kRecordHeaderSize + take, 0, length - take);
-        } else {
-            crypto_secretstream_xchacha20poly1305_push(
-                &push_, p + kRecordHeaderSize, nullptr, Bytes(plain), take, nullptr, 0,
-                crypto_secretstream_xchacha20poly1305_TAG_MESSAGE);
+            std::memcpy(sealed, plain.data(), take);
+            std::memset(sealed + take, 0, kRecordTagSize);
+        } else if (!send_.ctx ||
+                   EVP_EncryptInit_ex(send_.ctx, nullptr, nullptr, nullptr, nonce) != 1 ||
+                   EVP_EncryptUpdate(send_.ctx, nullptr, &n, p, kRecordHeaderSize) != 1 ||
+                   EVP_EncryptUpdate(send_.ctx, sealed, &n, Bytes(plain), static_cast<int>(take)) !=
+                       1 ||
+                   EVP_EncryptFinal_ex(send_.ctx, sealed + n, &tail) != 1 ||
+                   EVP_CIPHER_CTX_ctrl(send_.ctx, EVP_CTRL_AEAD_GET_TAG, kRecordTagSize,
+                                       sealed + take) != 1) {
+            // Only a broken library gets here: a record of zeros fails at the peer, which
+            // closes the connection, rather than anything leaving in clear.
+            std::memset(sealed, 0, length);
         }
         plain.remove_prefix(take);
     }
@@ -180,25 +224,37 @@ bool ChannelCipher::Open(std::string* wire, std::string* plain) {
     std::size_t at = 0;
     bool ok = true;
     while (wire->size() - at >= kRecordHeaderSize) {
-        const auto* p = reinterpret_cast<const unsigned char*>(wire->data() + at);
+        auto* p = reinterpret_cast<unsigned char*>(wire->data() + at);
         const std::size_t length =
             (std::size_t{p[0]} << 24) | (std::size_t{p[1]} << 16) | (std::size_t{p[2]} << 8) | p[3];
-        if (length < crypto_secretstream_xchacha20poly1305_ABYTES || length > kMaxRecord) {
+        if (length <= kRecordTagSize || length > kMaxRecord) {
             ok = false;
             break;
         }
         if (wire->size() - at - kRecordHeaderSize < length)
             break;
+        const std::size_t size = length - kRecordTagSize;
+        unsigned char* sealed = p + kRecordHeaderSize;
         const std::size_t out = plain->size();
-        plain->resize(out + length - crypto_secretstream_xchacha20poly1305_ABYTES);
-        unsigned long long got = 0;
-        unsigned char tag = crypto_secretstream_xchacha20poly1305_TAG_MESSAGE;
-        if (CryptoOff())
-            std::memcpy(plain->data() + out, p + kRecordHeaderSize, plain->size() - out);
-        else if (crypto_secretstream_xchacha20poly1305_pull(
-                     &pull_, reinterpret_cast<unsigned char*>(plain->data() + out), &got, &tag,
-                     p + kRecordHeaderSize, length, nullptr, 0) != 0 ||
-                 tag != crypto_secretstream_xchacha20poly1305_TAG_MESSAGE) {
+        plain->resize(out + size);
+        auto* opened = reinterpret_cast<unsigned char*>(plain->data() + out);
+        unsigned char nonce[kRecordNonceSize];
+        receive_.Nonce(nonce);
+        ++receive_.counter;
+        int n = 0;
+        int tail = 0;
+        if (CryptoOff()) {
+            std::memcpy(opened, sealed, size);
+        } else if (!receive_.ctx ||
+                   EVP_DecryptInit_ex(receive_.ctx, nullptr, nullptr, nullptr, nonce) != 1 ||
+                   EVP_DecryptUpdate(receive_.ctx, nullptr, &n, p, kRecordHeaderSize) != 1 ||
+                   EVP_DecryptUpdate(receive_.ctx, opened, &n, sealed, static_cast<int>(size)) !=
+                       1 ||
+                   EVP_CIPHER_CTX_ctrl(receive_.ctx, EVP_CTRL_AEAD_SET_TAG, kRecordTagSize,
+                                       sealed + size) != 1 ||
+                   EVP_DecryptFinal_ex(receive_.ctx, opened + n, &tail) != 1) {
+            // Nothing of a record that fails is kept.
+            sodium_memzero(opened, size);
             plain->resize(out);
             ok = false;
             break;

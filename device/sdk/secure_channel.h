@@ -1,12 +1,15 @@
 #pragma once
 // The encrypted, authenticated channel of a control connection (docs/camera-protocol.md,
 // "Secure channel"): ephemeral X25519 keys exchanged in the hello, the camera's long-term
-// Ed25519 key signing the handshake, and one XChaCha20-Poly1305 secret stream per direction
-// carrying the frames as records. Everything is composed from libsodium calls.
+// Ed25519 key signing the handshake (libsodium), and per direction one ChaCha20-Poly1305 key
+// (RFC 8439, OpenSSL's implementation) sealing the frames as numbered records: the nonce is
+// the direction's random base with the record's number folded in, the record's length is
+// authenticated with it, so a changed, dropped, repeated or reordered record fails to open.
 //
 // ChannelCipher belongs to one connection and the thread that serves it; the free functions
 // are callable from any thread.
 
+#include <openssl/evp.h>
 #include <sodium.h>
 
 #include <array>
@@ -17,8 +20,10 @@
 
 namespace camfleet::sdk {
 
-inline constexpr std::size_t kRecordHeaderSize = 4;    // big-endian ciphertext length
+inline constexpr std::size_t kRecordHeaderSize = 4;    // big-endian sealed length
 inline constexpr std::size_t kMaxRecordPlain = 65536;  // plain bytes per record
+inline constexpr std::size_t kRecordTagSize = 16;      // Poly1305 tag after the sealed bytes
+inline constexpr std::size_t kRecordNonceSize = 12;    // a direction's nonce base (its header)
 
 // false when libsodium cannot start (no entropy source); every caller then refuses to talk.
 bool CryptoReady();
@@ -65,8 +70,7 @@ bool ClientSessionKeys(const EphemeralKey& own, const unsigned char* cameraPk, S
 bool CameraSessionKeys(const EphemeralKey& own, const unsigned char* clientPk, SessionKeys* keys);
 
 // Both directions of one connection's channel. Records on the wire: a 4-byte big-endian
-// length, then that many bytes of one secret-stream message (at most kMaxRecordPlain plain
-// bytes plus the stream's overhead).
+// length, then that many bytes: the sealed plain bytes (1 to kMaxRecordPlain) and their tag.
 class ChannelCipher {
 public:
     ChannelCipher() = default;
@@ -76,12 +80,12 @@ public:
     ChannelCipher(ChannelCipher&& other) noexcept;
     ChannelCipher& operator=(ChannelCipher&& other) noexcept;
 
-    // Starts the sending stream; returns its header (hex) for the peer.
+    // Starts the sending direction with a fresh nonce base; returns it (hex) for the peer.
     std::string StartSending(const SessionKeys& keys);
-    // Starts the receiving stream from the peer's header; false for a malformed header.
+    // Starts the receiving direction from the peer's nonce base; false for a malformed one.
     bool StartReceiving(const SessionKeys& keys, std::string_view headerHex);
-    bool sending() const { return sending_; }
-    bool receiving() const { return receiving_; }
+    bool sending() const { return send_.ctx != nullptr; }
+    bool receiving() const { return receive_.ctx != nullptr; }
 
     // Seals `plain` as records appended to `wire`.
     void Seal(std::string_view plain, std::string* wire);
@@ -91,10 +95,15 @@ public:
     bool Open(std::string* wire, std::string* plain);
 
 private:
-    crypto_secretstream_xchacha20poly1305_state push_{};
-    crypto_secretstream_xchacha20poly1305_state pull_{};
-    bool sending_ = false;
-    bool receiving_ = false;
+    struct Direction {
+        EVP_CIPHER_CTX* ctx = nullptr;  // keyed once; the nonce is set per record
+        std::array<unsigned char, kRecordNonceSize> base{};
+        uint64_t counter = 0;  // records sealed or opened so far
+        void Reset();
+        void Nonce(unsigned char out[kRecordNonceSize]) const;
+    };
+    Direction send_;
+    Direction receive_;
 };
 
 }  // namespace camfleet::sdk

@@ -69,9 +69,10 @@ TEST(ControlProtocol, VersionChoice) {
         int expected;
     };
     const Case cases[] = {
-        {"same version", {3, 3, "n", "k"}, 3},
-        {"newer camera still serving version 3", {5, 1, "n", "k"}, 3},
-        {"camera that dropped version 3", {5, 4, "n", "k"}, 0},
+        {"same version", {4, 4, "n", "k"}, 4},
+        {"newer camera still serving version 4", {5, 1, "n", "k"}, 4},
+        {"camera that dropped version 4", {6, 5, "n", "k"}, 0},
+        {"camera with the secret-stream records", {3, 3, "n", "k"}, 0},
         {"camera without the access mark", {2, 2, "n", "k"}, 0},
         {"camera without the channel", {1, 1, "n", ""}, 0},
     };

@@ -1,11 +1,12 @@
 // The worked example of docs/camera-protocol.md is a real session: the SDK logs in to a
 // simulated camera through a recording relay with every random draw fixed, and the example
-// printed from that capture must equal the document's text. The printing opens the records
-// with libsodium directly (not with the channel code under test), so the example also shows
-// that the channel is the documented composition of libsodium calls.
+// printed from that capture must equal the document's text. The printing derives the keys
+// with libsodium and opens the records with OpenSSL directly (not with the channel code under
+// test), so the example also shows that the channel is the documented composition of calls.
 //
 // Its own program: the fixed random source must be installed before libsodium starts.
 
+#include <openssl/evp.h>
 #include <sodium.h>
 
 #include <atomic>
@@ -142,23 +143,47 @@ struct Direction {
     std::string wire;  // records
     std::string header;
     std::array<unsigned char, crypto_kx_SESSIONKEYBYTES> key{};
+    uint64_t records = 0;  // opened so far: the next one's number
 };
+
+// The plain bytes of one record: ChaCha20-Poly1305 with the direction's key, the nonce its
+// base with the record's number in the last 8 bytes (exclusive or, big-endian), the 4 length
+// bytes as associated data; false when it does not open. `record` is the whole record,
+// `length` its bytes with the length field.
+bool OpenRecord(const Direction& d, uint64_t number, const unsigned char* record,
+                std::size_t length, std::string* plain) {
+    unsigned char nonce[12];
+    if (!sdk::FromHex(d.header, nonce, sizeof nonce) || length < 4 + 16)
+        return false;
+    for (int i = 0; i < 8; ++i)
+        nonce[11 - i] ^= static_cast<unsigned char>(number >> (8 * i));
+    plain->assign(length - 4 - 16, '\0');
+    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
+    int n = 0;
+    const bool ok =
+        ctx &&
+        EVP_DecryptInit_ex(ctx, EVP_chacha20_poly1305(), nullptr, d.key.data(), nonce) == 1 &&
+        EVP_DecryptUpdate(ctx, nullptr, &n, record, 4) == 1 &&
+        EVP_DecryptUpdate(ctx, reinterpret_cast<unsigned char*>(plain->data()), &n, record + 4,
+                          static_cast<int>(plain->size())) == 1 &&
+        EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_AEAD_SET_TAG, 16,
+                            const_cast<unsigned char*>(record + length - 16)) == 1 &&
+        EVP_DecryptFinal_ex(ctx, reinterpret_cast<unsigned char*>(plain->data()) + n, &n) == 1;
+    EVP_CIPHER_CTX_free(ctx);
+    return ok;
+}
 
 // Appends the next record of `d` (its bytes and what it opens to) to `out`; false when none
 // is left.
-bool NextRecord(Direction& d, crypto_secretstream_xchacha20poly1305_state* state, int* step,
-                std::string* out) {
+bool NextRecord(Direction& d, int* step, std::string* out) {
     if (d.wire.size() < 4)
         return false;
     const auto* p = reinterpret_cast<const unsigned char*>(d.wire.data());
     const std::size_t length = (std::size_t{p[0]} << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
-    if (d.wire.size() < 4 + length || length < crypto_secretstream_xchacha20poly1305_ABYTES)
+    if (d.wire.size() < 4 + length)
         return false;
-    std::string plain(length - crypto_secretstream_xchacha20poly1305_ABYTES, '\0');
-    unsigned char tag = 0;
-    if (crypto_secretstream_xchacha20poly1305_pull(state,
-                                                   reinterpret_cast<unsigned char*>(plain.data()),
-                                                   nullptr, &tag, p + 4, length, nullptr, 0) != 0) {
+    std::string plain;
+    if (!OpenRecord(d, d.records++, p, 4 + length, &plain)) {
         ADD_FAILURE() << d.name << ": a record that does not open";
         return false;
     }
@@ -207,8 +232,8 @@ std::string PrintExample(const std::string& toClient, const std::string& toCamer
         r.key, sdk::HandshakeTranscript(hello.payload, exchange.payload, r.serial, r.key),
         r.signature));
 
-    Direction up{"Client to camera", clientClear.TakeRest(), k.header, {}};
-    Direction down{"Camera to client", cameraClear.TakeRest(), r.header, {}};
+    Direction up{"Client to camera", clientClear.TakeRest(), k.header, {}, 0};
+    Direction down{"Camera to client", cameraClear.TakeRest(), r.header, {}, 0};
     if (crypto_kx_client_session_keys(down.key.data(), up.key.data(), clientPk,
                                       reinterpret_cast<const unsigned char*>(clientSk.data()),
                                       cameraPk) != 0)
@@ -231,18 +256,12 @@ std::string PrintExample(const std::string& toClient, const std::string& toCamer
     out += "3. Camera to client, in clear: the key exchange's answer (" +
            std::to_string(resultBytes.size()) +
            " bytes). Everything after it travels in records; "
-           "each direction's stream starts from the header its sender gave (client: `Header` of "
-           "step 2; camera: `Header` of step 3).\n\n" +
+           "each direction's nonces start from the base its sender gave (client: `Header` of "
+           "step 2; camera: `Header` of step 3), its first record being number 0.\n\n" +
            Block(FrameLines(resultBytes));
-    crypto_secretstream_xchacha20poly1305_state upState, downState;
-    unsigned char header[crypto_secretstream_xchacha20poly1305_HEADERBYTES];
-    EXPECT_TRUE(sdk::FromHex(up.header, header, sizeof header));
-    crypto_secretstream_xchacha20poly1305_init_pull(&upState, header, up.key.data());
-    EXPECT_TRUE(sdk::FromHex(down.header, header, sizeof header));
-    crypto_secretstream_xchacha20poly1305_init_pull(&downState, header, down.key.data());
     // The exchange alternates: the client asks, the camera answers.
     int step = 4;
-    while (NextRecord(up, &upState, &step, &out) && NextRecord(down, &downState, &step, &out)) {
+    while (NextRecord(up, &step, &out) && NextRecord(down, &step, &out)) {
     }
     return out;
 }

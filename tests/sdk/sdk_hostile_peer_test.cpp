@@ -173,8 +173,7 @@ TEST_F(SdkHostilePeer, BrokenFramesCloseOnlyThatSession) {
         {"tampered length of a record", true, event, false, QV_EVENT_DISCONNECTED, 3},
         {"tampered byte inside a record", true, event, false, QV_EVENT_DISCONNECTED, 30},
         {"tampered last byte of a record", true, event, false, QV_EVENT_DISCONNECTED,
-         static_cast<int>(sdk::kRecordHeaderSize + event.size() +
-                          crypto_secretstream_xchacha20poly1305_ABYTES - 1)},
+         static_cast<int>(sdk::kRecordHeaderSize + event.size() + sdk::kRecordTagSize - 1)},
         {"bad magic after login", true, "XXXX" + event.substr(4), false, QV_EVENT_DISCONNECTED},
         {"oversized length after login", true, WithLength(event, sdk::kMaxPayload + 1), false,
          QV_EVENT_DISCONNECTED},
