@@ -212,7 +212,10 @@ bool ControlServer::HandleBulkData(Connection& c, const sdk::Frame& frame, Clock
         (!last && frame.payload.size() != sdk::kBulkChunk) ||
         b.bytes + frame.payload.size() > b.open.size)
         return false;
-    b.hash.Update(frame.payload.data(), frame.payload.size());
+    // A firmware image's check hashes every byte it takes; the transfer's digest comes from
+    // that same pass.
+    if (!b.firmware)
+        b.hash.Update(frame.payload.data(), frame.payload.size());
     b.bytes += frame.payload.size();
     ++b.chunks;
     if (b.firmware) {
@@ -247,7 +250,8 @@ bool ControlServer::UploadVerdict(Connection& c, Clock::time_point now,
                                   std::vector<Callback>* calls) {
     BulkLink& b = *c.bulk;
     Camera& camera = *cameras_[c.camera];
-    const bool whole = b.bytes == b.open.size && b.hash.Hex() == b.digest;
+    const bool whole = b.bytes == b.open.size &&
+                       (b.firmware ? b.firmware->FedDigestHex() : b.hash.Hex()) == b.digest;
     int32_t status = whole ? sdk::kStatusOk : sdk::kStatusBadDocument;
     if (whole && b.firmware)
         status = FirmwareVerdict(c);

@@ -51,7 +51,7 @@ struct BulkLink {
     sdk::BulkOpen open;
     std::string data;        // uploads: what arrived; downloads: the file being sent
     std::string digest;      // uploads: from the digest frame; downloads: of `data`
-    sdk::Sha256 hash;        // uploads: over what arrived
+    sdk::Sha256 hash;        // uploads but firmware (its image check hashes): over what arrived
     uint64_t bytes = 0;      // file bytes received or queued
     uint32_t chunks = 0;     // chunks received or queued
     uint32_t acked = 0;      // downloads: chunks the client took

@@ -143,7 +143,8 @@ struct FirmwareImageChecker::State {
     std::vector<uint8_t> header;  // at most 18 + 2 * kMaxFirmwareText bytes
     std::vector<uint8_t> digest;  // the stored digest as it arrives
     uint64_t payloadLeft = 0;
-    std::optional<sdk::Sha256> hash;
+    sdk::Sha256 fed;                             // every byte fed, in order
+    uint8_t computed[kFirmwareDigestSize] = {};  // of header and payload, once both are in
     FirmwareImageVerdict verdict;
 
     // Header bytes still wanted with what has arrived: the size grows as the length bytes
@@ -183,9 +184,10 @@ struct FirmwareImageChecker::State {
         verdict.version.assign(text + versionAt, versionSize);
         for (std::size_t i = versionAt + versionSize; i < header.size(); ++i)
             verdict.payloadSize = verdict.payloadSize << 8 | header[i];
-        HashUpdate(&hash, header);
         payloadLeft = verdict.payloadSize;
-        phase = payloadLeft == 0 ? Phase::kDigest : Phase::kPayload;
+        phase = Phase::kPayload;
+        if (payloadLeft == 0)
+            PayloadEnded();
         if (!IsValidText(verdict.modelPattern) || !IsValidText(verdict.version))
             Fail(FirmwareImageFault::kBadHeader);
         else if (verdict.payloadSize > maxPayload)
@@ -194,9 +196,16 @@ struct FirmwareImageChecker::State {
             Fail(FirmwareImageFault::kModelMismatch);
     }
 
+    // The image's digest is the running one at this point; the running one goes on over the
+    // stored digest and whatever follows.
+    void PayloadEnded() {
+        sdk::Sha256 image;
+        image.Assign(fed);
+        image.Final(computed);
+        phase = Phase::kDigest;
+    }
+
     void CheckDigest() {
-        uint8_t computed[kFirmwareDigestSize];
-        hash->Final(computed);
         phase = Phase::kEnd;
         if (std::memcmp(computed, digest.data(), kFirmwareDigestSize) != 0)
             Fail(FirmwareImageFault::kDigestMismatch);
@@ -212,7 +221,6 @@ FirmwareImageChecker::FirmwareImageChecker(std::string cameraModel, uint64_t max
     : state_(std::make_unique<State>()) {
     state_->cameraModel = std::move(cameraModel);
     state_->maxPayload = maxPayload;
-    HashInit(&state_->hash);
 }
 
 FirmwareImageChecker::~FirmwareImageChecker() = default;
@@ -226,6 +234,7 @@ bool FirmwareImageChecker::Feed(std::span<const uint8_t> chunk) {
             case Phase::kHeader: {
                 take = std::min(s.HeaderWanted(), chunk.size());
                 s.header.insert(s.header.end(), chunk.begin(), chunk.begin() + take);
+                s.fed.Update(chunk.data(), take);
                 // Zero: either the header is whole or what arrived is already wrong.
                 if (s.HeaderWanted() == 0 && s.verdict.fault == FirmwareImageFault::kNone)
                     s.ReadHeader();
@@ -233,14 +242,15 @@ bool FirmwareImageChecker::Feed(std::span<const uint8_t> chunk) {
             }
             case Phase::kPayload:
                 take = static_cast<std::size_t>(std::min<uint64_t>(s.payloadLeft, chunk.size()));
-                HashUpdate(&s.hash, chunk.first(take));
+                s.fed.Update(chunk.data(), take);
                 s.payloadLeft -= take;
                 if (s.payloadLeft == 0)
-                    s.phase = Phase::kDigest;
+                    s.PayloadEnded();
                 break;
             case Phase::kDigest:
                 take = std::min(kFirmwareDigestSize - s.digest.size(), chunk.size());
                 s.digest.insert(s.digest.end(), chunk.begin(), chunk.begin() + take);
+                s.fed.Update(chunk.data(), take);
                 if (s.digest.size() == kFirmwareDigestSize)
                     s.CheckDigest();
                 break;
@@ -250,7 +260,14 @@ bool FirmwareImageChecker::Feed(std::span<const uint8_t> chunk) {
         }
         chunk = chunk.subspan(take);
     }
+    s.fed.Update(chunk.data(), chunk.size());  // what a fault left unread
     return s.verdict.fault == FirmwareImageFault::kNone;
+}
+
+std::string FirmwareImageChecker::FedDigestHex() const {
+    sdk::Sha256 copy;
+    copy.Assign(state_->fed);
+    return copy.Hex();
 }
 
 FirmwareImageVerdict FirmwareImageChecker::Finish() const {

@@ -91,7 +91,8 @@ struct FirmwareImageVerdict {
 };
 
 // Checks an image as it arrives, for a camera whose model is `cameraModel`. Keeps the header
-// and the running digest, never the payload, so a declared length costs nothing until its
+// and one running digest of everything fed (the image's digest is taken from it where the
+// payload ends), never the payload, so a declared length costs nothing until its
 // bytes arrive.
 class FirmwareImageChecker {
 public:
@@ -104,6 +105,9 @@ public:
     bool Feed(std::span<const uint8_t> chunk);
     // The verdict after the last chunk. A feed that stopped early is kTruncated.
     FirmwareImageVerdict Finish() const;
+    // SHA-256 (hex) of every byte fed, the ignored ones after a fault too: a camera checks the
+    // transfer's digest with it, so that the image and the transfer share one pass.
+    std::string FedDigestHex() const;
 
 private:
     struct State;

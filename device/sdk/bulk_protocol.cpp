@@ -212,6 +212,10 @@ void Sha256::Update(const void* data, std::size_t size) {
     EVP_DigestUpdate(context_, data, size);
 }
 
+void Sha256::Assign(const Sha256& other) {
+    EVP_MD_CTX_copy_ex(context_, other.context_);
+}
+
 void Sha256::Final(uint8_t out[32]) {
     unsigned int size = 0;
     EVP_DigestFinal_ex(context_, out, &size);

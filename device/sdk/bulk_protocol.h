@@ -98,6 +98,8 @@ public:
     Sha256(const Sha256&) = delete;
     Sha256& operator=(const Sha256&) = delete;
     void Update(const void* data, std::size_t size);
+    // Takes over `other`'s state, so one pass can yield the digest of a prefix and go on.
+    void Assign(const Sha256& other);
     // Ends the hash: the 32 bytes of the digest, or their hexadecimal text.
     void Final(uint8_t out[32]);
     std::string Hex();
