@@ -1,6 +1,6 @@
 // Bulk-data channel benchmark: the same file of N MiB (64 by default, from a temporary file)
 // goes (a) through the SDK's bulk upload to a simulated camera on loopback, with the channel's
-// encryption and the whole-file SHA-256 at both ends, and (b) over a plain loopback TCP
+// encryption and authentication of every record, and (b) over a plain loopback TCP
 // socket in frames of the same chunk size with no crypto and no digest, kept in memory at the
 // far end as the camera keeps it. Prints the median rate of each over R runs and their ratio
 // (target: the bulk channel reaches 0.8 of the plain socket).

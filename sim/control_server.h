@@ -125,7 +125,7 @@ public:
     struct StoredFile {
         std::string name;
         uint64_t size = 0;
-        std::string digest;  // SHA-256, hex
+        std::string digest;  // SHA-256, hex (of the bytes, or of the image streamed through)
         std::string bytes;
     };
     std::optional<StoredFile> UploadedFile(int id, sdk::BulkPurpose purpose) const;

@@ -1,6 +1,6 @@
 // The camera's side of the bulk-data channel (docs/camera-protocol.md, "Bulk-data channel"):
 // tokens handed out on a session, the attach of a new connection, uploads received into the
-// camera's storage with their digest checked (firmware streams through its image check
+// camera's storage when whole (firmware streams through its image check
 // instead, sim/control_server_firmware.cpp), downloads of the camera's files, the file
 // events on the session, and the test controls of all that.
 
@@ -54,7 +54,11 @@ std::optional<ControlServer::StoredFile> ControlServer::UploadedFile(int id,
     const auto it = camera.uploads.find(purpose);
     if (it == camera.uploads.end())
         return std::nullopt;
-    return it->second;
+    StoredFile file = it->second;
+    // Hashed for the one who asks: taking the file costs no pass over its bytes.
+    if (file.digest.empty())
+        file.digest = DigestOf(file.bytes);
+    return file;
 }
 
 int ControlServer::UploadsAccepted(int id) const {
@@ -175,10 +179,10 @@ std::string ControlServer::Attach(Connection& c, const sdk::Frame& request, Cloc
 }
 
 // Uploads: chunks in order, full but the last, never past the announced size; each taken
-// chunk but the last is acknowledged; the digest frame after the last one is answered by the
-// verdict on the whole file. A firmware image refused before its end is answered at once;
-// what the client had already sent is read and dropped while the end frame goes out.
-// Downloads: acknowledgements of what was sent and the client's verdict.
+// chunk but the last is acknowledged, the last one by the verdict on the whole file. A firmware
+// image refused before its end is answered at once; what the client had already sent is read and
+// dropped while the end frame goes out. Downloads: acknowledgements of what was sent and the
+// client's verdict.
 bool ControlServer::HandleBulkData(Connection& c, const sdk::Frame& frame, Clock::time_point now,
                                    std::vector<Callback>* calls) {
     BulkLink& b = *c.bulk;
@@ -200,22 +204,11 @@ bool ControlServer::HandleBulkData(Connection& c, const sdk::Frame& frame, Clock
         c.closing = true;
         return true;
     }
-    if (b.lastTaken) {
-        if (frame.code != sdk::kBulkDigest || frame.sequence != b.chunks ||
-            !sdk::ValidDigestText(frame.payload))
-            return false;
-        b.digest = frame.payload;
-        return UploadVerdict(c, now, calls);
-    }
     const bool last = (frame.param & sdk::kBulkLastChunk) != 0;
     if (frame.code != sdk::kBulkUpload || frame.sequence != b.chunks ||
         (!last && frame.payload.size() != sdk::kBulkChunk) ||
         b.bytes + frame.payload.size() > b.open.size)
         return false;
-    // A firmware image's check hashes every byte it takes; the transfer's digest comes from
-    // that same pass.
-    if (!b.firmware)
-        b.hash.Update(frame.payload.data(), frame.payload.size());
     b.bytes += frame.payload.size();
     ++b.chunks;
     if (b.firmware) {
@@ -242,16 +235,16 @@ bool ControlServer::HandleBulkData(Connection& c, const sdk::Frame& frame, Clock
         c.out += EncodeDataFrame(sdk::kBulkAck, b.chunks, {});
         return true;
     }
-    b.lastTaken = true;
-    return true;
+    return UploadVerdict(c, now, calls);
 }
 
 bool ControlServer::UploadVerdict(Connection& c, Clock::time_point now,
                                   std::vector<Callback>* calls) {
     BulkLink& b = *c.bulk;
     Camera& camera = *cameras_[c.camera];
-    const bool whole = b.bytes == b.open.size &&
-                       (b.firmware ? b.firmware->FedDigestHex() : b.hash.Hex()) == b.digest;
+    // The records are authenticated in order, so what arrived is what the client read: the
+    // file is whole when it has the announced size.
+    const bool whole = b.bytes == b.open.size;
     int32_t status = whole ? sdk::kStatusOk : sdk::kStatusBadDocument;
     if (whole && b.firmware)
         status = FirmwareVerdict(c);
@@ -264,7 +257,7 @@ bool ControlServer::UploadVerdict(Connection& c, Clock::time_point now,
     c.out += EncodeDataFrame(sdk::kBulkEnd, b.chunks, sdk::PrintBulkEnd(status, b.bytes));
     if (status != sdk::kStatusOk) {
         if (!whole)
-            LogMessage("camera %s: upload of %s does not match its digest, discarded\n",
+            LogMessage("camera %s: upload of %s is shorter than announced, discarded\n",
                        camera.logic.identity().ipAddress.c_str(), b.open.name.c_str());
         ++camera.uploadsFailed;
         // A failed firmware transfer is the client's to report; the camera stays silent.
@@ -274,7 +267,9 @@ bool ControlServer::UploadVerdict(Connection& c, Clock::time_point now,
         return true;
     }
     ++camera.uploadsAccepted;
-    camera.uploads[b.open.purpose] = StoredFile{b.open.name, b.bytes, b.digest, std::move(b.data)};
+    camera.uploads[b.open.purpose] =
+        StoredFile{b.open.name, b.bytes, b.firmware ? b.firmware->FedDigestHex() : std::string(),
+                   std::move(b.data)};
     b.data.clear();
     // A firmware image's outcome comes with its write phase (events 55, then 14 or 15).
     if (b.firmware)

@@ -107,8 +107,8 @@ bool ControlServer::FirmwareBusy(int id) const {
 }
 
 // A fault found before the last chunk ends the transfer at once: end status 1 with the bytes
-// taken, and the connection closes. One found with the last chunk waits for the transfer's
-// digest, so that a transfer that went wrong still shows as status 3.
+// taken, and the connection closes. One found with the last chunk waits for the verdict on
+// the whole transfer, so that a transfer shorter than announced still shows as status 3.
 bool ControlServer::CheckFirmwareChunk(Connection& c, const std::string& chunk, bool last) {
     BulkLink& b = *c.bulk;
     const auto* bytes = reinterpret_cast<const uint8_t*>(chunk.data());

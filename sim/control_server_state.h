@@ -49,14 +49,12 @@ struct BulkToken {
 struct BulkLink {
     uint64_t session = 0;
     sdk::BulkOpen open;
-    std::string data;        // uploads: what arrived; downloads: the file being sent
-    std::string digest;      // uploads: from the digest frame; downloads: of `data`
-    sdk::Sha256 hash;        // uploads but firmware (its image check hashes): over what arrived
-    uint64_t bytes = 0;      // file bytes received or queued
-    uint32_t chunks = 0;     // chunks received or queued
-    uint32_t acked = 0;      // downloads: chunks the client took
-    bool lastTaken = false;  // uploads: the last chunk is in, the digest frame is due
-    bool done = false;       // the verdict is given
+    std::string data;     // uploads: what arrived; downloads: the file being sent
+    std::string digest;   // downloads: of `data`
+    uint64_t bytes = 0;   // file bytes received or queued
+    uint32_t chunks = 0;  // chunks received or queued
+    uint32_t acked = 0;   // downloads: chunks the client took
+    bool done = false;    // the verdict is given
     // Firmware uploads: the image check the chunks stream through instead of into `data`.
     std::unique_ptr<FirmwareImageChecker> firmware;
 };

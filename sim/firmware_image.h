@@ -105,8 +105,8 @@ public:
     bool Feed(std::span<const uint8_t> chunk);
     // The verdict after the last chunk. A feed that stopped early is kTruncated.
     FirmwareImageVerdict Finish() const;
-    // SHA-256 (hex) of every byte fed, the ignored ones after a fault too: a camera checks the
-    // transfer's digest with it, so that the image and the transfer share one pass.
+    // SHA-256 (hex) of every byte fed, the ignored ones after a fault too: what a camera
+    // records of the file it took, without a second pass over it.
     std::string FedDigestHex() const;
 
 private:

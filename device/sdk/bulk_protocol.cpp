@@ -93,10 +93,6 @@ bool ValidBulkName(std::string_view name) {
     return name != "." && name != "..";
 }
 
-bool ValidDigestText(std::string_view text) {
-    return LowerHex(text, 64);
-}
-
 uint64_t ChunkCount(uint64_t size) {
     return size == 0 ? 1 : (size + kBulkChunk - 1) / kBulkChunk;
 }

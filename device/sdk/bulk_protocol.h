@@ -34,7 +34,8 @@ enum BulkDataCode : uint32_t {
     kBulkAudioIn = 4,   // an encoded audio frame from the camera
     kBulkAck = 5,       // receiver to sender: `sequence` chunks taken so far
     kBulkEnd = 6,       // receiver to sender: the verdict on the whole file (BulkEnd)
-    kBulkDigest = 7,    // uploads, after the last chunk: SHA-256 of the whole file (hex)
+    // 7 was the digest frame of protocol 3: the channel's numbered records carry the file's
+    // integrity since, and a receiver closes on it as on any unknown code.
 };
 inline constexpr uint16_t kBulkLastChunk = 1;  // `param` bit of the last chunk
 
@@ -49,7 +50,7 @@ struct BulkOpen {
     BulkDirection direction = BulkDirection::kUpload;
     BulkPurpose purpose = BulkPurpose::kFile;
     std::string name;   // the camera-side name
-    uint64_t size = 0;  // uploads: the file's bytes (the digest follows the last chunk)
+    uint64_t size = 0;  // uploads: the file's bytes
     int format = 0;     // talk: the audio format code
 };
 std::string PrintBulkOpen(const BulkOpen& open);
@@ -82,8 +83,6 @@ bool ParseUpgradeProgress(std::string_view text, int* percent);
 // A file name on the camera: 1 to 128 bytes of printable ASCII without '/', '\\', quotes,
 // '&', '<' or '>' (so it travels in an attribute as it stands), and not "." or "..".
 bool ValidBulkName(std::string_view name);
-// 64 lower-case hex digits: the text of a SHA-256 (the digest frame's payload).
-bool ValidDigestText(std::string_view text);
 
 // Chunks of a file of `size` bytes (an empty file is one empty last chunk).
 uint64_t ChunkCount(uint64_t size);

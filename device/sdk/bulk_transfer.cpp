@@ -308,8 +308,10 @@ BulkResult BulkTransfer::Open(const BulkOpen& open, Link* link, BulkGrant* grant
     return {};
 }
 
-// The file is read once, chunk by chunk as the window allows, and hashed as it goes; the
-// digest follows the last chunk. Nothing holds more than one chunk.
+// The file is read once, chunk by chunk as the window allows. Nothing holds more than one
+// chunk. The channel's records are numbered and authenticated, so the camera takes exactly
+// the bytes read, in order, or the connection breaks; with the announced size and the mark
+// of the last chunk that makes the whole file's check.
 BulkResult BulkTransfer::Upload() {
     File file(std::fopen(request_.path.c_str(), "rb"));
     struct stat info {};
@@ -317,9 +319,7 @@ BulkResult BulkTransfer::Upload() {
         return Failed(BulkStatus::kLocalFile);
     const uint64_t size = static_cast<uint64_t>(info.st_size);
     std::string plain;
-    // One chunk's frame, and after the last chunk the digest frame with it.
-    plain.reserve(2 * kFrameHeaderSize + kBulkChunk + 64);
-    Sha256 hash;
+    plain.reserve(kFrameHeaderSize + kBulkChunk);  // one chunk's frame
 
     Link link(this);
     BulkGrant grant;
@@ -346,14 +346,6 @@ BulkResult BulkTransfer::Upload() {
             plain.resize(kFrameHeaderSize + n);
             if (std::fread(plain.data() + kFrameHeaderSize, 1, n, file.get()) != n)
                 return Failed(BulkStatus::kLocalFile);
-            hash.Update(plain.data() + kFrameHeaderSize, n);
-            if (next + 1 == chunks) {
-                result.digest = hash.Hex();
-                AppendFrameHeader(&plain, FrameKind::kData, 0, kBulkDigest,
-                                  static_cast<uint32_t>(chunks), 0,
-                                  static_cast<uint32_t>(result.digest.size()));
-                plain += result.digest;
-            }
             wire.clear();
             sent = 0;
             link.SendSealed(plain, &wire);
@@ -394,11 +386,8 @@ BulkResult BulkTransfer::Upload() {
             if (frame.code != kBulkEnd || !ParseBulkEnd(frame.payload, &status))
                 return Failed(BulkStatus::kLost);
             // The verdict acknowledges the last chunk.
-            if (status != kStatusOk || frame.sequence != chunks || next != chunks) {
-                BulkResult refused = Failed(BulkStatus::kCameraRefused, status);
-                refused.digest = result.digest;
-                return refused;
-            }
+            if (status != kStatusOk || frame.sequence != chunks || next != chunks)
+                return Failed(BulkStatus::kCameraRefused, status);
             Progress(size, size);
             result.bytes = size;
             return result;

@@ -46,7 +46,7 @@ struct BulkResult {
     BulkStatus status = BulkStatus::kOk;
     int32_t cameraStatus = 0;  // kCameraRefused: the camera's status
     uint64_t bytes = 0;        // moved and acknowledged
-    std::string digest;        // SHA-256 of the file, hex (when known)
+    std::string digest;        // downloads: SHA-256 of the file, hex
     bool attached = false;     // the bulk connection was attached: the camera saw the transfer
     // Most bytes of the file the sender held in its own buffers at once, and most bytes it
     // had read from the file that the receiver had not acknowledged: the first stays within

@@ -52,7 +52,6 @@ TEST_F(SdkBulk, SeveralMebibytesGoUpWholeWithSteadyProgressAndTheFileEvent) {
         Upload(handle, bytes, BulkPurpose::kConfig, "camera.cfg", &outcome);
     ASSERT_EQ(result.status, BulkStatus::kOk) << sdk::BulkStatusName(result.status);
     EXPECT_EQ(result.bytes, bytes.size());
-    EXPECT_EQ(result.digest, Sha256Of(bytes));
 
     const auto stored = server_.UploadedFile(camera, BulkPurpose::kConfig);
     ASSERT_TRUE(stored.has_value());

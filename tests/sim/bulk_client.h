@@ -71,15 +71,6 @@ protected:
             return -1;
         return answer.status;
     }
-    // The digest frame that follows the last chunk.
-    static sdk::Frame DigestFrame(uint32_t chunks, std::string digest) {
-        sdk::Frame frame;
-        frame.kind = sdk::FrameKind::kData;
-        frame.code = sdk::kBulkDigest;
-        frame.sequence = chunks;
-        frame.payload = std::move(digest);
-        return frame;
-    }
     static sdk::Frame Chunk(uint32_t sequence, bool last, std::string bytes) {
         sdk::Frame frame;
         frame.kind = sdk::FrameKind::kData;

@@ -52,7 +52,7 @@ Bytes HeaderOnly(const FirmwareImageHeader& header) {
 
 // Feeds `image` in chunks whose sizes cycle through `sizes` (empty: all at once). Whatever the
 // verdict, the checker's digest of what it was fed is the digest of the whole feed, bytes
-// after a fault included: a camera checks the transfer with it.
+// after a fault included: a camera records it for the file it took.
 FirmwareImageVerdict Check(const Bytes& image, const std::string& model,
                            const std::vector<std::size_t>& sizes = {},
                            uint64_t maxPayload = kMaxFirmwarePayload) {
