@@ -20,6 +20,7 @@
 #include "cli/command.h"
 #include "cli/search_options.h"
 #include "operations/device_maintenance.h"
+#include "operations/feature_switches.h"
 
 namespace camfleet::cli {
 
@@ -59,7 +60,8 @@ private:
 
 struct MaintenanceArgs {
     QString command;  // reboot, restore, time, password, language
-    QString value;    // language: en, cn, tw
+    QString value;    // language: en, cn, tw; protocol: hik, onvif, dh, tst
+    QString onOff;    // protocol: on, off
     QString passwordFile;
     bool yes = false;
     QStringList serials;
@@ -77,7 +79,10 @@ bool ParseArgs(const QString& command, const QStringList& args, MaintenanceArgs*
                                                   {"language", {"en", "cn", "tw"}},
                                                   {"video-type", {"H264", "H265", "H265+"}},
                                                   {"io", {"0", "1"}},
-                                                  {"p2p", {"on", "off"}}};
+                                                  {"p2p", {"on", "off"}},
+                                                  {"tv-system", {"pal", "ntsc"}},
+                                                  {"onvif-allnet", {"on", "off"}},
+                                                  {"protocol", {"hik", "onvif", "dh", "tst"}}};
     if (const auto it = words.find(command); it != words.end()) {
         if (args.isEmpty() || !it->second.contains(args[0])) {
             *error = command + " takes " + it->second.join(", ");
@@ -85,6 +90,14 @@ bool ParseArgs(const QString& command, const QStringList& args, MaintenanceArgs*
         }
         a->value = args[0];
         from = 1;
+    }
+    if (command == "protocol") {
+        if (args.size() < 2 || (args[1] != "on" && args[1] != "off")) {
+            *error = "protocol " + a->value + " takes on or off";
+            return false;
+        }
+        a->onOff = args[1];
+        from = 2;
     }
     TargetArgs targets;
     for (qsizetype i = from; i < args.size(); ++i) {
@@ -173,10 +186,28 @@ int Run(const MaintenanceArgs& a) {
     }
     DeviceMaintenance maintenance(&model, &fleet.Table(), &fleet.Workers(), SdkMaintenanceCalls(),
                                   fleet.Router());
+    FeatureSwitches switches(&model, fleet.Router());
     CliPrompt prompt(name.constData(), a.yes);
     const MaintenanceForm form = MaintenanceForm::kTicked;  // the batch's confirmation
     bool started = false;
-    if (a.command == "reboot")
+    // The read-change-write switches keep their own jobs.
+    const bool isSwitch =
+        a.command == "tv-system" || a.command == "onvif-allnet" || a.command == "protocol";
+    const std::map<std::string, JobState>& jobs = isSwitch ? switches.Jobs() : maintenance.Jobs();
+    if (a.command == "tv-system")
+        started = switches.Switch(rows, FeatureSwitch::kTvSystem, a.value == "pal" ? 1 : 0,
+                                  SwitchForm::kWindow, prompt);
+    else if (a.command == "onvif-allnet")
+        started = switches.Switch(rows, FeatureSwitch::kOnvifAllNet, a.value == "on" ? 1 : 0,
+                                  SwitchForm::kWindow, prompt);
+    else if (a.command == "protocol")
+        started = switches.Switch(rows,
+                                  a.value == "hik"     ? FeatureSwitch::kHik
+                                  : a.value == "onvif" ? FeatureSwitch::kOnvif
+                                  : a.value == "dh"    ? FeatureSwitch::kDh
+                                                       : FeatureSwitch::kTst,
+                                  a.onOff == "on" ? 1 : 0, SwitchForm::kWindow, prompt);
+    else if (a.command == "reboot")
         started = maintenance.Reboot(rows, form, prompt);
     else if (a.command == "restore")
         started = maintenance.Restore(rows, form, prompt);
@@ -199,9 +230,9 @@ int Run(const MaintenanceArgs& a) {
     if (!started)
         return 1;
     const auto finished = [&] {
-        if (maintenance.Running() > 0)
+        if (maintenance.Running() > 0 || switches.Running() > 0)
             return false;
-        for (const auto& [key, job] : maintenance.Jobs())
+        for (const auto& [key, job] : jobs)
             if (!job.Finished())
                 return false;
         return true;
@@ -211,10 +242,10 @@ int Run(const MaintenanceArgs& a) {
     status = unknown.isEmpty() ? 0 : 1;
     for (int row : rows) {
         const DeviceRecord* record = model.Record(row);
-        const auto it = maintenance.Jobs().find(record->key);
-        const bool ok = it != maintenance.Jobs().end() && it->second.phase == JobPhase::kDone;
-        const QString state = it == maintenance.Jobs().end() ? QString("not logged in")
-                              : it->second.key != nullptr    ? GetDisplayString(it->second.key)
+        const auto it = jobs.find(record->key);
+        const bool ok = it != jobs.end() && it->second.phase == JobPhase::kDone;
+        const QString state = it == jobs.end()            ? QString("not logged in")
+                              : it->second.key != nullptr ? GetDisplayString(it->second.key)
                               : it->second.phase == JobPhase::kDone ? QString("ok")
                                                                     : QString("no answer");
         if (!ok)
@@ -288,6 +319,22 @@ const CommandRegistration p2pCommand("p2p",
                                      "p2p on|off SERIAL...|--all [--yes] [--lab N | --loopback] "
                                      "[--adapter ADDR] [--seconds S] [--json]",
                                      "switch cameras' P2P service on or off", Command("p2p"));
+const CommandRegistration tvSystemCommand(
+    "tv-system",
+    "tv-system pal|ntsc SERIAL...|--all [--yes] [--lab N | --loopback] [--adapter ADDR] "
+    "[--seconds S] [--json]",
+    "set cameras' TV system (PAL 50 Hz, NTSC 60 Hz); a camera already there gets no write",
+    Command("tv-system"));
+const CommandRegistration onvifAllNetCommand(
+    "onvif-allnet",
+    "onvif-allnet on|off SERIAL...|--all [--yes] [--lab N | --loopback] [--adapter ADDR] "
+    "[--seconds S] [--json]",
+    "switch cameras' ONVIF all-net flag", Command("onvif-allnet"));
+const CommandRegistration protocolCommand(
+    "protocol",
+    "protocol hik|onvif|dh|tst on|off SERIAL...|--all [--lab N | --loopback] [--adapter ADDR] "
+    "[--seconds S] [--json]",
+    "switch one of cameras' protocol services (HIK, ONVIF, DH, TST)", Command("protocol"));
 
 }  // namespace
 }  // namespace camfleet::cli

@@ -19,6 +19,7 @@
 #include "operations/device_maintenance.h"
 #include "operations/fleet_session.h"
 #include "operations/list_fixture.h"
+#include "resources/display_strings.h"
 #include "sim/sim_lab.h"
 
 namespace camfleet {
@@ -127,6 +128,37 @@ TEST(LabMaintenanceCli, CommandsOfASeparateSimulatorReportEveryCamera) {
     EXPECT_EQ(ok, 10) << out;
     // Without --yes and without a terminal the reboot is refused as a whole.
     EXPECT_NE(out.find("refused=1"), std::string::npos) << out;
+}
+
+// The read-change-write switches against a separate simulator: the second run of the same
+// switch finds the camera changed by the first and writes nothing.
+TEST(LabMaintenanceCli, SwitchesChangeTheCameraOnceAndThenFindItChanged) {
+    int status = -1;
+    const std::string out = RunInOwnNamespace(
+        "./camfleet-sim --lab 2 --seed 5 >/dev/null & sim=$!; trap \"kill $sim\" EXIT; "
+        "sleep 0.3; "
+        "./camfleet-cli tv-system ntsc --all --loopback --yes --json || exit 7; "
+        "./camfleet-cli tv-system ntsc --all --loopback --yes --json || exit 8; "
+        "./camfleet-cli protocol hik off --all --loopback --json || exit 9; "
+        "./camfleet-cli protocol hik off --all --loopback --json || exit 10; "
+        "./camfleet-cli onvif-allnet on --all --loopback --yes --json || exit 11; "
+        "./camfleet-cli protocol ftp on --all --loopback; echo bad=$?",
+        &status);
+    EXPECT_EQ(status, 0) << out;
+    std::vector<QString> states;
+    for (const QByteArray& line : QByteArray::fromStdString(out).split('\n')) {
+        const QJsonObject o = QJsonDocument::fromJson(line).object();
+        if (o.isEmpty())
+            continue;
+        EXPECT_EQ(o["RESULT"].toString(), "ok") << line.constData();
+        states.push_back(o["STATE"].toString());
+    }
+    ASSERT_EQ(states.size(), 10u) << out;
+    EXPECT_EQ(states[0], GetDisplayString(DisplayKey("SET_OK")));
+    EXPECT_EQ(states[2], GetDisplayString(DisplayKey("MSG_SET_TVSYSTEM_NOTCHANGE")));
+    EXPECT_EQ(states[4], GetDisplayString(DisplayKey("SET_OK")));
+    EXPECT_EQ(states[6], GetDisplayString(DisplayKey("SET_OK")));
+    EXPECT_NE(out.find("bad=2"), std::string::npos) << out;
 }
 
 }  // namespace
