@@ -52,6 +52,7 @@ const std::pair<int, const char*> kControlTexts[] = {
     {kIdBtnAudioTalk, DisplayKey("STRING_RA_DIALOG")},
     {kIdBtnPrint, DisplayKey("STRING_PRINT_QR")},
     {kIdBatchOnvifAllNet, DisplayKey("IDS_STR_ONVIF_ALLNET")},
+    {kIdBatchSetTvSystem, DisplayKey("TVSYSTEM_BUTTON")},
     {kIdBatchSetVideoEncodeType, DisplayKey("ID_BATCH_SET_VIDEOTYPE")},
     {kIdBatchSetVideoEncode, DisplayKey("ID_BATCH_SET_VIDEOENCODE")},
     {kIdBatchSetAudioCapture, DisplayKey("IDS_STR_ZH_CN_MEDIA_AENCODE")},

@@ -9,11 +9,15 @@
 #include <QMenuBar>
 #include <QVBoxLayout>
 
+#include <iterator>
+
 #include "app/account_controls.h"
 #include "app/ip_commands.h"
 #include "app/key_filter.h"
 #include "app/list_commands.h"
 #include "app/main_window.h"
+
+#include <iterator>
 #include "app/maintenance_commands.h"
 #include "app/option_boxes.h"
 #include "app/path_controls.h"
@@ -115,12 +119,17 @@ QWidget* CRoRudAzovorErarDlg::BuildBottomPanel() {
     auto* batch = new QWidget(panel);
     auto* batchGrid = new QGridLayout(batch);
     batchGrid->setContentsMargins(0, 0, 0, 0);
+    // Every batch button has its place in the grid, the menu buttons after the plain ones (a
+    // display switch may hide any of them).
     QWidget* batchButtons[] = {
-        ip_->BatchButton(),         maintenance_->RebootButton(),   maintenance_->RestoreButton(),
-        maintenance_->TimeButton(), maintenance_->PasswordButton(), maintenance_->LanguageButton()};
-    for (int i = 0; i < 6; ++i) {
+        ip_->BatchButton(),          maintenance_->RebootButton(),   maintenance_->RestoreButton(),
+        maintenance_->TimeButton(),  maintenance_->PasswordButton(), maintenance_->LanguageButton(),
+        maintenance_->VideoButton(), maintenance_->IoButton(),       maintenance_->TvSystemButton(),
+        maintenance_->AllNetButton()};
+    constexpr int kColumns = 2;
+    for (int i = 0; i < static_cast<int>(std::size(batchButtons)); ++i) {
         batchButtons[i]->setParent(batch);
-        batchGrid->addWidget(batchButtons[i], i / 2, i % 2);
+        batchGrid->addWidget(batchButtons[i], i / kColumns, i % kColumns);
     }
     row->addWidget(Group(DisplayKey("GROUP_BATCH"), batch, panel), 3);
     panel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
@@ -140,6 +149,8 @@ void CRoRudAzovorErarDlg::RegisterControls() {
     controls_.Add(kIdBatchSetLanguage, maintenance_->LanguageButton());
     controls_.Add(kIdBatchSetVideo, maintenance_->VideoButton());
     controls_.Add(kIdBatchIoOutput, maintenance_->IoButton());
+    controls_.Add(kIdBatchSetTvSystem, maintenance_->TvSystemButton());
+    controls_.Add(kIdBatchOnvifAllNet, maintenance_->AllNetButton());
     controls_.Add(kIdStatusLine, statusLine_);
     controls_.Add(kIdCheckAll, checkAll_);
     controls_.Add(kIdAudio, options_->Audio());
@@ -169,6 +180,8 @@ void CRoRudAzovorErarDlg::RegisterControls() {
     controls_.AddMenu(maintenance_->LanguageMenu());
     controls_.AddMenu(maintenance_->VideoMenu());
     controls_.AddMenu(maintenance_->IoMenu());
+    controls_.AddMenu(maintenance_->TvSystemMenu());
+    controls_.AddMenu(maintenance_->AllNetMenu());
 
     // Texts that join keys or follow a state, shown again after a language switch.
     controls_.AddTextRefresher([this] { setWindowTitle(WindowTitle()); });

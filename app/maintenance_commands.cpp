@@ -37,10 +37,14 @@ MaintenanceCommands::MaintenanceCommands(DeviceListModel* model, CReportCtrl* li
       language_(new QPushButton(buttonParent)),
       video_(new QPushButton(buttonParent)),
       io_(new QPushButton(buttonParent)),
+      tvSystem_(new QPushButton(buttonParent)),
+      allNet_(new QPushButton(buttonParent)),
       timeMenu_(new QMenu(time_)),
       languageMenu_(new QMenu(language_)),
       videoMenu_(new QMenu(video_)),
-      ioMenu_(new QMenu(io_)) {
+      ioMenu_(new QMenu(io_)),
+      tvSystemMenu_(new QMenu(tvSystem_)),
+      allNetMenu_(new QMenu(allNet_)) {
     connect(reboot_, &QPushButton::clicked, this, &MaintenanceCommands::RebootTicked);
     connect(restore_, &QPushButton::clicked, this, &MaintenanceCommands::RestoreTicked);
     connect(password_, &QPushButton::clicked, this, &MaintenanceCommands::SetPassword);
@@ -84,6 +88,25 @@ MaintenanceCommands::MaintenanceCommands(DeviceListModel* model, CReportCtrl* li
         connect(item, &QAction::triggered, this, [this, output] { SetIoOutput(output); });
     }
     PopUpOnClick(io_, ioMenu_);
+    const struct {
+        const char* key;
+        int id;
+        int value;
+    } standards[] = {{DisplayKey("TVSYSTEM_PAL"), kIdTvSystemPal, 1},
+                     {DisplayKey("TVSYSTEM_NTSC"), kIdTvSystemNtsc, 0}};
+    for (const auto& t : standards) {
+        QAction* item = AddKeyedAction(tvSystemMenu_, t.key, t.id);
+        connect(item, &QAction::triggered, this,
+                [this, value = t.value] { Switch(FeatureSwitch::kTvSystem, value); });
+    }
+    PopUpOnClick(tvSystem_, tvSystemMenu_);
+    QAction* allNetOn = AddKeyedAction(allNetMenu_, DisplayKey("ENABLE"), kIdOnvifAllNetEnable);
+    connect(allNetOn, &QAction::triggered, this,
+            [this] { Switch(FeatureSwitch::kOnvifAllNet, 1); });
+    QAction* allNetOff = AddKeyedAction(allNetMenu_, DisplayKey("DISABLE"), kIdOnvifAllNetDisable);
+    connect(allNetOff, &QAction::triggered, this,
+            [this] { Switch(FeatureSwitch::kOnvifAllNet, 0); });
+    PopUpOnClick(allNet_, allNetMenu_);
 }
 
 MaintenanceCommands::~MaintenanceCommands() = default;
@@ -93,6 +116,7 @@ void MaintenanceCommands::Attach(FleetSession& fleet) {
         return;  // no SDK: nothing is logged in
     maintenance_ = std::make_unique<DeviceMaintenance>(
         &fleet.Model(), &fleet.Table(), &fleet.Workers(), SdkMaintenanceCalls(), fleet.Router());
+    switches_ = std::make_unique<FeatureSwitches>(&fleet.Model(), fleet.Router());
 }
 
 void MaintenanceCommands::AddContextItems(QMenu* menu) {
@@ -104,6 +128,26 @@ void MaintenanceCommands::AddContextItems(QMenu* menu) {
     connect(p2pOn, &QAction::triggered, this, [this] { SetP2p(true); });
     QAction* p2pOff = AddKeyedAction(menu, DisplayKey("MENU_P2P_DISABLE"), kIdP2pDisable);
     connect(p2pOff, &QAction::triggered, this, [this] { SetP2p(false); });
+    const struct {
+        const char* key;
+        int id;
+        FeatureSwitch which;
+        int value;
+    } services[] = {
+        {DisplayKey("MENU_HIK_ENABLE"), kIdHikEnable, FeatureSwitch::kHik, 1},
+        {DisplayKey("MENU_HIK_DISABLE"), kIdHikDisable, FeatureSwitch::kHik, 0},
+        {DisplayKey("MENU_ONVIF_ENABLE"), kIdOnvifEnable, FeatureSwitch::kOnvif, 1},
+        {DisplayKey("MENU_ONVIF_DISABLE"), kIdOnvifDisable, FeatureSwitch::kOnvif, 0},
+        {DisplayKey("MENU_DH_ENABLE"), kIdDhEnable, FeatureSwitch::kDh, 1},
+        {DisplayKey("MENU_DH_DISABLE"), kIdDhDisable, FeatureSwitch::kDh, 0},
+        {DisplayKey("MENU_TST_ENABLE"), kIdTstEnable, FeatureSwitch::kTst, 1},
+        {DisplayKey("MENU_TST_DISABLE"), kIdTstDisable, FeatureSwitch::kTst, 0},
+    };
+    for (const auto& s : services) {
+        QAction* item = AddKeyedAction(menu, s.key, s.id);
+        connect(item, &QAction::triggered, this,
+                [this, which = s.which, value = s.value] { Switch(which, value); });
+    }
 }
 
 std::vector<int> MaintenanceCommands::TickedRows() const {
@@ -112,6 +156,14 @@ std::vector<int> MaintenanceCommands::TickedRows() const {
         if (model_->IsChecked(row))
             rows.push_back(row);
     return rows;
+}
+
+// The ticked rows; none ticked: the "MSGTIP13" box, then the selected row.
+std::vector<int> MaintenanceCommands::TickedElseSelected() const {
+    TargetSelection selection;
+    selection.kind = TargetSelection::kTickedElseSelected;
+    selection.selectedRow = list_->FirstSelectedRow();
+    return SelectTargets(*model_, selection, *prompt_);
 }
 
 std::vector<int> MaintenanceCommands::SelectedRow() const {
@@ -177,13 +229,25 @@ void MaintenanceCommands::SetIoOutput(int output) {
 void MaintenanceCommands::SetP2p(bool enable) {
     if (!maintenance_)
         return;
-    // The ticked rows; none ticked: the "MSGTIP13" box, then the selected row.
-    TargetSelection selection;
-    selection.kind = TargetSelection::kTickedElseSelected;
-    selection.selectedRow = list_->FirstSelectedRow();
-    const std::vector<int> rows = SelectTargets(*model_, selection, *prompt_);
+    const std::vector<int> rows = TickedElseSelected();
     if (!rows.empty())
         maintenance_->SetP2p(rows, enable, *prompt_);
+}
+
+void MaintenanceCommands::Switch(FeatureSwitch which, int value) {
+    if (!switches_)
+        return;
+    const bool batch = which == FeatureSwitch::kTvSystem || which == FeatureSwitch::kOnvifAllNet;
+    std::vector<int> rows;
+    if (batch) {
+        rows = TickedRows();
+        if (rows.empty())
+            prompt_->ShowMessage(DisplayKey("MSGTIP13"), DisplayKey("ERROR"), PromptIcon::kError);
+    } else {
+        rows = TickedElseSelected();
+    }
+    if (!rows.empty())
+        switches_->Switch(rows, which, value, SwitchForm::kWindow, *prompt_);
 }
 
 }  // namespace camfleet

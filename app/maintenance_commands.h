@@ -3,9 +3,12 @@
 // menu (1035: synchronise 8), the password button (14, with CDialogPwd), the language menu
 // (15: 32794 English, 32795 simplified and 32797 traditional Chinese), the video menu (1034:
 // codec 32907 H.264, 32908 H.265, 32909 H.265+), the IO output menu (1029: 32802 output 0,
-// 32803 output 1) and the list's context items reboot (32778) and restore (32774) for the
-// selected row. The rules live in
-// DeviceMaintenance; this class collects the rows and the dialog's texts.
+// 32803 output 1), the TV system menu (20: 32970 PAL, 32971 NTSC), the ONVIF all-net menu
+// (1299: 32977 on, 32978 off) and the list's context items reboot (32778) and restore (32774)
+// for the selected row, P2P (33001, 33002) and the protocol services HIK (33004, 33005), ONVIF
+// (33006, 33007), DH (33019, 33020) and TST (33021, 33022) for the ticked rows, else the
+// selected one. The rules live in DeviceMaintenance and FeatureSwitches; this class collects
+// the rows and the dialog's texts.
 //
 // UI thread only. The operation exists once the SDK started (Attach).
 
@@ -18,6 +21,7 @@
 #include <vector>
 
 #include "operations/device_maintenance.h"
+#include "operations/feature_switches.h"
 #include "operations/fleet_session.h"
 #include "operations/prompt.h"
 
@@ -37,9 +41,14 @@ public:
     ~MaintenanceCommands() override;
 
     void Attach(FleetSession& fleet);
-    void Detach() { maintenance_.reset(); }
+    void Detach() {
+        maintenance_.reset();
+        switches_.reset();
+    }
     DeviceMaintenance* Operation() const { return maintenance_.get(); }
-    // Appends 32778, 32774, 33001 and 33002 to the list's context menu.
+    FeatureSwitches* Switches() const { return switches_.get(); }
+    // Appends 32778, 32774, 33001, 33002 and the protocol services' items to the list's
+    // context menu.
     void AddContextItems(QMenu* menu);
     // How the password dialog is run (default: modal exec; returns whether it was accepted).
     void SetDialogRunner(std::function<bool(CDialogPwd&)> run) { runDialog_ = std::move(run); }
@@ -51,6 +60,10 @@ public:
     QPushButton* LanguageButton() const { return language_; }
     QPushButton* VideoButton() const { return video_; }
     QPushButton* IoButton() const { return io_; }
+    QPushButton* TvSystemButton() const { return tvSystem_; }
+    QPushButton* AllNetButton() const { return allNet_; }
+    QMenu* TvSystemMenu() const { return tvSystemMenu_; }
+    QMenu* AllNetMenu() const { return allNetMenu_; }
     QMenu* VideoMenu() const { return videoMenu_; }
     QMenu* IoMenu() const { return ioMenu_; }
     QMenu* TimeMenu() const { return timeMenu_; }
@@ -66,15 +79,20 @@ public:
     void SetVideoType(VideoType type);    // 32907 to 32909
     void SetIoOutput(int output);         // 32802, 32803
     void SetP2p(bool enable);             // 33001, 33002: ticked, else selected
+    // 32970/32971 and 32977/32978: ticked rows, with the question; the protocol services:
+    // ticked, else selected.
+    void Switch(FeatureSwitch which, int value);
 
 private:
     std::vector<int> TickedRows() const;
     std::vector<int> SelectedRow() const;
+    std::vector<int> TickedElseSelected() const;
 
     DeviceListModel* model_;
     CReportCtrl* list_;
     Prompt* prompt_;
     std::unique_ptr<DeviceMaintenance> maintenance_;
+    std::unique_ptr<FeatureSwitches> switches_;
     std::function<bool(CDialogPwd&)> runDialog_;
     QPushButton* reboot_;
     QPushButton* restore_;
@@ -83,10 +101,14 @@ private:
     QPushButton* language_;
     QPushButton* video_;
     QPushButton* io_;
+    QPushButton* tvSystem_;
+    QPushButton* allNet_;
     QMenu* timeMenu_;
     QMenu* languageMenu_;
     QMenu* videoMenu_;
     QMenu* ioMenu_;
+    QMenu* tvSystemMenu_;
+    QMenu* allNetMenu_;
 };
 
 }  // namespace camfleet

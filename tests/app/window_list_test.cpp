@@ -182,7 +182,9 @@ private slots:
         }
         QCOMPARE(ids, (QList<int>{kIdCopySerial, kIdCopyUuid, kIdOpenWeb, kIdDefaultUserDialog,
                                   kIdEditIp, kIdFreeIp, kIdRebootDevice, kIdRestoreDefault,
-                                  kIdP2pEnable, kIdP2pDisable, kIdTrustCameraKey}));
+                                  kIdP2pEnable, kIdP2pDisable, kIdHikEnable, kIdHikDisable,
+                                  kIdOnvifEnable, kIdOnvifDisable, kIdDhEnable, kIdDhDisable,
+                                  kIdTstEnable, kIdTstDisable, kIdTrustCameraKey}));
     }
 
     void hoverButtonsFollowTheRowAndOpenItsPage() {

@@ -9,6 +9,9 @@
 
 #include "app/maintenance_commands.h"
 #include "device/codes.h"
+#include "device/records.h"
+#include "device/sdk/qv_netsdk_ipc.h"
+#include "device/xml_messages.h"
 #include "dialogs/dialog_pwd.h"
 #include "resources/display_strings.h"
 #include "tests/app/window_fixture.h"
@@ -107,6 +110,64 @@ private slots:
         QCOMPARE(lab->control().Password(0), std::string("n3w<&>"));
         QCOMPARE(lab->control().Password(1), std::string("n3w<&>"));
 
+        window->close();
+    }
+
+    // The TV system menu asks first and changes the ticked cameras; a protocol service's
+    // context item acts on the selected camera when none is ticked (after the box); each
+    // change shows in the lab camera's documents.
+    void featureSwitches() {
+        uint16_t port = 0;
+        auto lab = StartLab(2, &port);
+        auto window = std::make_unique<CRoRudAzovorErarDlg>(LabWindowOptions(port, &prompt_));
+        window->show();
+        StartUsersSearch(*window);
+        QVERIFY(DriveSearch(*window, [&] { return AllListedAndLoggedIn(*window, 2); }));
+        FeatureSwitches* switches = window->Maintenance()->Switches();
+        QVERIFY(switches != nullptr);
+        const auto idle = [&] {
+            if (switches->Running() > 0)
+                return false;
+            for (const auto& [key, job] : switches->Jobs())
+                if (!job.Finished())
+                    return false;
+            return true;
+        };
+        window->Model().SetAllChecked(true);
+        QAction* ntsc = window->Controls().FindMenuItem(kIdTvSystemNtsc);
+        QVERIFY(ntsc != nullptr);
+        ntsc->trigger();
+        QCOMPARE(prompt_.messages.back().text, GetDisplayString("MSG_BATCH_SET_TVSYSTEM"));
+        QVERIFY(DriveSearch(*window, idle));
+        for (int i = 0; i < 2; ++i) {
+            QV_VIDEO_CAPTURE capture{};
+            QCOMPARE(QV_NETSDK_IPC_Media_getVideoCaptureByXml(
+                         lab->control().Document(i, kCmdGetVideoCapture).c_str(), &capture),
+                     0);
+            QCOMPARE(capture.tvSystem, 0);
+        }
+        ntsc->trigger();  // already NTSC: no write
+        QVERIFY(DriveSearch(*window, idle));
+        QCOMPARE(window->Model().CellText(0, kColumnState),
+                 GetDisplayString("MSG_SET_TVSYSTEM_NOTCHANGE"));
+
+        window->Model().SetAllChecked(false);
+        window->List()->selectRow(1);
+        const int camera = CameraOfRow(*lab, *window, 1);
+        QAction* hikOff = window->Controls().FindMenuItem(kIdHikDisable);
+        QVERIFY(hikOff != nullptr);
+        hikOff->trigger();
+        QCOMPARE(prompt_.messages.back().text, GetDisplayString("MSGTIP13"));
+        QVERIFY(DriveSearch(*window, idle));
+        StreamAccessRecord access;
+        QCOMPARE(ParseStreamAccessDocument(lab->control().Document(camera, kCmdGetStreamAccess),
+                                           &access),
+                 0);
+        QCOMPARE(access.enableHik, 0);
+        QCOMPARE(ParseStreamAccessDocument(lab->control().Document(1 - camera, kCmdGetStreamAccess),
+                                           &access),
+                 0);
+        QCOMPARE(access.enableHik, 1);
         window->close();
     }
 };
