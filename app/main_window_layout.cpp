@@ -121,11 +121,18 @@ QWidget* CRoRudAzovorErarDlg::BuildBottomPanel() {
     batchGrid->setContentsMargins(0, 0, 0, 0);
     // Every batch button has its place in the grid, the menu buttons after the plain ones (a
     // display switch may hide any of them).
-    QWidget* batchButtons[] = {
-        ip_->BatchButton(),          maintenance_->RebootButton(),   maintenance_->RestoreButton(),
-        maintenance_->TimeButton(),  maintenance_->PasswordButton(), maintenance_->LanguageButton(),
-        maintenance_->VideoButton(), maintenance_->IoButton(),       maintenance_->TvSystemButton(),
-        maintenance_->AllNetButton()};
+    QWidget* batchButtons[] = {ip_->BatchButton(),
+                               maintenance_->RebootButton(),
+                               maintenance_->RestoreButton(),
+                               maintenance_->TimeButton(),
+                               maintenance_->PasswordButton(),
+                               maintenance_->LanguageButton(),
+                               maintenance_->VideoButton(),
+                               maintenance_->IoButton(),
+                               maintenance_->TvSystemButton(),
+                               maintenance_->AllNetButton(),
+                               maintenance_->PixelButton(),
+                               maintenance_->FactoryModeButton()};
     constexpr int kColumns = 2;
     for (int i = 0; i < static_cast<int>(std::size(batchButtons)); ++i) {
         batchButtons[i]->setParent(batch);
@@ -151,6 +158,8 @@ void CRoRudAzovorErarDlg::RegisterControls() {
     controls_.Add(kIdBatchIoOutput, maintenance_->IoButton());
     controls_.Add(kIdBatchSetTvSystem, maintenance_->TvSystemButton());
     controls_.Add(kIdBatchOnvifAllNet, maintenance_->AllNetButton());
+    controls_.Add(kIdBatchModeFactory, maintenance_->FactoryModeButton());
+    controls_.Add(kIdBatchCcd, maintenance_->PixelButton());
     controls_.Add(kIdStatusLine, statusLine_);
     controls_.Add(kIdCheckAll, checkAll_);
     controls_.Add(kIdAudio, options_->Audio());
@@ -182,6 +191,8 @@ void CRoRudAzovorErarDlg::RegisterControls() {
     controls_.AddMenu(maintenance_->IoMenu());
     controls_.AddMenu(maintenance_->TvSystemMenu());
     controls_.AddMenu(maintenance_->AllNetMenu());
+    controls_.AddMenu(maintenance_->FactoryModeMenu());
+    controls_.AddMenu(maintenance_->PixelMenu());
 
     // Texts that join keys or follow a state, shown again after a language switch.
     controls_.AddTextRefresher([this] { setWindowTitle(WindowTitle()); });

@@ -39,12 +39,16 @@ MaintenanceCommands::MaintenanceCommands(DeviceListModel* model, CReportCtrl* li
       io_(new QPushButton(buttonParent)),
       tvSystem_(new QPushButton(buttonParent)),
       allNet_(new QPushButton(buttonParent)),
+      factory_(new QPushButton(buttonParent)),
+      pixel_(new QPushButton(buttonParent)),
       timeMenu_(new QMenu(time_)),
       languageMenu_(new QMenu(language_)),
       videoMenu_(new QMenu(video_)),
       ioMenu_(new QMenu(io_)),
       tvSystemMenu_(new QMenu(tvSystem_)),
-      allNetMenu_(new QMenu(allNet_)) {
+      allNetMenu_(new QMenu(allNet_)),
+      factoryMenu_(new QMenu(factory_)),
+      pixelMenu_(new QMenu(pixel_)) {
     connect(reboot_, &QPushButton::clicked, this, &MaintenanceCommands::RebootTicked);
     connect(restore_, &QPushButton::clicked, this, &MaintenanceCommands::RestoreTicked);
     connect(password_, &QPushButton::clicked, this, &MaintenanceCommands::SetPassword);
@@ -107,6 +111,17 @@ MaintenanceCommands::MaintenanceCommands(DeviceListModel* model, CReportCtrl* li
     connect(allNetOff, &QAction::triggered, this,
             [this] { Switch(FeatureSwitch::kOnvifAllNet, 0); });
     PopUpOnClick(allNet_, allNetMenu_);
+    QAction* factoryOn = AddKeyedAction(factoryMenu_, DisplayKey("ENABLE"), kIdFactoryModeEnable);
+    connect(factoryOn, &QAction::triggered, this, [this] { SetFactoryMode(true); });
+    QAction* factoryOff =
+        AddKeyedAction(factoryMenu_, DisplayKey("STRING_CLOSE"), kIdFactoryModeClose);
+    connect(factoryOff, &QAction::triggered, this, [this] { SetFactoryMode(false); });
+    PopUpOnClick(factory_, factoryMenu_);
+    QAction* scan = AddKeyedAction(pixelMenu_, DisplayKey("BATCH_SCAN_BADCCD"), kIdBatchScanBadCcd);
+    connect(scan, &QAction::triggered, this, [this] { PixelMaintenance(kPixelScanPreset); });
+    QAction* save = AddKeyedAction(pixelMenu_, DisplayKey("BATCH_SAVE_BADCCD"), kIdBatchSaveBadCcd);
+    connect(save, &QAction::triggered, this, [this] { PixelMaintenance(kPixelSavePreset); });
+    PopUpOnClick(pixel_, pixelMenu_);
 }
 
 MaintenanceCommands::~MaintenanceCommands() = default;
@@ -232,6 +247,16 @@ void MaintenanceCommands::SetP2p(bool enable) {
     const std::vector<int> rows = TickedElseSelected();
     if (!rows.empty())
         maintenance_->SetP2p(rows, enable, *prompt_);
+}
+
+void MaintenanceCommands::SetFactoryMode(bool enable) {
+    if (maintenance_)
+        maintenance_->SetFactoryMode(TickedRows(), enable, MaintenanceForm::kTicked, *prompt_);
+}
+
+void MaintenanceCommands::PixelMaintenance(int preset) {
+    if (maintenance_)
+        maintenance_->PixelMaintenance(TickedRows(), preset, *prompt_);
 }
 
 void MaintenanceCommands::Switch(FeatureSwitch which, int value) {

@@ -4,9 +4,10 @@
 // (15: 32794 English, 32795 simplified and 32797 traditional Chinese), the video menu (1034:
 // codec 32907 H.264, 32908 H.265, 32909 H.265+), the IO output menu (1029: 32802 output 0,
 // 32803 output 1), the TV system menu (20: 32970 PAL, 32971 NTSC), the ONVIF all-net menu
-// (1299: 32977 on, 32978 off) and the list's context items reboot (32778) and restore (32774)
-// for the selected row, P2P (33001, 33002) and the protocol services HIK (33004, 33005), ONVIF
-// (33006, 33007), DH (33019, 33020) and TST (33021, 33022) for the ticked rows, else the
+// (1299: 32977 on, 32978 off), the factory mode menu (16: 33009 on, 33010 off), the pixel
+// maintenance menu (1028: 23 scan, 24 save) and the list's context items reboot (32778) and restore
+// (32774) for the selected row, P2P (33001, 33002) and the protocol services HIK (33004, 33005),
+// ONVIF (33006, 33007), DH (33019, 33020) and TST (33021, 33022) for the ticked rows, else the
 // selected one. The rules live in DeviceMaintenance and FeatureSwitches; this class collects
 // the rows and the dialog's texts.
 //
@@ -62,7 +63,11 @@ public:
     QPushButton* IoButton() const { return io_; }
     QPushButton* TvSystemButton() const { return tvSystem_; }
     QPushButton* AllNetButton() const { return allNet_; }
+    QPushButton* FactoryModeButton() const { return factory_; }
+    QPushButton* PixelButton() const { return pixel_; }
     QMenu* TvSystemMenu() const { return tvSystemMenu_; }
+    QMenu* FactoryModeMenu() const { return factoryMenu_; }
+    QMenu* PixelMenu() const { return pixelMenu_; }
     QMenu* AllNetMenu() const { return allNetMenu_; }
     QMenu* VideoMenu() const { return videoMenu_; }
     QMenu* IoMenu() const { return ioMenu_; }
@@ -82,6 +87,8 @@ public:
     // 32970/32971 and 32977/32978: ticked rows, with the question; the protocol services:
     // ticked, else selected.
     void Switch(FeatureSwitch which, int value);
+    void SetFactoryMode(bool enable);   // 33009, 33010
+    void PixelMaintenance(int preset);  // 23, 24
 
 private:
     std::vector<int> TickedRows() const;
@@ -103,12 +110,16 @@ private:
     QPushButton* io_;
     QPushButton* tvSystem_;
     QPushButton* allNet_;
+    QPushButton* factory_;
+    QPushButton* pixel_;
     QMenu* timeMenu_;
     QMenu* languageMenu_;
     QMenu* videoMenu_;
     QMenu* ioMenu_;
     QMenu* tvSystemMenu_;
     QMenu* allNetMenu_;
+    QMenu* factoryMenu_;
+    QMenu* pixelMenu_;
 };
 
 }  // namespace camfleet

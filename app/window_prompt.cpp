@@ -12,6 +12,14 @@ bool KeyPrompt::AskYesNo(const char* textKey, const char* captionKey) {
     return window_.AskYesNo(GetDisplayString(textKey), GetDisplayString(captionKey));
 }
 
+void KeyPrompt::ShowText(const QString& text, const char* captionKey, PromptIcon icon) {
+    window_.ShowMessage(text, GetDisplayString(captionKey), icon);
+}
+
+bool KeyPrompt::AskYesNoText(const QString& text, const char* captionKey) {
+    return window_.AskYesNo(text, GetDisplayString(captionKey));
+}
+
 QString KeyPrompt::ChooseFile(const char* captionKey, const QString& filter, bool save) {
     return window_.ChooseFile(GetDisplayString(captionKey), filter, save);
 }

@@ -34,6 +34,8 @@ public:
 
     void ShowMessage(const char* textKey, const char* captionKey, PromptIcon icon) override;
     bool AskYesNo(const char* textKey, const char* captionKey) override;
+    void ShowText(const QString& text, const char* captionKey, PromptIcon icon) override;
+    bool AskYesNoText(const QString& text, const char* captionKey) override;
     QString ChooseFile(const char* captionKey, const QString& filter, bool save) override;
     QString ChooseFolder(const char* captionKey) override;
 

@@ -40,20 +40,32 @@ public:
     }
     bool AskYesNo(const char* textKey, const char* captionKey) override {
         ScriptedPrompt::AskYesNo(textKey, captionKey);
+        return Ask(GetDisplayString(textKey));
+    }
+    void ShowText(const QString& text, const char* captionKey, PromptIcon icon) override {
+        ScriptedPrompt::ShowText(text, captionKey, icon);
+        std::fprintf(stderr, "camfleet-cli %s: %s\n", command_, qPrintable(text));
+    }
+    bool AskYesNoText(const QString& text, const char* captionKey) override {
+        ScriptedPrompt::AskYesNoText(text, captionKey);
+        return Ask(text);
+    }
+
+private:
+    bool Ask(const QString& text) {
         if (yes_)
             return true;
         if (isatty(fileno(stdin)) == 0) {
             std::fprintf(stderr, "camfleet-cli %s: %s (give --yes to confirm)\n", command_,
-                         qPrintable(GetDisplayString(textKey)));
+                         qPrintable(text));
             return false;
         }
-        std::fprintf(stderr, "%s [y/N] ", qPrintable(GetDisplayString(textKey)));
+        std::fprintf(stderr, "%s [y/N] ", qPrintable(text));
         std::string answer;
         std::getline(std::cin, answer);
         return answer == "y" || answer == "Y" || answer == "yes";
     }
 
-private:
     const char* command_;
     bool yes_;
 };
@@ -82,6 +94,8 @@ bool ParseArgs(const QString& command, const QStringList& args, MaintenanceArgs*
                                                   {"p2p", {"on", "off"}},
                                                   {"tv-system", {"pal", "ntsc"}},
                                                   {"onvif-allnet", {"on", "off"}},
+                                                  {"factory-mode", {"on", "off"}},
+                                                  {"pixel", {"scan", "save"}},
                                                   {"protocol", {"hik", "onvif", "dh", "tst"}}};
     if (const auto it = words.find(command); it != words.end()) {
         if (args.isEmpty() || !it->second.contains(args[0])) {
@@ -207,6 +221,11 @@ int Run(const MaintenanceArgs& a) {
                                   : a.value == "dh"    ? FeatureSwitch::kDh
                                                        : FeatureSwitch::kTst,
                                   a.onOff == "on" ? 1 : 0, SwitchForm::kWindow, prompt);
+    else if (a.command == "factory-mode")
+        started = maintenance.SetFactoryMode(rows, a.value == "on", form, prompt);
+    else if (a.command == "pixel")
+        started = maintenance.PixelMaintenance(
+            rows, a.value == "scan" ? kPixelScanPreset : kPixelSavePreset, prompt);
     else if (a.command == "reboot")
         started = maintenance.Reboot(rows, form, prompt);
     else if (a.command == "restore")
@@ -246,8 +265,9 @@ int Run(const MaintenanceArgs& a) {
         const bool ok = it != jobs.end() && it->second.phase == JobPhase::kDone;
         const QString state = it == jobs.end()            ? QString("not logged in")
                               : it->second.key != nullptr ? GetDisplayString(it->second.key)
-                              : it->second.phase == JobPhase::kDone ? QString("ok")
-                                                                    : QString("no answer");
+                              : it->second.phase == JobPhase::kDone   ? QString("ok")
+                              : it->second.phase == JobPhase::kFailed ? QString("failed")
+                                                                      : QString("no answer");
         if (!ok)
             status = 1;
         if (a.search.json) {
@@ -319,6 +339,17 @@ const CommandRegistration p2pCommand("p2p",
                                      "p2p on|off SERIAL...|--all [--yes] [--lab N | --loopback] "
                                      "[--adapter ADDR] [--seconds S] [--json]",
                                      "switch cameras' P2P service on or off", Command("p2p"));
+const CommandRegistration factoryModeCommand(
+    "factory-mode",
+    "factory-mode on|off SERIAL...|--all [--yes] [--lab N | --loopback] [--adapter ADDR] "
+    "[--seconds S] [--json]",
+    "switch cameras' factory mode on or off (system command, then the discovery datagram)",
+    Command("factory-mode"));
+const CommandRegistration pixelCommand(
+    "pixel",
+    "pixel scan|save SERIAL...|--all [--lab N | --loopback] [--adapter ADDR] [--seconds S] "
+    "[--json]",
+    "scan or save the image sensors' defective pixels (PTZ presets 200 and 201)", Command("pixel"));
 const CommandRegistration tvSystemCommand(
     "tv-system",
     "tv-system pal|ntsc SERIAL...|--all [--yes] [--lab N | --loopback] [--adapter ADDR] "

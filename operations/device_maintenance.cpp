@@ -57,6 +57,9 @@ MaintenanceCalls SdkMaintenanceCalls() {
         return QV_NETSDK_IPC_SetDVRConfig(handle, code, 0, document.data(),
                                           static_cast<int>(document.size()));
     };
+    calls.ptzPreset = [](int handle, int command, int preset) {
+        return QV_NETSDK_IPC_PTZPreset(handle, command, preset);
+    };
     return calls;
 }
 
@@ -97,6 +100,17 @@ std::string P2pDocument(bool enable) {
 
 std::string IoOutputText(int output) {
     return "<REQUEST_PARAM ChannelNo=\"0\" Output=\"" + std::to_string(output) + "\"/>\n";
+}
+
+std::string FactoryModeText(int mode) {
+    return "<REQUEST_PARAM Mode=\"" + std::to_string(mode) + "\"/>\n";
+}
+
+QString PixelSummaryText(int preset, int succeeded) {
+    return QStringLiteral("[%1 preset ptz] %2%3")
+        .arg(preset)
+        .arg(GetDisplayString(DisplayKey("SUCCEED_SET_NUM")))
+        .arg(succeeded);
 }
 
 const char* VideoTypeName(VideoType type) {
@@ -359,6 +373,88 @@ bool DeviceMaintenance::SetIoOutput(const std::vector<int>& rows, int output, Pr
     }
     SendSystemCommand(rows, kCtlIoOutput, IoOutputText(output), kNotConnectedConfig,
                       DisplayKey("SET_IOOUTPUT_FAILED"));
+    return true;
+}
+
+void DeviceMaintenance::SendDiscoveryMode(const std::string& key, int mode) {
+    const int result = table_->SetDeviceMode(key.c_str(), mode);
+    if (result != kTableOk)
+        LogMessage("set factory mode IPC %s failed. error = %ld\n", key.c_str(), long{result});
+}
+
+bool DeviceMaintenance::SetFactoryMode(const std::vector<int>& rows, bool enable,
+                                       MaintenanceForm form, Prompt& prompt) {
+    if (rows.empty()) {
+        if (form == MaintenanceForm::kTicked)
+            prompt.ShowMessage(kNoTicked, kErrorCaption, PromptIcon::kError);
+        return false;
+    }
+    if (form != MaintenanceForm::kScripted) {
+        const QString question =
+            GetDisplayString(DisplayKey("MSG_MODE_FACTORY_COMFIRM")) + " " +
+            GetDisplayString(enable ? DisplayKey("ENABLE") : DisplayKey("STRING_CLOSE")) + "?";
+        if (!prompt.AskYesNoText(question, kConfirmCaption))
+            return false;
+    }
+    const int mode = enable ? 0 : 1;  // the cameras' own numbering
+    for (int row : rows) {
+        int handle = 0;
+        if (CheckDevice(*model_, row, kNotConnectedConfig, &handle) != StepCheck::kReady)
+            continue;
+        RunBlocking(
+            row,
+            [control = calls_.systemControl, handle, mode] {
+                return control(handle, kCtlFactoryMode, FactoryModeText(mode));
+            },
+            [this, mode](const std::string& key, int result) {
+                if (result != 0) {
+                    LogMessage("set factory mode IPC %s failed. error = %ld\n", key.c_str(),
+                               long{result});
+                    SetJobByKey(key, JobPhase::kFailed, nullptr);
+                    return;
+                }
+                SendDiscoveryMode(key, mode);
+                FinishQuietly(key);
+            });
+    }
+    return true;
+}
+
+bool DeviceMaintenance::PixelMaintenance(const std::vector<int>& rows, int preset, Prompt& prompt) {
+    if (rows.empty()) {
+        prompt.ShowMessage(kNoTicked, kErrorCaption, PromptIcon::kError);
+        return false;
+    }
+    // The summary comes when the last camera's answer is in.
+    struct Tally {
+        int waiting = 0;
+        int succeeded = 0;
+    };
+    auto tally = std::make_shared<Tally>();
+    const auto done = [this, tally, preset, &prompt] {
+        if (--tally->waiting == 0)
+            prompt.ShowText(PixelSummaryText(preset, tally->succeeded), DisplayKey("Tips"),
+                            PromptIcon::kInformation);
+    };
+    ++tally->waiting;  // held until every call went out
+    for (int row : rows) {
+        int handle = 0;
+        if (CheckDevice(*model_, row, kNotConnectedConfig, &handle) != StepCheck::kReady)
+            continue;
+        ++tally->waiting;
+        RunBlocking(
+            row, [ptz = calls_.ptzPreset, handle, preset] { return ptz(handle, 8, preset); },
+            [this, tally, done](const std::string& key, int result) {
+                if (result == 0) {
+                    ++tally->succeeded;
+                    FinishQuietly(key);
+                } else {
+                    SetJobByKey(key, JobPhase::kFailed, DisplayKey("SET_PRESET_FAILED"));
+                }
+                done();
+            });
+    }
+    done();
     return true;
 }
 

@@ -40,6 +40,7 @@ struct MaintenanceCalls {
     std::function<int(int handle)> restore;
     std::function<int(int handle, int code, const std::string& text)> systemControl;
     std::function<int(int handle, int code, const std::string& document)> setConfig;  // queued
+    std::function<int(int handle, int command, int preset)> ptzPreset;                // blocks
 };
 // QV_NETSDK_IPC_RebootDVR, RestoreConfig, SystemControl and SetDVRConfig (channel 0).
 MaintenanceCalls SdkMaintenanceCalls();
@@ -59,6 +60,14 @@ std::string VideoTypeDocument(const char* codec);
 std::string P2pDocument(bool enable);
 // The IO output text of system command 1042 (attributes separated by a blank).
 std::string IoOutputText(int output);
+// The text of system command 1094: mode 0 turns the factory mode on, 1 off.
+std::string FactoryModeText(int mode);
+// The pixel maintenance summary: "[200 preset ptz] <SUCCEED_SET_NUM>3".
+QString PixelSummaryText(int preset, int succeeded);
+
+// Presets of pixel maintenance (PTZ preset command 8).
+inline constexpr int kPixelScanPreset = 200;
+inline constexpr int kPixelSavePreset = 201;
 
 enum class Language { kEnglish, kSimplifiedChinese, kTraditionalChinese };
 enum class VideoType { kH264, kH265, kH265Plus };
@@ -103,6 +112,14 @@ public:
     bool SetP2p(const std::vector<int>& rows, bool enable, Prompt& prompt);
     // Output 0 or 1 of the cameras' alarm output.
     bool SetIoOutput(const std::vector<int>& rows, int output, Prompt& prompt);
+    // The cameras' factory mode on or off: system command 1094, then the discovery mode
+    // datagram (three times) to each camera the command reached. A failure is logged; the
+    // row keeps its text.
+    bool SetFactoryMode(const std::vector<int>& rows, bool enable, MaintenanceForm form,
+                        Prompt& prompt);
+    // Scans (kPixelScanPreset) or saves (kPixelSavePreset) the sensor's defective pixels;
+    // when every camera answered, a box tells how many succeeded.
+    bool PixelMaintenance(const std::vector<int>& rows, int preset, Prompt& prompt);
 
     // Jobs waiting for a worker's result.
     int Running() const { return running_; }
@@ -124,6 +141,7 @@ private:
                      std::function<void(const std::string& key, int result)> then);
     bool SendDiscoveryReboot(const std::string& key);  // false: not sent
     bool SendDiscoveryRestore(const std::string& key);
+    void SendDiscoveryMode(const std::string& key, int mode);
     bool WriteDocument(const std::vector<int>& rows, int code, const std::string& document,
                        const char* failKey);
 

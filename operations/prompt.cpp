@@ -10,6 +10,20 @@ void ScriptedPrompt::ShowMessage(const char* textKey, const char* captionKey, Pr
 bool ScriptedPrompt::AskYesNo(const char* textKey, const char* captionKey) {
     records_.push_back({Record::kQuestion, QString::fromLatin1(textKey),
                         QString::fromLatin1(captionKey), PromptIcon::kQuestion});
+    return TakeAnswer();
+}
+
+void ScriptedPrompt::ShowText(const QString& text, const char* captionKey, PromptIcon icon) {
+    records_.push_back({Record::kMessage, text, QString::fromLatin1(captionKey), icon});
+}
+
+bool ScriptedPrompt::AskYesNoText(const QString& text, const char* captionKey) {
+    records_.push_back(
+        {Record::kQuestion, text, QString::fromLatin1(captionKey), PromptIcon::kQuestion});
+    return TakeAnswer();
+}
+
+bool ScriptedPrompt::TakeAnswer() {
     if (answers_.empty())
         return false;
     const bool yes = answers_.front();

@@ -1,7 +1,9 @@
 #pragma once
 // What an operation asks the operator: message boxes, Yes/No questions, file and folder
 // choices. The window implements it with dialogs; the CLI and the tests use ScriptedPrompt.
-// Texts and captions are display keys, resolved by the implementation.
+// Texts and captions are display keys, resolved by the implementation; a text composed of
+// several display strings and values comes whole (ShowText, AskYesNoText), in the language
+// shown when it was composed.
 
 #include <QString>
 #include <QStringList>
@@ -20,6 +22,9 @@ public:
     virtual void ShowMessage(const char* textKey, const char* captionKey, PromptIcon icon) = 0;
     // A Yes/No question; true = Yes.
     virtual bool AskYesNo(const char* textKey, const char* captionKey) = 0;
+    // The same with a composed text.
+    virtual void ShowText(const QString& text, const char* captionKey, PromptIcon icon) = 0;
+    virtual bool AskYesNoText(const QString& text, const char* captionKey) = 0;
     // A file to open (save = false) or to write; `filter` as Qt file dialogs take it. Empty
     // when cancelled.
     virtual QString ChooseFile(const char* captionKey, const QString& filter, bool save) = 0;
@@ -34,7 +39,7 @@ class ScriptedPrompt : public Prompt {
 public:
     struct Record {
         enum Kind { kMessage, kQuestion, kFile, kFolder } kind;
-        QString textKey;  // empty for file and folder choices
+        QString textKey;  // empty for file and folder choices; a composed text as it is
         QString captionKey;
         PromptIcon icon = PromptIcon::kInformation;
     };
@@ -44,6 +49,8 @@ public:
 
     void ShowMessage(const char* textKey, const char* captionKey, PromptIcon icon) override;
     bool AskYesNo(const char* textKey, const char* captionKey) override;
+    void ShowText(const QString& text, const char* captionKey, PromptIcon icon) override;
+    bool AskYesNoText(const QString& text, const char* captionKey) override;
     QString ChooseFile(const char* captionKey, const QString& filter, bool save) override;
     QString ChooseFolder(const char* captionKey) override;
 
@@ -53,6 +60,7 @@ public:
 
 private:
     QString TakeChoice();
+    bool TakeAnswer();
 
     std::deque<bool> answers_;
     std::deque<QString> choices_;

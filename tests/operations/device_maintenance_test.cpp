@@ -46,6 +46,9 @@ protected:
         calls.setConfig = [this](int handle, int code, const std::string& document) {
             return Record("write " + std::to_string(code), handle, document);
         };
+        calls.ptzPreset = [this](int handle, int command, int preset) {
+            return Record("preset", handle, std::to_string(command) + " " + std::to_string(preset));
+        };
         maintenance_ = std::make_unique<DeviceMaintenance>(&model_, &table_, &pool_, calls);
     }
     int Record(const std::string& what, int handle, const std::string& text) {
@@ -231,6 +234,55 @@ TEST_F(DeviceMaintenanceTest, VideoTypeIoOutputAndP2p) {
     EXPECT_EQ(sent_[0].text, "<P2PConfig\n\tEnable=\"0\" Type=\"0\" />\n");
     EXPECT_EQ(State(rows_[2]), Shown("SET_FAILED"));
     EXPECT_EQ(maintenance_->Jobs().at("M0").phase, JobPhase::kDone);
+}
+
+// The factory mode asks with a composed question; each camera whose command succeeded gets
+// the discovery datagram three times with the mode as flag, a refused one gets nothing more.
+TEST_F(DeviceMaintenanceTest, FactoryModeAsksThenSendsTheCommandAndTheDatagrams) {
+    EXPECT_FALSE(maintenance_->SetFactoryMode(rows_, true, MaintenanceForm::kTicked, prompt_));
+    ASSERT_EQ(prompt_.Records().size(), 1u);
+    EXPECT_EQ(prompt_.Records()[0].textKey,
+              GetDisplayString(DisplayKey("MSG_MODE_FACTORY_COMFIRM")) + " " +
+                  GetDisplayString(DisplayKey("ENABLE")) + "?");
+    EXPECT_EQ(prompt_.Records()[0].captionKey, "TEXT21");
+    EXPECT_TRUE(sent_.empty());
+
+    results_[kHandle + 1] = QV_ERR_TIMEOUT;
+    prompt_.QueueAnswer(true);
+    ASSERT_TRUE(maintenance_->SetFactoryMode(rows_, false, MaintenanceForm::kTicked, prompt_));
+    Wait();
+    EXPECT_EQ(prompt_.Records().back().textKey,
+              GetDisplayString(DisplayKey("MSG_MODE_FACTORY_COMFIRM")) + " " +
+                  GetDisplayString(DisplayKey("STRING_CLOSE")) + "?");
+    ASSERT_EQ(sent_.size(), 3u);
+    EXPECT_EQ(sent_[0].what, "control 1094");
+    EXPECT_EQ(sent_[0].text, "<REQUEST_PARAM Mode=\"1\"/>\n");
+    ASSERT_EQ(sender_.messages.size(), 6u) << "two cameras, three datagrams each";
+    for (const auto& m : sender_.messages) {
+        EXPECT_EQ(m.code, 9);
+        EXPECT_EQ(m.flag, 1);
+    }
+    EXPECT_EQ(maintenance_->Jobs().at("M0").phase, JobPhase::kDone);
+    EXPECT_EQ(maintenance_->Jobs().at("M1").phase, JobPhase::kFailed);
+    EXPECT_EQ(State(rows_[1]), State(rows_[0])) << "a failure only goes to the log";
+}
+
+// Pixel maintenance: preset 200 or 201 with command 8 on each camera, the failures in their
+// rows, and one summary box once the last camera answered.
+TEST_F(DeviceMaintenanceTest, PixelMaintenanceCountsTheCamerasThatTookThePreset) {
+    results_[kHandle + 2] = QV_ERR_TIMEOUT;
+    model_.SetLoginHandle(rows_[1], 0);
+    ASSERT_TRUE(maintenance_->PixelMaintenance(rows_, kPixelSavePreset, prompt_));
+    Wait();
+    ASSERT_EQ(sent_.size(), 2u);
+    EXPECT_EQ(sent_[0].text, "8 201");
+    EXPECT_EQ(State(rows_[1]), Shown("MSGTIP40"));
+    EXPECT_EQ(State(rows_[2]), Shown("SET_PRESET_FAILED"));
+    ASSERT_EQ(prompt_.MessageKeys().size(), 1) << "one box, at the end";
+    EXPECT_EQ(prompt_.MessageKeys()[0],
+              "[201 preset ptz] " + GetDisplayString(DisplayKey("SUCCEED_SET_NUM")) + "1");
+    EXPECT_EQ(PixelSummaryText(200, 12),
+              "[200 preset ptz] " + GetDisplayString(DisplayKey("SUCCEED_SET_NUM")) + "12");
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "device/codes.h"
+#include "device/sdk/control_protocol.h"
 #include "device/sdk/qv_netsdk_ipc.h"
 #include "operations/device_maintenance.h"
 #include "operations/fleet_session.h"
@@ -69,6 +70,24 @@ TEST(LabMaintenance, EachCommandShowsInTheCamerasState) {
         for (int i = 0; i < 3; ++i)
             EXPECT_NE(lab.control().Document(i, kCmdSetLanguage).find("zh_cn"), std::string::npos);
 
+        // Factory mode: the command and then the datagram reach each camera; pixel
+        // maintenance: the preset command.
+        ASSERT_TRUE(maintenance.SetFactoryMode(all, false, MaintenanceForm::kScripted, prompt));
+        ASSERT_TRUE(RunUntil(idle, 10));
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(lab.control().LastControl(i, kCtlFactoryMode),
+                      "<REQUEST_PARAM Mode=\"1\"/>\n");
+            EXPECT_TRUE(RunUntil([&] { return lab.Snapshot(i).mode == 1; }, 5)) << i;
+        }
+        ASSERT_TRUE(maintenance.PixelMaintenance(all, kPixelScanPreset, prompt));
+        ASSERT_TRUE(RunUntil(idle, 10));
+        for (int i = 0; i < 3; ++i)
+            EXPECT_NE(lab.control().LastControl(i, sdk::kCodePtzPreset).find("Preset=\"200\""),
+                      std::string::npos);
+        ASSERT_FALSE(prompt.MessageKeys().isEmpty());
+        EXPECT_TRUE(prompt.MessageKeys().back().endsWith("3"))
+            << prompt.MessageKeys().back().toStdString();
+
         // The PC in two zones: the camera gets the zone of each.
         for (const char* zone : {"Asia/Shanghai", "UTC"}) {
             maintenance.SetClock(
@@ -116,6 +135,8 @@ TEST(LabMaintenanceCli, CommandsOfASeparateSimulatorReportEveryCamera) {
         "./camfleet-cli time sync --all --loopback --json || exit 8; "
         "./camfleet-cli io 1 --all --loopback --json || exit 9; "
         "./camfleet-cli p2p off --all --loopback --json || exit 11; "
+        "./camfleet-cli factory-mode on --all --loopback --yes --json || exit 12; "
+        "./camfleet-cli pixel save --all --loopback --json || exit 13; "
         "./camfleet-cli video-type H265 --all --loopback --yes --json || exit 10; "
         "./camfleet-cli reboot --all --loopback --json </dev/null; echo refused=$?",
         &status);
@@ -125,7 +146,7 @@ TEST(LabMaintenanceCli, CommandsOfASeparateSimulatorReportEveryCamera) {
         const QJsonObject o = QJsonDocument::fromJson(line).object();
         ok += o["RESULT"].toString() == "ok" ? 1 : 0;
     }
-    EXPECT_EQ(ok, 10) << out;
+    EXPECT_EQ(ok, 14) << out;
     // Without --yes and without a terminal the reboot is refused as a whole.
     EXPECT_NE(out.find("refused=1"), std::string::npos) << out;
 }
