@@ -44,7 +44,8 @@ CRoRudAzovorErarDlg::CRoRudAzovorErarDlg(WindowOptions options, QWidget* parent)
       windowOptions_(std::move(options)),
       fleet_(FleetOptions{.searcher = windowOptions_.searcher,
                           .manualTicks = windowOptions_.manualTicks,
-                          .autoStopFirst = true}) {
+                          .autoStopFirst = true,
+                          .snapshotFolder = windowOptions_.snapshotFolder}) {
     fleet_.SetAccountSource([this] { return DefaultAccount(settings_); });
     connect(&fleet_, &FleetSession::Merged, this, &CRoRudAzovorErarDlg::UpdateStatusLine);
     settings_.Load();  // the controls below show and store these values
@@ -105,6 +106,8 @@ void CRoRudAzovorErarDlg::InitialiseSdk() {
     ip_->Follow(fleet_);
     upgrades_->Attach(fleet_);
     maintenance_->Attach(fleet_);
+    if (!windowOptions_.snapshotFolder.isEmpty())
+        maintenance_->SetSnapshotFolder(windowOptions_.snapshotFolder);
 }
 
 // The window's parts of a fresh search's clearing (the session logged out and emptied the

@@ -47,6 +47,7 @@ struct WindowOptions {
     bool maximiseAfterShow = true;   // maximised about 300 ms after it is first shown
     WindowPrompt* prompt = nullptr;  // null: Qt dialogs; else must outlive the window
     std::string displayConfigPath;   // empty: "display.xml" in the program directory
+    QString snapshotFolder{};        // empty: DefaultSnapshotFolder()
 };
 
 class CRoRudAzovorErarDlg : public QMainWindow {

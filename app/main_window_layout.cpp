@@ -132,6 +132,7 @@ QWidget* CRoRudAzovorErarDlg::BuildBottomPanel() {
                                maintenance_->TvSystemButton(),
                                maintenance_->AllNetButton(),
                                maintenance_->PixelButton(),
+                               maintenance_->SnapshotButton(),
                                maintenance_->FactoryModeButton()};
     constexpr int kColumns = 2;
     for (int i = 0; i < static_cast<int>(std::size(batchButtons)); ++i) {
@@ -160,6 +161,7 @@ void CRoRudAzovorErarDlg::RegisterControls() {
     controls_.Add(kIdBatchOnvifAllNet, maintenance_->AllNetButton());
     controls_.Add(kIdBatchModeFactory, maintenance_->FactoryModeButton());
     controls_.Add(kIdBatchCcd, maintenance_->PixelButton());
+    controls_.Add(kIdBatchSnapJpeg, maintenance_->SnapshotButton());
     controls_.Add(kIdStatusLine, statusLine_);
     controls_.Add(kIdCheckAll, checkAll_);
     controls_.Add(kIdAudio, options_->Audio());

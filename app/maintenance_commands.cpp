@@ -1,11 +1,14 @@
 #include "app/maintenance_commands.h"
 
+#include <QDesktopServices>
+#include <QDir>
 #include <QLineEdit>
 #include <QWidget>
 
 #include "device/codes.h"
 #include "dialogs/dialog_pwd.h"
 #include "operations/batch_targets.h"
+#include "operations/picture_downloads.h"
 #include "resources/display_strings.h"
 #include "widgets/display_text.h"
 #include "widgets/report_ctrl.h"
@@ -30,6 +33,8 @@ MaintenanceCommands::MaintenanceCommands(DeviceListModel* model, CReportCtrl* li
       list_(list),
       prompt_(prompt),
       runDialog_([](CDialogPwd& dialog) { return dialog.exec() == QDialog::Accepted; }),
+      openUrl_([](const QUrl& url) { QDesktopServices::openUrl(url); }),
+      snapshotFolder_(DefaultSnapshotFolder()),
       reboot_(new QPushButton(buttonParent)),
       restore_(new QPushButton(buttonParent)),
       time_(new QPushButton(buttonParent)),
@@ -37,6 +42,7 @@ MaintenanceCommands::MaintenanceCommands(DeviceListModel* model, CReportCtrl* li
       language_(new QPushButton(buttonParent)),
       video_(new QPushButton(buttonParent)),
       io_(new QPushButton(buttonParent)),
+      snapshot_(new QPushButton(buttonParent)),
       tvSystem_(new QPushButton(buttonParent)),
       allNet_(new QPushButton(buttonParent)),
       factory_(new QPushButton(buttonParent)),
@@ -52,6 +58,7 @@ MaintenanceCommands::MaintenanceCommands(DeviceListModel* model, CReportCtrl* li
     connect(reboot_, &QPushButton::clicked, this, &MaintenanceCommands::RebootTicked);
     connect(restore_, &QPushButton::clicked, this, &MaintenanceCommands::RestoreTicked);
     connect(password_, &QPushButton::clicked, this, &MaintenanceCommands::SetPassword);
+    connect(snapshot_, &QPushButton::clicked, this, &MaintenanceCommands::SnapshotTicked);
     QAction* sync = AddKeyedAction(timeMenu_, DisplayKey("ID_BATCH_SYNC_TIME"), kIdBatchSyncTime);
     connect(sync, &QAction::triggered, this, &MaintenanceCommands::SyncTime);
     PopUpOnClick(time_, timeMenu_);
@@ -163,6 +170,10 @@ void MaintenanceCommands::AddContextItems(QMenu* menu) {
         connect(item, &QAction::triggered, this,
                 [this, which = s.which, value = s.value] { Switch(which, value); });
     }
+    QAction* snap = AddKeyedAction(menu, DisplayKey("MENU_SNAPSHOT"), kIdSnapshot);
+    connect(snap, &QAction::triggered, this, &MaintenanceCommands::SnapshotSelected);
+    QAction* folder = AddKeyedAction(menu, DisplayKey("MENU_OPEN_SNAP_FOLDER"), kIdOpenSnapFolder);
+    connect(folder, &QAction::triggered, this, &MaintenanceCommands::OpenSnapshotFolder);
 }
 
 std::vector<int> MaintenanceCommands::TickedRows() const {
@@ -252,6 +263,22 @@ void MaintenanceCommands::SetP2p(bool enable) {
 void MaintenanceCommands::SetFactoryMode(bool enable) {
     if (maintenance_)
         maintenance_->SetFactoryMode(TickedRows(), enable, MaintenanceForm::kTicked, *prompt_);
+}
+
+void MaintenanceCommands::SnapshotTicked() {
+    if (maintenance_)
+        maintenance_->Snapshot(TickedRows(), MaintenanceForm::kTicked, *prompt_);
+}
+
+void MaintenanceCommands::SnapshotSelected() {
+    if (maintenance_)
+        maintenance_->Snapshot(SelectedRow(), MaintenanceForm::kSelected, *prompt_);
+}
+
+// Created first, so that the file manager has a folder to show.
+void MaintenanceCommands::OpenSnapshotFolder() {
+    QDir().mkpath(snapshotFolder_);
+    openUrl_(QUrl::fromLocalFile(snapshotFolder_));
 }
 
 void MaintenanceCommands::PixelMaintenance(int preset) {

@@ -16,6 +16,8 @@
 #include <QMenu>
 #include <QObject>
 #include <QPushButton>
+#include <QString>
+#include <QUrl>
 
 #include <functional>
 #include <memory>
@@ -48,11 +50,15 @@ public:
     }
     DeviceMaintenance* Operation() const { return maintenance_.get(); }
     FeatureSwitches* Switches() const { return switches_.get(); }
-    // Appends 32778, 32774, 33001, 33002 and the protocol services' items to the list's
-    // context menu.
+    // Appends 32778, 32774, 33001, 33002, the protocol services' items, snapshot (32790) and
+    // the snapshot folder (32799) to the list's context menu.
     void AddContextItems(QMenu* menu);
     // How the password dialog is run (default: modal exec; returns whether it was accepted).
     void SetDialogRunner(std::function<bool(CDialogPwd&)> run) { runDialog_ = std::move(run); }
+    // How a folder is opened (default: the desktop's file manager).
+    void SetUrlOpener(std::function<void(const QUrl&)> opener) { openUrl_ = std::move(opener); }
+    // Where the snapshot folder command opens (the fleet's snapshot folder).
+    void SetSnapshotFolder(const QString& folder) { snapshotFolder_ = folder; }
 
     QPushButton* RebootButton() const { return reboot_; }
     QPushButton* RestoreButton() const { return restore_; }
@@ -61,6 +67,7 @@ public:
     QPushButton* LanguageButton() const { return language_; }
     QPushButton* VideoButton() const { return video_; }
     QPushButton* IoButton() const { return io_; }
+    QPushButton* SnapshotButton() const { return snapshot_; }
     QPushButton* TvSystemButton() const { return tvSystem_; }
     QPushButton* AllNetButton() const { return allNet_; }
     QPushButton* FactoryModeButton() const { return factory_; }
@@ -88,6 +95,9 @@ public:
     // ticked, else selected.
     void Switch(FeatureSwitch which, int value);
     void SetFactoryMode(bool enable);   // 33009, 33010
+    void SnapshotTicked();              // 19
+    void SnapshotSelected();            // 32790
+    void OpenSnapshotFolder();          // 32799
     void PixelMaintenance(int preset);  // 23, 24
 
 private:
@@ -101,6 +111,8 @@ private:
     std::unique_ptr<DeviceMaintenance> maintenance_;
     std::unique_ptr<FeatureSwitches> switches_;
     std::function<bool(CDialogPwd&)> runDialog_;
+    std::function<void(const QUrl&)> openUrl_;
+    QString snapshotFolder_;
     QPushButton* reboot_;
     QPushButton* restore_;
     QPushButton* time_;
@@ -108,6 +120,7 @@ private:
     QPushButton* language_;
     QPushButton* video_;
     QPushButton* io_;
+    QPushButton* snapshot_;
     QPushButton* tvSystem_;
     QPushButton* allNet_;
     QPushButton* factory_;

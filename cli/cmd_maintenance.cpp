@@ -5,6 +5,7 @@
 // without it the command asks on a terminal and refuses otherwise. Exit status 0 only when
 // every camera ended in success.
 
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -75,6 +76,7 @@ struct MaintenanceArgs {
     QString value;    // language: en, cn, tw; protocol: hik, onvif, dh, tst
     QString onOff;    // protocol: on, off
     QString passwordFile;
+    QString out;  // snapshot: the folder for the pictures
     bool yes = false;
     QStringList serials;
     bool all = false;
@@ -117,6 +119,12 @@ bool ParseArgs(const QString& command, const QStringList& args, MaintenanceArgs*
     for (qsizetype i = from; i < args.size(); ++i) {
         if (args[i] == "--yes") {
             a->yes = true;
+        } else if (args[i] == "--out" && command == "snapshot") {
+            if (i + 1 >= args.size()) {
+                *error = "missing value of --out";
+                return false;
+            }
+            a->out = args[++i];
         } else if (args[i] == "--password-file" && command == "password") {
             if (i + 1 >= args.size()) {
                 *error = "missing value of --password-file";
@@ -186,6 +194,9 @@ int Run(const MaintenanceArgs& a) {
     if (a.command == "password" && !ReadPassword(a, &password, &repeat, &error))
         return Fail(name.constData(), error, 2);
     CliSession session;
+    if (a.command == "snapshot")
+        session.SetSnapshotFolder(a.out.isEmpty() ? DefaultSnapshotFolder()
+                                                  : QDir(a.out).absolutePath());
     int status = 0;
     if (!session.Start(a.search, true, &error, &status))
         return Fail(name.constData(), error, status);
@@ -221,6 +232,8 @@ int Run(const MaintenanceArgs& a) {
                                   : a.value == "dh"    ? FeatureSwitch::kDh
                                                        : FeatureSwitch::kTst,
                                   a.onOff == "on" ? 1 : 0, SwitchForm::kWindow, prompt);
+    else if (a.command == "snapshot")
+        started = maintenance.Snapshot(rows, form, prompt);
     else if (a.command == "factory-mode")
         started = maintenance.SetFactoryMode(rows, a.value == "on", form, prompt);
     else if (a.command == "pixel")
@@ -248,22 +261,49 @@ int Run(const MaintenanceArgs& a) {
         started = maintenance.SetLanguage(rows, LanguageOf(a.value), form, prompt);
     if (!started)
         return 1;
-    const auto finished = [&] {
+    PictureDownloads* pictures = fleet.Pictures();
+    const auto finished = [&](qint64 elapsedMs) {
         if (maintenance.Running() > 0 || switches.Running() > 0)
             return false;
         for (const auto& [key, job] : jobs)
             if (!job.Finished())
                 return false;
+        if (a.command != "snapshot")
+            return true;
+        // Every camera that took the request sends its picture within the snapshot watch's
+        // 5 s; its download ends with the SDK's event.
+        if (pictures->Running() > 0)
+            return false;
+        for (int row : rows) {
+            const auto it = jobs.find(model.Record(row)->key);
+            if (it != jobs.end() && it->second.phase == JobPhase::kDone &&
+                model.Record(row)->snapshotPending != 0 && elapsedMs < 6000)
+                return false;
+        }
         return true;
     };
-    session.SearchUntil([&](qint64) { return finished(); }, a.search.seconds + 15,
-                        SearchStart::kKeepTable);
+    session.SearchUntil(finished, a.search.seconds + 15, SearchStart::kKeepTable);
     status = unknown.isEmpty() ? 0 : 1;
     for (int row : rows) {
         const DeviceRecord* record = model.Record(row);
         const auto it = jobs.find(record->key);
-        const bool ok = it != jobs.end() && it->second.phase == JobPhase::kDone;
-        const QString state = it == jobs.end()            ? QString("not logged in")
+        bool ok = it != jobs.end() && it->second.phase == JobPhase::kDone;
+        QString file;
+        if (a.command == "snapshot" && ok) {
+            // The picture decides: fetched whole, or what the row shows instead.
+            ok = false;
+            for (const PictureDownloads::Download& d : pictures->Downloads())
+                if (d.key == record->key) {
+                    ok = d.state == PictureDownloads::State::kDone;
+                    file = d.path;
+                }
+        }
+        const QString state = a.command == "snapshot" && it != jobs.end()
+                                  ? (ok ? GetDisplayString(DisplayKey("MSGTIP9"))
+                                     : file.isEmpty() && record->snapshotPending != 0
+                                         ? GetDisplayString(DisplayKey("SNAPPING_TIMEOUT"))
+                                         : model.CellText(row, kColumnState))
+                              : it == jobs.end()          ? QString("not logged in")
                               : it->second.key != nullptr ? GetDisplayString(it->second.key)
                               : it->second.phase == JobPhase::kDone   ? QString("ok")
                               : it->second.phase == JobPhase::kFailed ? QString("failed")
@@ -271,12 +311,15 @@ int Run(const MaintenanceArgs& a) {
         if (!ok)
             status = 1;
         if (a.search.json) {
-            const QJsonObject object{{"SERIAL", QString::fromLatin1(record->key)},
-                                     {"RESULT", ok ? "ok" : "failed"},
-                                     {"STATE", state}};
+            QJsonObject object{{"SERIAL", QString::fromLatin1(record->key)},
+                               {"RESULT", ok ? "ok" : "failed"},
+                               {"STATE", state}};
+            if (!file.isEmpty())
+                object["FILE"] = file;
             std::printf("%s\n", QJsonDocument(object).toJson(QJsonDocument::Compact).constData());
         } else {
-            std::printf("%s %s %s\n", record->key, ok ? "ok" : "failed", qPrintable(state));
+            std::printf("%s %s %s%s\n", record->key, ok ? "ok" : "failed", qPrintable(state),
+                        file.isEmpty() ? "" : qPrintable(" " + file));
         }
     }
     for (const QString& serial : unknown) {
@@ -339,6 +382,13 @@ const CommandRegistration p2pCommand("p2p",
                                      "p2p on|off SERIAL...|--all [--yes] [--lab N | --loopback] "
                                      "[--adapter ADDR] [--seconds S] [--json]",
                                      "switch cameras' P2P service on or off", Command("p2p"));
+const CommandRegistration snapshotCommand(
+    "snapshot",
+    "snapshot [--out DIR] SERIAL...|--all [--lab N | --loopback] [--adapter ADDR] [--seconds S] "
+    "[--json]",
+    "take a picture on each camera and fetch it into DIR/<camera's IP address>/ (default: the "
+    "documents folder's snap)",
+    Command("snapshot"));
 const CommandRegistration factoryModeCommand(
     "factory-mode",
     "factory-mode on|off SERIAL...|--all [--yes] [--lab N | --loopback] [--adapter ADDR] "

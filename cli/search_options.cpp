@@ -106,7 +106,8 @@ bool CliSession::Start(const SearchOptions& a, bool sdk, QString* error, int* st
         }
     }
     fleet_ = std::make_unique<FleetSession>(
-        FleetOptions{.searcher = {.labMode = a.labCameras > 0 || a.loopback}});
+        FleetOptions{.searcher = {.labMode = a.labCameras > 0 || a.loopback},
+                     .snapshotFolder = snapshotFolder_});
     if (sdk) {
         if (!fleet_->StartSdk()) {
             *error = "the device SDK did not start";

@@ -64,6 +64,8 @@ public:
     // cameras found, with the stored default account); false with `error` (exit status in
     // `status`).
     bool Start(const SearchOptions& options, bool sdk, QString* error, int* status);
+    // Where pictures the cameras name go (before Start; empty: DefaultSnapshotFolder()).
+    void SetSnapshotFolder(const QString& folder) { snapshotFolder_ = folder; }
 
     FleetSession& fleet() { return *fleet_; }
     DeviceListModel& model() { return fleet_->Model(); }
@@ -83,6 +85,7 @@ public:
 private:
     sim::SimLab lab_;  // destroyed last: the searcher and the SDK sessions talk to it
     std::unique_ptr<FleetSession> fleet_;
+    QString snapshotFolder_;
     uint32_t netcard_ = 0;
 };
 

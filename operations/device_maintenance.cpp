@@ -102,6 +102,10 @@ std::string IoOutputText(int output) {
     return "<REQUEST_PARAM ChannelNo=\"0\" Output=\"" + std::to_string(output) + "\"/>\n";
 }
 
+std::string SnapshotText() {
+    return "<REQUEST_PARAM Stream=\"0\" Quality=\"100\"/>\n";
+}
+
 std::string FactoryModeText(int mode) {
     return "<REQUEST_PARAM Mode=\"" + std::to_string(mode) + "\"/>\n";
 }
@@ -455,6 +459,51 @@ bool DeviceMaintenance::PixelMaintenance(const std::vector<int>& rows, int prese
             });
     }
     done();
+    return true;
+}
+
+bool DeviceMaintenance::Snapshot(const std::vector<int>& rows, MaintenanceForm form,
+                                 Prompt& prompt) {
+    if (rows.empty()) {
+        if (form == MaintenanceForm::kTicked)
+            prompt.ShowMessage(kNoTicked, kErrorCaption, PromptIcon::kError);
+        return false;
+    }
+    for (int row : rows) {
+        DeviceRecord* record = model_->Record(row);
+        if (record == nullptr)
+            continue;
+        if (record->snapshotPending != 0) {
+            SetJob(row, JobPhase::kFailed, DisplayKey("SNAPPING_WAIT"));
+            continue;
+        }
+        int handle = 0;
+        if (CheckDevice(*model_, row, kNotConnectedCommand, &handle) != StepCheck::kReady)
+            continue;
+        // Pending from the request on: the camera's alarm follows its answer at once and may
+        // be handled before the answer's result comes back from the worker.
+        record->snapshotPending = 1;
+        record->snapshotTime = now_().toSecsSinceEpoch();
+        RunBlocking(
+            row,
+            [control = calls_.systemControl, handle] {
+                return control(handle, kCtlSnapshot, SnapshotText());
+            },
+            [this](const std::string& key, int result) {
+                const int at = model_->FindRowByKey(key.c_str());
+                if (result != 0) {
+                    if (at >= 0)
+                        model_->Record(at)->snapshotPending = 0;
+                    SetJobByKey(key, JobPhase::kFailed, DisplayKey("SNAPPIC_REQFAIL"));
+                    return;
+                }
+                // The picture's download may have shown its key already: keep it.
+                const DeviceRecord* r = at >= 0 ? model_->Record(at) : nullptr;
+                SetJobByKey(key, JobPhase::kDone,
+                            r != nullptr && r->snapshotPending != 0 ? DisplayKey("SNAPPIC")
+                                                                    : nullptr);
+            });
+    }
     return true;
 }
 

@@ -65,6 +65,9 @@ std::string FactoryModeText(int mode);
 // The pixel maintenance summary: "[200 preset ptz] <SUCCEED_SET_NUM>3".
 QString PixelSummaryText(int preset, int succeeded);
 
+// The snapshot request of system command 1043 (attributes separated by a blank).
+std::string SnapshotText();
+
 // Presets of pixel maintenance (PTZ preset command 8).
 inline constexpr int kPixelScanPreset = 200;
 inline constexpr int kPixelSavePreset = 201;
@@ -120,6 +123,11 @@ public:
     // Scans (kPixelScanPreset) or saves (kPixelSavePreset) the sensor's defective pixels;
     // when every camera answered, a box tells how many succeeded.
     bool PixelMaintenance(const std::vector<int>& rows, int preset, Prompt& prompt);
+    // Asks each camera for a snapshot: "SNAPPIC" and a pending snapshot when it took the
+    // request, "SNAPPIC_REQFAIL" when not; a camera whose snapshot is still awaited shows
+    // "SNAPPING_WAIT" and gets no new request. The picture comes with the camera's alarm
+    // (PictureDownloads); the session tracker's watch shows "SNAPPING_TIMEOUT" after 5 s.
+    bool Snapshot(const std::vector<int>& rows, MaintenanceForm form, Prompt& prompt);
 
     // Jobs waiting for a worker's result.
     int Running() const { return running_; }

@@ -43,6 +43,9 @@ bool FleetSession::StartSdk() {
     sync_.SetLoginsEnabled(true);
     router_ = std::make_unique<AnswerRouter>();
     tracker_ = std::make_unique<SessionTracker>(&model_, router_.get(), &workers_);
+    pictures_ = std::make_unique<PictureDownloads>(
+        &model_, router_.get(),
+        options_.snapshotFolder.isEmpty() ? DefaultSnapshotFolder() : options_.snapshotFolder);
     tracker_->SetUpgradeProgressSource(
         [](int handle) { return QV_NETSDK_IPC_GetUpgradeProgress(handle); });
     QV_NETSDK_IPC_SetAutoReconnect(0, 1);
@@ -60,6 +63,7 @@ void FleetSession::Shutdown() {
     workers_.StopAll();
     if (sdkInitialised_)
         QV_NETSDK_IPC_LogoutAll();
+    pictures_.reset();
     tracker_.reset();
     router_.reset();
     sync_.SetLoginsEnabled(false);

@@ -37,6 +37,7 @@
 #include "operations/device_list_sync.h"
 #include "operations/device_login.h"
 #include "operations/move_follow_up.h"
+#include "operations/picture_downloads.h"
 #include "operations/session_tracker.h"
 #include "operations/worker.h"
 
@@ -46,6 +47,7 @@ struct FleetOptions {
     SearcherOptions searcher{};  // labMode for a lab of simulated cameras
     bool manualTicks = false;    // the caller drives the ticks (tests)
     bool autoStopFirst = false;  // the first search stops by itself (the window's rule)
+    QString snapshotFolder{};    // where alarm pictures go; empty: DefaultSnapshotFolder()
 };
 
 // How a search starts the search thread.
@@ -114,6 +116,7 @@ public:
     // Null until StartSdk.
     AnswerRouter* Router() { return router_.get(); }
     SessionTracker* Tracker() { return tracker_.get(); }
+    PictureDownloads* Pictures() { return pictures_.get(); }
 
 signals:
     // Searching began or ended.
@@ -148,6 +151,7 @@ private:
     WorkerPool workers_{kWorkerThreads};
     std::unique_ptr<AnswerRouter> router_;
     std::unique_ptr<SessionTracker> tracker_;
+    std::unique_ptr<PictureDownloads> pictures_;
 };
 
 // Whether the login of `row` has come to an end (RowState::LoginSettled).

@@ -9,7 +9,7 @@ packages=(
   # Qt 6
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6opengl6-dev qt6-qpa-plugins
   # libraries
-  libtinyxml2-dev libmp3lame-dev libxlsxwriter-dev libsodium-dev libssl-dev
+  libtinyxml2-dev libmp3lame-dev libxlsxwriter-dev libsodium-dev libssl-dev libjpeg-dev
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
   # tests
   libgtest-dev libgmock-dev

@@ -163,9 +163,14 @@ ControlCamera::Reply ControlCamera::HandleSystem(int code, const std::string& te
                            "\" SerialNumber=\"" + EscapeAttribute(id.serialNumber) +
                            "\" HardwareVersion=\"" + EscapeAttribute(id.hardwareVersion) +
                            "\" SoftwareVersion=\"" + EscapeAttribute(id.firmwareVersion) + "\" />"};
+        case kCtlSnapshot:
+            if (!RequestFits(code, text))
+                return {sdk::kStatusBadDocument, {}};
+            controls_[code] = text;
+            // The picture is taken and announced once the answer went (ControlServer).
+            return {0, {}, Reply::Action::kSnapshot};
         case kCtlSyncTime:
         case kCtlIoOutput:
-        case kCtlSnapshot:
         case kCtlDayNightMode:
         case kCtlImageAdjust:
         case kCtlFactoryMode:

@@ -34,6 +34,7 @@ struct ControlIdentity {
     int webPort = 80;
     std::string username = "admin";  // the factory account
     std::string password = "730418";
+    std::string title = "camfleet-sim";  // the OSD title its snapshots show
 };
 
 // Reaches the virtual camera when the control side changes it. Called without the server's
@@ -75,7 +76,7 @@ private:
 class ControlCamera {
 public:
     struct Reply {
-        enum class Action { kNone, kClose, kRestart, kRestore };
+        enum class Action { kNone, kClose, kRestart, kRestore, kSnapshot };
         int32_t status = 0;
         std::string payload;
         Action action = Action::kNone;

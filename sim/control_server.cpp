@@ -417,6 +417,8 @@ void ControlServer::ApplyAction(Connection& c, Action action, Clock::time_point 
                               restore = action == Action::kRestore] { f(restore); });
         ++camera.restarts;
         TakeDown(c.camera, now + camera.restartTime);
+    } else if (action == Action::kSnapshot) {
+        TakeSnapshot(c);
     }
 }
 

@@ -30,6 +30,8 @@ namespace camfleet::sim {
 // record of its size (an alarm of kind 0 at the local time of `now` with the text
 // "camfleet-sim alarm", the other records zero-filled), else an empty text.
 std::string SampleEventPayload(int type, std::time_t now);
+// An alarm record of `alarmType` at the local time of `when` with `text` (cut to fit).
+QV_ALARM_INFO LabAlarm(int alarmType, std::time_t when, const std::string& text);
 
 // The configuration upload that sets or removes a camera's OEM model (one line,
 // "SET_OEM_DEVTYPE_FLAG=MODEL" or "DEL_OEM_DEVTYPE_FLAG="), and the firmware upload name whose
@@ -91,6 +93,14 @@ public:
     void SetBulkFault(int id, BulkFault fault);
     // A file the camera serves for download under `name` (purpose "file").
     void PutFile(int id, const std::string& name, std::string bytes);
+    // Snapshots (system command 1043): the camera takes a picture (sim/snapshot_picture.h),
+    // keeps it for download and names it in an alarm of kind 23 to the session that asked,
+    // right after the answer. With a name set here the alarm names that text instead (a
+    // hostile camera's path) and the picture is kept under it; "" restores its own names.
+    void SetSnapshotName(int id, const std::string& name);
+    int SnapshotCount(int id) const;
+    // The names of the files camera `id` serves, in order.
+    std::vector<std::string> FileNames(int id) const;
 
     // Firmware upgrade of camera `id`: how long the write phase after an accepted image lasts
     // and how long the camera is down after it (kFirmwareWriteTime, kFirmwareRebootTime).
@@ -164,6 +174,7 @@ private:
     void ApplyAction(Connection& c, ControlCamera::Reply::Action action, Clock::time_point now,
                      std::vector<Callback>* calls);
     void SendDelayed(Clock::time_point now, std::vector<Callback>* calls);
+    void TakeSnapshot(Connection& c);
     void TakeDown(int id, Clock::time_point upAt);
     void Housekeeping(Clock::time_point now);
     int TimeoutMs(Clock::time_point now) const;

@@ -16,18 +16,24 @@ std::string SampleEventPayload(int type, std::time_t now) {
     std::string payload(FixedEventRecordSize(type), '\0');
     if (type != kEventAlarm)
         return payload;
+    const QV_ALARM_INFO alarm = LabAlarm(0, now, "camfleet-sim alarm");
+    std::memcpy(payload.data(), &alarm, sizeof alarm);
+    return payload;
+}
+
+QV_ALARM_INFO LabAlarm(int alarmType, std::time_t when, const std::string& text) {
     QV_ALARM_INFO alarm{};
     std::tm local{};
-    localtime_r(&now, &local);
+    localtime_r(&when, &local);
+    alarm.alarmType = alarmType;
     alarm.year = local.tm_year + 1900;
     alarm.month = local.tm_mon + 1;
     alarm.day = local.tm_mday;
     alarm.hour = local.tm_hour;
     alarm.minute = local.tm_min;
     alarm.second = local.tm_sec;
-    std::snprintf(alarm.alarmText, sizeof alarm.alarmText, "camfleet-sim alarm");
-    std::memcpy(payload.data(), &alarm, sizeof alarm);
-    return payload;
+    std::snprintf(alarm.alarmText, sizeof alarm.alarmText, "%s", text.c_str());
+    return alarm;
 }
 
 uint16_t ControlServer::Port(int id) const {

@@ -105,6 +105,8 @@ struct ControlServer::Camera {
     int restarts = 0;
     std::map<std::string, BulkToken> tokens;
     std::map<std::string, std::string> files;  // served for download
+    std::string snapshotName;                  // a test's name for the next snapshots
+    int snapshots = 0;
     std::map<sdk::BulkPurpose, StoredFile> uploads;
     int uploadsAccepted = 0;
     int uploadsFailed = 0;

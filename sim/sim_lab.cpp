@@ -51,6 +51,7 @@ ControlIdentity ControlIdentityOf(const CameraProfile& p) {
     id.webPort = p.webPort;
     id.username = p.username;
     id.password = p.password;
+    id.title = p.osdText;
     return id;
 }
 

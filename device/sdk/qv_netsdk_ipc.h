@@ -140,6 +140,12 @@ int QV_NETSDK_IPC_GetUpgradeProgress(int loginHandle);
  * when the transfer never reached the camera or the session went. */
 int QV_NETSDK_IPC_SetConfigFile(int loginHandle, const char* path);
 int QV_NETSDK_IPC_UploadOEMAppFile(int loginHandle, const char* path);
+/* GetFileByName: 0 = the download of the camera's file `name` (type 1: a picture) to `path`
+ * started; the SDK raises event 16 once the file is there (written as "<path>.part" and
+ * renamed when whole) or 17 when it failed, both with <RESPONSE_PARAM LocalFileName="path" />.
+ * QV_ERR_PARAM for another type, a name the bulk channel cannot carry (docs/camera-protocol.md,
+ * "Opening") or an empty path. */
+int QV_NETSDK_IPC_GetFileByName(int loginHandle, int type, const char* name, const char* path);
 
 /* ---- Commands answered at once (synchronous, bounded wait) ------------------------------ */
 /* Each waits up to 3 s for the camera's answer: 0 = accepted, QV_ERR_REFUSED = a failure

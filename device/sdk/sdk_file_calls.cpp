@@ -186,4 +186,17 @@ int Engine::UploadReported(int handle, BulkPurpose purpose, const std::string& p
     return StartUpload(handle, {purpose, name, path}, std::move(callbacks), &id);
 }
 
+int Engine::DownloadReported(int handle, const std::string& name, const std::string& path) {
+    if (path.empty() || !ValidBulkName(name))
+        return QV_ERR_PARAM;
+    BulkCallbacks callbacks;
+    callbacks.finished = [this, handle, path](const BulkResult& result) {
+        hooks_.PostStatus(handle, result.status == BulkStatus::kOk ? kEventFileDone
+                                                                   : kEventFileFailed,
+                          FileEventText(path));
+    };
+    uint64_t id = 0;
+    return StartDownload(handle, {BulkPurpose::kFile, name, path}, std::move(callbacks), &id);
+}
+
 }  // namespace camfleet::sdk

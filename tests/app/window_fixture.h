@@ -5,6 +5,8 @@
 // nothing asserts on how long anything took.
 
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QTest>
@@ -67,6 +69,9 @@ inline WindowOptions LabWindowOptions(uint16_t port, WindowPrompt* prompt) {
     options.manualTicks = true;
     options.maximiseAfterShow = false;
     options.prompt = prompt;
+    // Pictures go to a folder of the test run's own, never the user's documents.
+    options.snapshotFolder = QDir::temp().filePath(
+        QStringLiteral("camfleet-window-test-snap-%1").arg(QCoreApplication::applicationPid()));
     return options;
 }
 

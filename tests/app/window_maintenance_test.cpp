@@ -3,9 +3,12 @@
 // reaching the cameras, each visible in the lab camera's state.
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QUrl>
 
 #include "app/maintenance_commands.h"
 #include "device/codes.h"
@@ -13,6 +16,7 @@
 #include "device/sdk/qv_netsdk_ipc.h"
 #include "device/xml_messages.h"
 #include "dialogs/dialog_pwd.h"
+#include "operations/picture_downloads.h"
 #include "resources/display_strings.h"
 #include "tests/app/window_fixture.h"
 #include "widgets/report_ctrl.h"
@@ -168,6 +172,40 @@ private slots:
                                            &access),
                  0);
         QCOMPARE(access.enableHik, 1);
+        window->close();
+    }
+
+    // The context item takes a picture on the selected camera and the picture lands in the
+    // snapshot folder under the camera's address; the folder item opens that folder.
+    void snapshotOfTheSelectedCamera() {
+        uint16_t port = 0;
+        auto lab = StartLab(2, &port);
+        WindowOptions options = LabWindowOptions(port, &prompt_);
+        QDir(options.snapshotFolder).removeRecursively();
+        auto window = std::make_unique<CRoRudAzovorErarDlg>(options);
+        window->show();
+        StartUsersSearch(*window);
+        QVERIFY(DriveSearch(*window, [&] { return AllListedAndLoggedIn(*window, 2); }));
+        window->List()->selectRow(1);
+        window->Controls().FindMenuItem(kIdSnapshot)->trigger();
+        PictureDownloads* pictures = window->Fleet().Pictures();
+        QVERIFY(DriveSearch(*window, [&] {
+            return pictures->Downloads().size() == 1 && pictures->Running() == 0;
+        }));
+        const PictureDownloads::Download& d = pictures->Downloads()[0];
+        QCOMPARE(d.state, PictureDownloads::State::kDone);
+        QCOMPARE(QString::fromLatin1(d.key.c_str()),
+                 QString::fromLatin1(window->Model().Record(1)->key));
+        QVERIFY(QFileInfo(d.path).size() > 1000);
+        QCOMPARE(QFileInfo(d.path).dir().dirName(),
+                 QString::fromLatin1(window->Model().Record(1)->answer.network.ipAddress));
+        QCOMPARE(window->Model().CellText(1, kColumnState), GetDisplayString("MSGTIP9"));
+
+        QUrl opened;
+        window->Maintenance()->SetUrlOpener([&opened](const QUrl& url) { opened = url; });
+        window->Controls().FindMenuItem(kIdOpenSnapFolder)->trigger();
+        QCOMPARE(opened, QUrl::fromLocalFile(options.snapshotFolder));
+        QDir(options.snapshotFolder).removeRecursively();
         window->close();
     }
 };

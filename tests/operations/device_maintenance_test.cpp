@@ -267,6 +267,33 @@ TEST_F(DeviceMaintenanceTest, FactoryModeAsksThenSendsTheCommandAndTheDatagrams)
     EXPECT_EQ(State(rows_[1]), State(rows_[0])) << "a failure only goes to the log";
 }
 
+// A snapshot request per camera, none while one is still awaited; a refused request leaves
+// nothing pending for the watch to time out.
+TEST_F(DeviceMaintenanceTest, SnapshotRequestsAndTheirPendingState) {
+    EXPECT_FALSE(maintenance_->Snapshot({}, MaintenanceForm::kTicked, prompt_));
+    EXPECT_EQ(prompt_.MessageKeys(), QStringList{"MSGTIP13"});
+    model_.Record(rows_[0])->snapshotPending = 1;
+    results_[kHandle + 1] = QV_ERR_REFUSED;
+    model_.SetLoginHandle(rows_[2], 0);
+    ASSERT_TRUE(maintenance_->Snapshot(rows_, MaintenanceForm::kTicked, prompt_));
+    Wait();
+    ASSERT_EQ(sent_.size(), 1u) << "only the camera without a pending snapshot is asked";
+    EXPECT_EQ(sent_[0].what, "control 1043");
+    EXPECT_EQ(sent_[0].text, "<REQUEST_PARAM Stream=\"0\" Quality=\"100\"/>\n");
+    EXPECT_EQ(State(rows_[0]), Shown("SNAPPING_WAIT"));
+    EXPECT_EQ(State(rows_[1]), Shown("SNAPPIC_REQFAIL"));
+    EXPECT_EQ(model_.Record(rows_[1])->snapshotPending, 0);
+    EXPECT_EQ(State(rows_[2]), Shown("MSGTIP23"));
+
+    results_.clear();
+    sent_.clear();
+    ASSERT_TRUE(maintenance_->Snapshot({rows_[1]}, MaintenanceForm::kSelected, prompt_));
+    Wait();
+    EXPECT_EQ(State(rows_[1]), Shown("SNAPPIC"));
+    EXPECT_EQ(model_.Record(rows_[1])->snapshotPending, 1);
+    EXPECT_GT(model_.Record(rows_[1])->snapshotTime, 0);
+}
+
 // Pixel maintenance: preset 200 or 201 with command 8 on each camera, the failures in their
 // rows, and one summary box once the last camera answered.
 TEST_F(DeviceMaintenanceTest, PixelMaintenanceCountsTheCamerasThatTookThePreset) {

@@ -6,8 +6,11 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimeZone>
 
@@ -126,6 +129,68 @@ TEST(LabMaintenance, EachCommandShowsInTheCamerasState) {
     lab.Stop();
 }
 
+// Snapshots through the SDK: each camera's picture lands in its own folder as a JPEG; a camera
+// that names its picture with a path gets nothing fetched and nothing written elsewhere.
+TEST(LabSnapshot, PicturesArriveInEachCamerasFolder) {
+    testing::EnsureCoreApplication();
+    QTemporaryDir dir;
+    sim::SimLab lab;
+    sim::LabOptions options;
+    options.cameras = 2;
+    options.port = 3109;
+    options.firstSdkPort = 9390;
+    std::string error;
+    ASSERT_EQ(lab.Start(options, &error), 0) << error;
+    {
+        FleetSession fleet(
+            {.searcher = {.labMode = true, .port = 3109}, .snapshotFolder = dir.filePath("snap")});
+        ASSERT_TRUE(fleet.StartSdk());
+        DeviceListModel& model = fleet.Model();
+        fleet.StartSearch();
+        ASSERT_TRUE(RunUntil([&] { return AllLoginsSettled(model, 2); }, 15));
+        DeviceMaintenance maintenance(&model, &fleet.Table(), &fleet.Workers(),
+                                      SdkMaintenanceCalls(), fleet.Router());
+        ScriptedPrompt prompt;
+        PictureDownloads& pictures = *fleet.Pictures();
+        const auto fetched = [&](std::size_t n) {
+            return maintenance.Running() == 0 && pictures.Downloads().size() == n &&
+                   pictures.Running() == 0;
+        };
+        ASSERT_TRUE(maintenance.Snapshot({0, 1}, MaintenanceForm::kScripted, prompt));
+        ASSERT_TRUE(RunUntil([&] { return fetched(2); }, 10));
+        for (const PictureDownloads::Download& d : pictures.Downloads()) {
+            EXPECT_EQ(d.state, PictureDownloads::State::kDone);
+            QFile file(d.path);
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << d.path.toStdString();
+            const QByteArray bytes = file.readAll();
+            EXPECT_TRUE(bytes.startsWith("\xFF\xD8") && bytes.endsWith("\xFF\xD9"));
+            EXPECT_TRUE(QFileInfo(d.path).fileName().startsWith("snap_"));
+            const int row = model.FindRowByKey(d.key.c_str());
+            EXPECT_EQ(QFileInfo(d.path).dir().dirName(),
+                      QString::fromLatin1(model.Record(row)->answer.network.ipAddress));
+        }
+        EXPECT_EQ(lab.control().SnapshotCount(0) + lab.control().SnapshotCount(1), 2);
+
+        int hostile = -1;
+        for (int i = 0; i < 2; ++i)
+            if (lab.Snapshot(i).profile.serialNumber == model.Record(0)->key)
+                hostile = i;
+        lab.control().SetSnapshotName(hostile, "../../evil.jpg");
+        ASSERT_TRUE(maintenance.Snapshot({0}, MaintenanceForm::kScripted, prompt));
+        ASSERT_TRUE(RunUntil(
+            [&] {
+                return maintenance.Running() == 0 &&
+                       model.CellText(0, kColumnState) == GetDisplayString("FILEDOWN_REQFAIL");
+            },
+            10));
+        EXPECT_EQ(pictures.Downloads().size(), 2u);
+        EXPECT_FALSE(QFile::exists(dir.filePath("evil.jpg")));
+        EXPECT_FALSE(QFile::exists(dir.filePath("snap/evil.jpg")));
+        fleet.StopSearch();
+    }
+    lab.Stop();
+}
+
 TEST(LabMaintenanceCli, CommandsOfASeparateSimulatorReportEveryCamera) {
     int status = -1;
     const std::string out = RunInOwnNamespace(
@@ -137,6 +202,8 @@ TEST(LabMaintenanceCli, CommandsOfASeparateSimulatorReportEveryCamera) {
         "./camfleet-cli p2p off --all --loopback --json || exit 11; "
         "./camfleet-cli factory-mode on --all --loopback --yes --json || exit 12; "
         "./camfleet-cli pixel save --all --loopback --json || exit 13; "
+        "d=$(mktemp -d); ./camfleet-cli snapshot --all --loopback --out $d --json || exit 14; "
+        "echo pictures=$(ls $d/*/snap_*.jpg | wc -l); rm -r $d; "
         "./camfleet-cli video-type H265 --all --loopback --yes --json || exit 10; "
         "./camfleet-cli reboot --all --loopback --json </dev/null; echo refused=$?",
         &status);
@@ -146,7 +213,8 @@ TEST(LabMaintenanceCli, CommandsOfASeparateSimulatorReportEveryCamera) {
         const QJsonObject o = QJsonDocument::fromJson(line).object();
         ok += o["RESULT"].toString() == "ok" ? 1 : 0;
     }
-    EXPECT_EQ(ok, 14) << out;
+    EXPECT_EQ(ok, 16) << out;
+    EXPECT_NE(out.find("pictures=2"), std::string::npos) << out;
     // Without --yes and without a terminal the reboot is refused as a whole.
     EXPECT_NE(out.find("refused=1"), std::string::npos) << out;
 }
