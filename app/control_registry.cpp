@@ -23,6 +23,7 @@ const std::pair<int, const char*> kControlTexts[] = {
     {kIdFullScreenStream, DisplayKey("TEXT33")},
     {kIdStatusLine, DisplayKey("TEXT34")},
     {kIdBatchDefault, DisplayKey("BTNTEXT1")},
+    {kIdBatchRestoreHidden, DisplayKey("BTNTEXT1")},
     {kIdBatchIp, DisplayKey("ID_BATCH_IP")},
     {kIdBatchMaintenance, DisplayKey("ID_BATCH_MAINTANCE")},
     {kIdBatchSetIpvs, DisplayKey("BTNTEXT4")},

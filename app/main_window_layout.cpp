@@ -162,6 +162,7 @@ void CRoRudAzovorErarDlg::RegisterControls() {
     controls_.Add(kIdBatchModeFactory, maintenance_->FactoryModeButton());
     controls_.Add(kIdBatchCcd, maintenance_->PixelButton());
     controls_.Add(kIdBatchSnapJpeg, maintenance_->SnapshotButton());
+    controls_.Add(kIdBatchRestoreHidden, maintenance_->HiddenRestoreButton());
     controls_.Add(kIdStatusLine, statusLine_);
     controls_.Add(kIdCheckAll, checkAll_);
     controls_.Add(kIdAudio, options_->Audio());

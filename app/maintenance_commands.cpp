@@ -43,6 +43,7 @@ MaintenanceCommands::MaintenanceCommands(DeviceListModel* model, CReportCtrl* li
       video_(new QPushButton(buttonParent)),
       io_(new QPushButton(buttonParent)),
       snapshot_(new QPushButton(buttonParent)),
+      hiddenRestore_(new QPushButton(buttonParent)),
       tvSystem_(new QPushButton(buttonParent)),
       allNet_(new QPushButton(buttonParent)),
       factory_(new QPushButton(buttonParent)),
@@ -59,6 +60,8 @@ MaintenanceCommands::MaintenanceCommands(DeviceListModel* model, CReportCtrl* li
     connect(restore_, &QPushButton::clicked, this, &MaintenanceCommands::RestoreTicked);
     connect(password_, &QPushButton::clicked, this, &MaintenanceCommands::SetPassword);
     connect(snapshot_, &QPushButton::clicked, this, &MaintenanceCommands::SnapshotTicked);
+    connect(hiddenRestore_, &QPushButton::clicked, this, &MaintenanceCommands::RestoreThenReboot);
+    hiddenRestore_->hide();  // created hidden; a display switch may show it
     QAction* sync = AddKeyedAction(timeMenu_, DisplayKey("ID_BATCH_SYNC_TIME"), kIdBatchSyncTime);
     connect(sync, &QAction::triggered, this, &MaintenanceCommands::SyncTime);
     PopUpOnClick(time_, timeMenu_);
@@ -268,6 +271,11 @@ void MaintenanceCommands::SetFactoryMode(bool enable) {
 void MaintenanceCommands::SnapshotTicked() {
     if (maintenance_)
         maintenance_->Snapshot(TickedRows(), MaintenanceForm::kTicked, *prompt_);
+}
+
+void MaintenanceCommands::RestoreThenReboot() {
+    if (maintenance_)
+        maintenance_->RestoreThenReboot(TickedRows(), *prompt_);
 }
 
 void MaintenanceCommands::SnapshotSelected() {

@@ -68,6 +68,7 @@ public:
     QPushButton* VideoButton() const { return video_; }
     QPushButton* IoButton() const { return io_; }
     QPushButton* SnapshotButton() const { return snapshot_; }
+    QPushButton* HiddenRestoreButton() const { return hiddenRestore_; }
     QPushButton* TvSystemButton() const { return tvSystem_; }
     QPushButton* AllNetButton() const { return allNet_; }
     QPushButton* FactoryModeButton() const { return factory_; }
@@ -96,6 +97,7 @@ public:
     void Switch(FeatureSwitch which, int value);
     void SetFactoryMode(bool enable);   // 33009, 33010
     void SnapshotTicked();              // 19
+    void RestoreThenReboot();           // 12 (hidden)
     void SnapshotSelected();            // 32790
     void OpenSnapshotFolder();          // 32799
     void PixelMaintenance(int preset);  // 23, 24
@@ -121,6 +123,7 @@ private:
     QPushButton* video_;
     QPushButton* io_;
     QPushButton* snapshot_;
+    QPushButton* hiddenRestore_;
     QPushButton* tvSystem_;
     QPushButton* allNet_;
     QPushButton* factory_;

@@ -286,6 +286,34 @@ bool DeviceMaintenance::Restore(const std::vector<int>& rows, MaintenanceForm fo
     return true;
 }
 
+bool DeviceMaintenance::RestoreThenReboot(const std::vector<int>& rows, Prompt& prompt) {
+    if (!Confirm(rows, MaintenanceForm::kTicked, kNoTicked, DisplayKey("MSGTIP11"), nullptr,
+                 prompt))
+        return false;
+    enum { kOk, kRestoreFailed, kRebootFailed };
+    for (int row : rows) {
+        int handle = 0;
+        if (CheckDevice(*model_, row, kNotConnectedConfig, &handle) != StepCheck::kReady)
+            continue;
+        RunBlocking(
+            row,
+            [control = calls_.systemControl, reboot = calls_.reboot, handle] {
+                if (control(handle, kCtlFactoryRestore, "") != 0)
+                    return static_cast<int>(kRestoreFailed);
+                return static_cast<int>(reboot(handle) != 0 ? kRebootFailed : kOk);
+            },
+            [this](const std::string& key, int result) {
+                if (result == kOk)
+                    FinishQuietly(key);
+                else
+                    SetJobByKey(
+                        key, JobPhase::kFailed,
+                        result == kRestoreFailed ? DisplayKey("MSGTIP44") : DisplayKey("MSGTIP35"));
+            });
+    }
+    return true;
+}
+
 bool DeviceMaintenance::SyncTime(const std::vector<int>& rows, Prompt& prompt) {
     if (rows.empty()) {
         prompt.ShowMessage(DisplayKey("MSGTIP17"), kErrorCaption, PromptIcon::kError);
@@ -499,9 +527,9 @@ bool DeviceMaintenance::Snapshot(const std::vector<int>& rows, MaintenanceForm f
                 }
                 // The picture's download may have shown its key already: keep it.
                 const DeviceRecord* r = at >= 0 ? model_->Record(at) : nullptr;
-                SetJobByKey(key, JobPhase::kDone,
-                            r != nullptr && r->snapshotPending != 0 ? DisplayKey("SNAPPIC")
-                                                                    : nullptr);
+                SetJobByKey(
+                    key, JobPhase::kDone,
+                    r != nullptr && r->snapshotPending != 0 ? DisplayKey("SNAPPIC") : nullptr);
             });
     }
     return true;

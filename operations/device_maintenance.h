@@ -103,6 +103,10 @@ public:
     // Each returns false when it was refused or not confirmed as a whole (nothing sent).
     bool Reboot(const std::vector<int>& rows, MaintenanceForm form, Prompt& prompt);
     bool Restore(const std::vector<int>& rows, MaintenanceForm form, Prompt& prompt);
+    // The hidden batch restore (12): system command 1002 and then the SDK's reboot on each
+    // ticked camera, after the question ("MSGTIP44" when the restore fails, "MSGTIP35" when
+    // the reboot does; success leaves the row's text).
+    bool RestoreThenReboot(const std::vector<int>& rows, Prompt& prompt);
     bool SyncTime(const std::vector<int>& rows, Prompt& prompt);
     // The password dialog's two texts must match ("MSGTIP51" otherwise).
     bool SetPassword(const std::vector<int>& rows, const QString& password, const QString& repeat,

@@ -122,16 +122,16 @@ bool PictureDownloads::Fetch(int row, const QString& cameraPath, const QString& 
     const QString name = localName.isEmpty() ? SafePictureName(cameraPath) : localName;
     if (name.isEmpty())
         return Refuse(row, "the camera's file name", cameraPath);
-    const QString ip = FieldText(record->answer.network.ipAddress,
-                                 sizeof record->answer.network.ipAddress);
+    const QString ip =
+        FieldText(record->answer.network.ipAddress, sizeof record->answer.network.ipAddress);
     if (!IsDottedAddress(ip))
         return Refuse(row, "the camera's address", ip);
     const QString folder = QDir(folder_).filePath(ip);
     if (!QDir().mkpath(folder))
         return Refuse(row, "cannot create", folder);
     const QString path = QDir(folder).filePath(name);
-    const int result =
-        getFile_(record->loginHandle, cameraPath.toStdString(), QDir::toNativeSeparators(path).toStdString());
+    const int result = getFile_(record->loginHandle, cameraPath.toStdString(),
+                                QDir::toNativeSeparators(path).toStdString());
     if (result != 0) {
         model_->SetStateKey(row, DisplayKey("FILEDOWN_REQFAIL"));
         return false;

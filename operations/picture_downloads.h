@@ -29,7 +29,8 @@
 namespace camfleet {
 
 // QV_NETSDK_IPC_GetFileByName(handle, 1, name, path) in production; replaceable in tests.
-using GetFileCall = std::function<int(int handle, const std::string& name, const std::string& path)>;
+using GetFileCall =
+    std::function<int(int handle, const std::string& name, const std::string& path)>;
 GetFileCall SdkGetFileCall();
 
 // The default folder: the user's documents folder + "/snap".

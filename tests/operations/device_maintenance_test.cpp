@@ -8,6 +8,7 @@
 #include <QThread>
 #include <QTimeZone>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -265,6 +266,27 @@ TEST_F(DeviceMaintenanceTest, FactoryModeAsksThenSendsTheCommandAndTheDatagrams)
     EXPECT_EQ(maintenance_->Jobs().at("M0").phase, JobPhase::kDone);
     EXPECT_EQ(maintenance_->Jobs().at("M1").phase, JobPhase::kFailed);
     EXPECT_EQ(State(rows_[1]), State(rows_[0])) << "a failure only goes to the log";
+}
+
+// The hidden restore: the question, then restore and reboot on each camera; the key tells
+// which step failed.
+TEST_F(DeviceMaintenanceTest, HiddenRestoreRestoresThenReboots) {
+    EXPECT_FALSE(maintenance_->RestoreThenReboot(rows_, prompt_));  // "No"
+    EXPECT_EQ(prompt_.Records().back().textKey, "MSGTIP11");
+    EXPECT_EQ(prompt_.Records().back().captionKey, "TEXT21");
+    EXPECT_TRUE(sent_.empty());
+    results_[kHandle + 1] = QV_ERR_REFUSED;  // the restore fails: no reboot
+    prompt_.QueueAnswer(true);
+    ASSERT_TRUE(maintenance_->RestoreThenReboot(rows_, prompt_));
+    Wait();
+    std::vector<std::string> what;
+    for (const Sent& s : sent_)
+        what.push_back(s.what + " " + std::to_string(s.handle));
+    std::sort(what.begin(), what.end());
+    EXPECT_EQ(what, (std::vector<std::string>{"control 1002 40", "control 1002 41",
+                                              "control 1002 42", "reboot 40", "reboot 42"}));
+    EXPECT_EQ(State(rows_[1]), Shown("MSGTIP44"));
+    EXPECT_EQ(maintenance_->Jobs().at("M0").phase, JobPhase::kDone);
 }
 
 // A snapshot request per camera, none while one is still awaited; a refused request leaves
