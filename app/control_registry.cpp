@@ -24,6 +24,7 @@ const std::pair<int, const char*> kControlTexts[] = {
     {kIdStatusLine, DisplayKey("TEXT34")},
     {kIdBatchDefault, DisplayKey("BTNTEXT1")},
     {kIdBatchRestoreHidden, DisplayKey("BTNTEXT1")},
+    {kIdBtnPreviewIrcutNight, DisplayKey("IDC_BTN_PREVIEW_IRCUT_NIGHT")},
     {kIdBatchIp, DisplayKey("ID_BATCH_IP")},
     {kIdBatchMaintenance, DisplayKey("ID_BATCH_MAINTANCE")},
     {kIdBatchSetIpvs, DisplayKey("BTNTEXT4")},

@@ -133,6 +133,7 @@ QWidget* CRoRudAzovorErarDlg::BuildBottomPanel() {
                                maintenance_->AllNetButton(),
                                maintenance_->PixelButton(),
                                maintenance_->SnapshotButton(),
+                               maintenance_->NightDemoButton(),
                                maintenance_->FactoryModeButton()};
     constexpr int kColumns = 2;
     for (int i = 0; i < static_cast<int>(std::size(batchButtons)); ++i) {
@@ -140,7 +141,8 @@ QWidget* CRoRudAzovorErarDlg::BuildBottomPanel() {
         batchGrid->addWidget(batchButtons[i], i / kColumns, i % kColumns);
     }
     row->addWidget(Group(DisplayKey("GROUP_BATCH"), batch, panel), 3);
-    panel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    // The panel keeps the height its groups need; the list takes what is left.
+    panel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     return panel;
 }
 
@@ -163,6 +165,7 @@ void CRoRudAzovorErarDlg::RegisterControls() {
     controls_.Add(kIdBatchCcd, maintenance_->PixelButton());
     controls_.Add(kIdBatchSnapJpeg, maintenance_->SnapshotButton());
     controls_.Add(kIdBatchRestoreHidden, maintenance_->HiddenRestoreButton());
+    controls_.Add(kIdBtnPreviewIrcutNight, maintenance_->NightDemoButton());
     controls_.Add(kIdStatusLine, statusLine_);
     controls_.Add(kIdCheckAll, checkAll_);
     controls_.Add(kIdAudio, options_->Audio());

@@ -44,6 +44,7 @@ MaintenanceCommands::MaintenanceCommands(DeviceListModel* model, CReportCtrl* li
       io_(new QPushButton(buttonParent)),
       snapshot_(new QPushButton(buttonParent)),
       hiddenRestore_(new QPushButton(buttonParent)),
+      nightDemoButton_(new QPushButton(buttonParent)),
       tvSystem_(new QPushButton(buttonParent)),
       allNet_(new QPushButton(buttonParent)),
       factory_(new QPushButton(buttonParent)),
@@ -62,6 +63,7 @@ MaintenanceCommands::MaintenanceCommands(DeviceListModel* model, CReportCtrl* li
     connect(snapshot_, &QPushButton::clicked, this, &MaintenanceCommands::SnapshotTicked);
     connect(hiddenRestore_, &QPushButton::clicked, this, &MaintenanceCommands::RestoreThenReboot);
     hiddenRestore_->hide();  // created hidden; a display switch may show it
+    connect(nightDemoButton_, &QPushButton::clicked, this, &MaintenanceCommands::StartNightDemo);
     QAction* sync = AddKeyedAction(timeMenu_, DisplayKey("ID_BATCH_SYNC_TIME"), kIdBatchSyncTime);
     connect(sync, &QAction::triggered, this, &MaintenanceCommands::SyncTime);
     PopUpOnClick(time_, timeMenu_);
@@ -142,6 +144,17 @@ void MaintenanceCommands::Attach(FleetSession& fleet) {
     maintenance_ = std::make_unique<DeviceMaintenance>(
         &fleet.Model(), &fleet.Table(), &fleet.Workers(), SdkMaintenanceCalls(), fleet.Router());
     switches_ = std::make_unique<FeatureSwitches>(&fleet.Model(), fleet.Router());
+    nightDemo_ = std::make_unique<NightDemo>(&fleet.Model(), fleet.Router(), &fleet.Workers());
+    // The demonstration restores each camera's video capture at its end: a TV-system write
+    // meanwhile would be undone, so it waits for the end.
+    switches_->SetVideoCaptureHold(
+        [demo = nightDemo_.get()](const std::string& key) { return demo->Holds(key); });
+    connect(nightDemo_.get(), &NightDemo::released, switches_.get(),
+            [switches = switches_.get()](const std::vector<std::string>& keys) {
+                switches->Release(keys);
+            });
+    connect(nightDemo_.get(), &NightDemo::activeChanged, nightDemoButton_,
+            [button = nightDemoButton_](bool active) { button->setEnabled(!active); });
 }
 
 void MaintenanceCommands::AddContextItems(QMenu* menu) {
@@ -276,6 +289,11 @@ void MaintenanceCommands::SnapshotTicked() {
 void MaintenanceCommands::RestoreThenReboot() {
     if (maintenance_)
         maintenance_->RestoreThenReboot(TickedRows(), *prompt_);
+}
+
+void MaintenanceCommands::StartNightDemo() {
+    if (nightDemo_)
+        nightDemo_->Start(TickedRows(), *prompt_);
 }
 
 void MaintenanceCommands::SnapshotSelected() {

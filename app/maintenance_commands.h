@@ -26,6 +26,7 @@
 #include "operations/device_maintenance.h"
 #include "operations/feature_switches.h"
 #include "operations/fleet_session.h"
+#include "operations/night_demo.h"
 #include "operations/prompt.h"
 
 class QWidget;
@@ -45,9 +46,11 @@ public:
 
     void Attach(FleetSession& fleet);
     void Detach() {
+        nightDemo_.reset();
         maintenance_.reset();
         switches_.reset();
     }
+    NightDemo* Demo() const { return nightDemo_.get(); }
     DeviceMaintenance* Operation() const { return maintenance_.get(); }
     FeatureSwitches* Switches() const { return switches_.get(); }
     // Appends 32778, 32774, 33001, 33002, the protocol services' items, snapshot (32790) and
@@ -69,6 +72,7 @@ public:
     QPushButton* IoButton() const { return io_; }
     QPushButton* SnapshotButton() const { return snapshot_; }
     QPushButton* HiddenRestoreButton() const { return hiddenRestore_; }
+    QPushButton* NightDemoButton() const { return nightDemoButton_; }
     QPushButton* TvSystemButton() const { return tvSystem_; }
     QPushButton* AllNetButton() const { return allNet_; }
     QPushButton* FactoryModeButton() const { return factory_; }
@@ -98,6 +102,7 @@ public:
     void SetFactoryMode(bool enable);   // 33009, 33010
     void SnapshotTicked();              // 19
     void RestoreThenReboot();           // 12 (hidden)
+    void StartNightDemo();              // 1303
     void SnapshotSelected();            // 32790
     void OpenSnapshotFolder();          // 32799
     void PixelMaintenance(int preset);  // 23, 24
@@ -112,6 +117,7 @@ private:
     Prompt* prompt_;
     std::unique_ptr<DeviceMaintenance> maintenance_;
     std::unique_ptr<FeatureSwitches> switches_;
+    std::unique_ptr<NightDemo> nightDemo_;
     std::function<bool(CDialogPwd&)> runDialog_;
     std::function<void(const QUrl&)> openUrl_;
     QString snapshotFolder_;
@@ -124,6 +130,7 @@ private:
     QPushButton* io_;
     QPushButton* snapshot_;
     QPushButton* hiddenRestore_;
+    QPushButton* nightDemoButton_;
     QPushButton* tvSystem_;
     QPushButton* allNet_;
     QPushButton* factory_;

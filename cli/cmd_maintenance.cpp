@@ -22,6 +22,7 @@
 #include "cli/search_options.h"
 #include "operations/device_maintenance.h"
 #include "operations/feature_switches.h"
+#include "operations/night_demo.h"
 
 namespace camfleet::cli {
 
@@ -212,13 +213,16 @@ int Run(const MaintenanceArgs& a) {
     DeviceMaintenance maintenance(&model, &fleet.Table(), &fleet.Workers(), SdkMaintenanceCalls(),
                                   fleet.Router());
     FeatureSwitches switches(&model, fleet.Router());
+    NightDemo demo(&model, fleet.Router(), &fleet.Workers());
     CliPrompt prompt(name.constData(), a.yes);
     const MaintenanceForm form = MaintenanceForm::kTicked;  // the batch's confirmation
     bool started = false;
     // The read-change-write switches keep their own jobs.
     const bool isSwitch =
         a.command == "tv-system" || a.command == "onvif-allnet" || a.command == "protocol";
-    const std::map<std::string, JobState>& jobs = isSwitch ? switches.Jobs() : maintenance.Jobs();
+    const std::map<std::string, JobState>& jobs = isSwitch                    ? switches.Jobs()
+                                                  : a.command == "night-demo" ? demo.Jobs()
+                                                                              : maintenance.Jobs();
     if (a.command == "tv-system")
         started = switches.Switch(rows, FeatureSwitch::kTvSystem, a.value == "pal" ? 1 : 0,
                                   SwitchForm::kWindow, prompt);
@@ -232,6 +236,8 @@ int Run(const MaintenanceArgs& a) {
                                   : a.value == "dh"    ? FeatureSwitch::kDh
                                                        : FeatureSwitch::kTst,
                                   a.onOff == "on" ? 1 : 0, SwitchForm::kWindow, prompt);
+    else if (a.command == "night-demo")
+        started = demo.Start(rows, prompt);
     else if (a.command == "snapshot")
         started = maintenance.Snapshot(rows, form, prompt);
     else if (a.command == "factory-mode")
@@ -263,7 +269,8 @@ int Run(const MaintenanceArgs& a) {
         return 1;
     PictureDownloads* pictures = fleet.Pictures();
     const auto finished = [&](qint64 elapsedMs) {
-        if (maintenance.Running() > 0 || switches.Running() > 0)
+        if (maintenance.Running() > 0 || switches.Running() > 0 || demo.Active() ||
+            demo.Running() > 0)
             return false;
         for (const auto& [key, job] : jobs)
             if (!job.Finished())
@@ -382,6 +389,10 @@ const CommandRegistration p2pCommand("p2p",
                                      "p2p on|off SERIAL...|--all [--yes] [--lab N | --loopback] "
                                      "[--adapter ADDR] [--seconds S] [--json]",
                                      "switch cameras' P2P service on or off", Command("p2p"));
+const CommandRegistration nightDemoCommand(
+    "night-demo",
+    "night-demo SERIAL...|--all [--lab N | --loopback] [--adapter ADDR] [--seconds S] [--json]",
+    "force the cameras into night mode for 5 s, then restore what they had", Command("night-demo"));
 const CommandRegistration snapshotCommand(
     "snapshot",
     "snapshot [--out DIR] SERIAL...|--all [--lab N | --loopback] [--adapter ADDR] [--seconds S] "

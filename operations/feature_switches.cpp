@@ -172,18 +172,39 @@ bool FeatureSwitches::Switch(const std::vector<int>& rows, FeatureSwitch which, 
         DropExpired(&wishes);
         wishes[Index(which)] = Wish{value, now_()};
         SetJob(key, JobPhase::kPending, nullptr);
-        ++running_;
-        router_->Send(
-            handle, kind.readCode,
-            [read = calls_.read, handle, code = kind.readCode] { return read(handle, code); },
-            [this, alive = std::weak_ptr<const int>(alive_), key, which](const RoutedAnswer& a) {
-                if (alive.expired())
-                    return;
-                --running_;
-                OnRead(key, which, a);
-            });
+        if (which == FeatureSwitch::kTvSystem && holds_ && holds_(key)) {
+            held_[key] = handle;
+            continue;
+        }
+        SendRead(key, handle, which);
     }
     return true;
+}
+
+void FeatureSwitches::SendRead(const std::string& key, int handle, FeatureSwitch which) {
+    const SwitchKind kind = KindOf(which);
+    ++running_;
+    router_->Send(
+        handle, kind.readCode,
+        [read = calls_.read, handle, code = kind.readCode] { return read(handle, code); },
+        [this, alive = std::weak_ptr<const int>(alive_), key, which](const RoutedAnswer& a) {
+            if (alive.expired())
+                return;
+            --running_;
+            OnRead(key, which, a);
+        });
+}
+
+void FeatureSwitches::Release(const std::vector<std::string>& keys) {
+    for (const std::string& key : keys) {
+        const auto it = held_.find(key);
+        if (it == held_.end())
+            continue;
+        const int handle = it->second;
+        held_.erase(it);
+        // The wish is read and carried out as if just asked for (or ends, when it expired).
+        SendRead(key, handle, FeatureSwitch::kTvSystem);
+    }
 }
 
 void FeatureSwitches::OnRead(const std::string& key, FeatureSwitch which,

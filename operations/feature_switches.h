@@ -76,6 +76,12 @@ public:
     ~FeatureSwitches() override;
 
     void SetClock(std::function<Clock::time_point()> now) { now_ = std::move(now); }
+    // Cameras whose video capture must not be written now (the night-mode demonstration):
+    // a TV-system switch for them waits, unread, until Release names them.
+    void SetVideoCaptureHold(std::function<bool(const std::string& key)> holds) {
+        holds_ = std::move(holds);
+    }
+    void Release(const std::vector<std::string>& keys);
 
     // Sets `which` to `value` on `rows`; false when refused or not confirmed (nothing sent).
     bool Switch(const std::vector<int>& rows, FeatureSwitch which, int value, SwitchForm form,
@@ -98,6 +104,7 @@ private:
     };
     using Wishes = std::array<Wish, kFeatureSwitchCount>;
 
+    void SendRead(const std::string& key, int handle, FeatureSwitch which);
     void OnRead(const std::string& key, FeatureSwitch which, const RoutedAnswer& answer);
     void OnWrite(const std::string& key, const RoutedAnswer& answer);
     void SetJob(const std::string& key, JobPhase phase, const char* stateKey);
@@ -108,6 +115,8 @@ private:
     FeatureSwitchCalls calls_;
     std::function<Clock::time_point()> now_;
     std::map<std::string, Wishes> wishes_;  // by the row's key
+    std::function<bool(const std::string&)> holds_;
+    std::map<std::string, int> held_;  // TV-system reads waiting, by key: the handle
     std::map<std::string, JobState> jobs_;
     int running_ = 0;
     std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);

@@ -23,6 +23,7 @@
 #include "operations/device_maintenance.h"
 #include "operations/fleet_session.h"
 #include "operations/list_fixture.h"
+#include "operations/night_demo.h"
 #include "resources/display_strings.h"
 #include "sim/sim_lab.h"
 
@@ -90,6 +91,33 @@ TEST(LabMaintenance, EachCommandShowsInTheCamerasState) {
         ASSERT_FALSE(prompt.MessageKeys().isEmpty());
         EXPECT_TRUE(prompt.MessageKeys().back().endsWith("3"))
             << prompt.MessageKeys().back().toStdString();
+
+        // The night-mode demonstration: forced night while it runs, the camera's own mode
+        // afterwards.
+        {
+            NightDemo demo(&model, fleet.Router(), &fleet.Workers());
+            demo.SetLength(std::chrono::milliseconds(400));
+            const auto dayNight = [&](int camera) {
+                QV_VIDEO_CAPTURE capture{};
+                QV_NETSDK_IPC_Media_getVideoCaptureByXml(
+                    lab.control().Document(camera, kCmdGetVideoCapture).c_str(), &capture);
+                return capture.dayNightMode;
+            };
+            const int before = dayNight(0);
+            ASSERT_TRUE(demo.Start(all, prompt));
+            ASSERT_TRUE(RunUntil([&] { return demo.StateOf(model.Record(0)->key) == 3; }, 5));
+            const int camera = cameraOf(0);
+            EXPECT_EQ(dayNight(camera), 3);
+            EXPECT_NE(lab.control().LastControl(camera, kCtlDayNightMode).find("NightMode"),
+                      std::string::npos);
+            ASSERT_TRUE(RunUntil([&] { return !demo.Active() && demo.Running() == 0; }, 5));
+            for (int i = 0; i < 3; ++i) {
+                EXPECT_EQ(dayNight(i), before) << i;
+                EXPECT_NE(lab.control().LastControl(i, kCtlDayNightMode).find("DayMode"),
+                          std::string::npos);
+                EXPECT_EQ(demo.Jobs().at(model.Record(i)->key).phase, JobPhase::kDone);
+            }
+        }
 
         // The PC in two zones: the camera gets the zone of each.
         for (const char* zone : {"Asia/Shanghai", "UTC"}) {
@@ -204,6 +232,7 @@ TEST(LabMaintenanceCli, CommandsOfASeparateSimulatorReportEveryCamera) {
         "./camfleet-cli pixel save --all --loopback --json || exit 13; "
         "d=$(mktemp -d); ./camfleet-cli snapshot --all --loopback --out $d --json || exit 14; "
         "echo pictures=$(ls $d/*/snap_*.jpg | wc -l); rm -r $d; "
+        "./camfleet-cli night-demo --all --loopback --json || exit 15; "
         "./camfleet-cli video-type H265 --all --loopback --yes --json || exit 10; "
         "./camfleet-cli reboot --all --loopback --json </dev/null; echo refused=$?",
         &status);
@@ -213,7 +242,7 @@ TEST(LabMaintenanceCli, CommandsOfASeparateSimulatorReportEveryCamera) {
         const QJsonObject o = QJsonDocument::fromJson(line).object();
         ok += o["RESULT"].toString() == "ok" ? 1 : 0;
     }
-    EXPECT_EQ(ok, 16) << out;
+    EXPECT_EQ(ok, 18) << out;
     EXPECT_NE(out.find("pictures=2"), std::string::npos) << out;
     // Without --yes and without a terminal the reboot is refused as a whole.
     EXPECT_NE(out.find("refused=1"), std::string::npos) << out;
