@@ -53,13 +53,13 @@
 #include "device/sdk/bulk_protocol.h"
 #include "device/sdk/qv_netsdk_ipc.h"
 #include "device/sdk/socket_util.h"
+#include "lab_window_bench.h"
 #include "operations/firmware_upgrade.h"
 #include "sim/firmware_image.h"
 
 namespace {
 
-using camfleet::CRoRudAzovorErarDlg;
-using Clock = std::chrono::steady_clock;
+using namespace camfleet::bench;
 constexpr uint16_t kLabPort = 3110;  // apart from a lab that may run on 3001 or 3102
 constexpr char kNewVersion[] = "V8.8.8-bench";
 constexpr double kReturnTargetSeconds = 20;
@@ -74,146 +74,15 @@ double Seconds(Clock::duration d) {
     return std::chrono::duration<double>(d).count();
 }
 
+// The lab's firmware timing on camfleet-sim's command line.
+std::vector<std::string> Timing(int writeMs, int rebootMs) {
+    return {"--upgrade-write-ms", std::to_string(writeMs), "--upgrade-reboot-ms",
+            std::to_string(rebootMs)};
+}
+
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
-}
-
-// Boxes the window would show are printed instead; nothing waits for an operator.
-class PrintingPrompt : public camfleet::WindowPrompt {
-public:
-    void ShowMessage(const QString& text, const QString&, camfleet::PromptIcon) override {
-        std::fprintf(stderr, "bench_upgrade: the window says: %s\n", qPrintable(text));
-    }
-    bool AskYesNo(const QString& text, const QString&) override {
-        std::fprintf(stderr, "bench_upgrade: the window asks (answered yes): %s\n",
-                     qPrintable(text));
-        return true;
-    }
-    QString ChooseFile(const QString&, const QString&, bool) override { return {}; }
-    QString ChooseFolder(const QString&) override { return {}; }
-};
-
-// A camfleet-sim lab in a child process; stopped (SIGTERM, then waited for) when it goes.
-class SimProcess {
-public:
-    SimProcess(int cameras, int writeMs, int rebootMs) {
-        const std::string program =
-            QDir(QCoreApplication::applicationDirPath()).filePath("camfleet-sim").toStdString();
-        std::vector<std::string> args = {program,
-                                         "--lab",
-                                         std::to_string(cameras),
-                                         "--port",
-                                         std::to_string(kLabPort),
-                                         "--upgrade-write-ms",
-                                         std::to_string(writeMs),
-                                         "--upgrade-reboot-ms",
-                                         std::to_string(rebootMs)};
-        int out[2];
-        if (pipe(out) != 0)
-            return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(out[1], STDOUT_FILENO);
-            close(out[0]);
-            close(out[1]);
-            std::vector<char*> argv;
-            for (std::string& a : args)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        close(out[1]);
-        // The lab prints one line once every camera listens.
-        std::string line;
-        pollfd p{out[0], POLLIN, 0};
-        const Clock::time_point until = Clock::now() + std::chrono::seconds(10);
-        while (pid_ > 0 && line.find('\n') == std::string::npos && Clock::now() < until) {
-            if (poll(&p, 1, 100) <= 0)
-                continue;
-            char buffer[256];
-            const ssize_t n = read(out[0], buffer, sizeof buffer);
-            if (n <= 0)
-                break;
-            line.append(buffer, static_cast<std::size_t>(n));
-        }
-        close(out[0]);
-        ready_ = line.find("cameras from") != std::string::npos;
-        if (!ready_)
-            std::fprintf(stderr, "bench_upgrade: %s did not start (%s)\n", program.c_str(),
-                         line.c_str());
-    }
-    ~SimProcess() {
-        if (pid_ <= 0)
-            return;
-        kill(pid_, SIGTERM);
-        int status = 0;
-        waitpid(pid_, &status, 0);
-    }
-    bool Ready() const { return ready_; }
-    pid_t Pid() const { return pid_; }
-
-private:
-    pid_t pid_ = -1;
-    bool ready_ = false;
-};
-
-// CPU seconds (user and system, every thread) a process has used so far; "self" for this one.
-double CpuSeconds(const std::string& pid) {
-    QFile file(QString::fromStdString("/proc/" + pid + "/stat"));
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray text = file.readAll();
-    // The fields after the command's closing parenthesis: state is field 3, utime 14, stime 15.
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return 0;
-    return (fields[11].toDouble() + fields[12].toDouble()) / sysconf(_SC_CLK_TCK);
-}
-
-int64_t ThreadCpuNs() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return int64_t{t.tv_sec} * 1000000000 + t.tv_nsec;
-}
-
-camfleet::WindowOptions LabWindow(camfleet::WindowPrompt* prompt) {
-    camfleet::WindowOptions options;
-    options.searcher.labMode = true;
-    options.searcher.port = kLabPort;
-    options.maximiseAfterShow = false;
-    options.prompt = prompt;
-    return options;
-}
-
-// Runs the window's event loop, as the program does, until `done` (checked every 5 ms) or
-// `seconds` passed. The thread sleeps between events: a loop of processEvents calls would
-// keep one of the machine's two cores busy and slow the transfers it measures.
-bool RunUntil(const std::function<bool()>& done, double seconds) {
-    if (done())
-        return true;
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, [&] {
-        if (done())
-            loop.quit();
-    });
-    check.start(5);
-    QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
-    loop.exec();
-    return done();
-}
-
-bool AllListedAndLoggedIn(CRoRudAzovorErarDlg& window, int cameras) {
-    if (window.Model().Count() < cameras)
-        return false;
-    for (int row = 0; row < window.Model().Count(); ++row) {
-        const camfleet::DeviceRecord* r = window.Model().Record(row);
-        if (!r->loggedIn || r->firmwareVersion[0] == '\0')
-            return false;
-    }
-    return true;
 }
 
 // Polls the SDK's upgrade percentage of every handle from a thread of its own and notes when
@@ -293,8 +162,8 @@ struct UpgradeRun {
 // transfer to end.
 UpgradeRun RunWindowUpgrade(int cameras, const QString& image, pid_t lab, bool untilReturned) {
     UpgradeRun run;
-    PrintingPrompt prompt;
-    CRoRudAzovorErarDlg window(LabWindow(&prompt));
+    PrintingPrompt prompt("bench_upgrade");
+    CRoRudAzovorErarDlg window(LabWindow(&prompt, kLabPort));
     window.resize(1920, 1080);
     window.show();
     if (!RunUntil([&] { return AllListedAndLoggedIn(window, cameras); }, 30)) {
@@ -563,7 +432,7 @@ int main(int argc, char** argv) {
         cameras, mib, static_cast<unsigned long long>(fileBytes));
     UpgradeRun first;
     {
-        SimProcess lab(cameras, 1000, 2000);
+        SimProcess lab(cameras, kLabPort, Timing(1000, 2000));
         if (!lab.Ready())
             return 2;
         first = RunWindowUpgrade(cameras, image, lab.Pid(), true);
@@ -588,7 +457,7 @@ int main(int argc, char** argv) {
         kLongWriteMs / 1000);
     UpgradeRun second;
     {
-        SimProcess lab(cameras, kLongWriteMs, 2000);
+        SimProcess lab(cameras, kLabPort, Timing(kLongWriteMs, 2000));
         if (!lab.Ready())
             return 2;
         second = RunWindowUpgrade(cameras, image, lab.Pid(), false);
