@@ -10,6 +10,7 @@
 #include "device/codes.h"
 #include "device/sdk/control_protocol.h"
 #include "device/sdk/qv_netsdk_ipc.h"
+#include "device/xml_messages.h"
 #include "resources/display_strings.h"
 #include "resources/log.h"
 
@@ -51,9 +52,11 @@ QString SafePictureName(const QString& cameraPath) {
     const QString name = cameraPath.mid(cut + 1);
     if (name.isEmpty() || name == "." || name == ".." || name.size() > 255)
         return {};
+    // Control characters, and what Windows does not take in a file name (':' would name a
+    // drive or a stream there).
     for (const QChar c : name)
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F || c == ':')
-            return {};  // control characters; ':' would name a drive or a stream on Windows
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F || QStringLiteral("<>:\"|?*").contains(c))
+            return {};
     return name;
 }
 
@@ -147,9 +150,9 @@ void PictureDownloads::OnFileEvent(const StatusMessage& m, bool done) {
     const auto it = attributes.find("LocalFileName");
     if (it == attributes.end())
         return;
-    const QString path = QString::fromStdString(it->second);
+    // The SDK prints the path attribute-escaped; the lenient reader leaves it so.
     for (Download& d : downloads_)
-        if (d.state == State::kRunning && d.path == path) {
+        if (d.state == State::kRunning && EscapeAttribute(d.path.toStdString()) == it->second) {
             d.state = done ? State::kDone : State::kFailed;
             return;
         }

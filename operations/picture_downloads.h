@@ -6,9 +6,9 @@
 //
 // Each picture goes to <folder>/<camera's IP address>/<file name>. The names come from the
 // camera and are not trusted: the IP address must be a dotted IPv4 address and the file name
-// the last part of the camera's path, neither empty, "." nor "..", without a separator or a
-// control character; anything else is refused with "FILEDOWN_REQFAIL" and logged, so no
-// picture ever lands outside its folder.
+// the last part of the camera's path, neither empty, "." nor "..", without a separator, a
+// control character or a character Windows refuses in file names; anything else is refused with
+// "FILEDOWN_REQFAIL" and logged, so no picture ever lands outside its folder.
 //
 // The SDK reports the end of each download with event 16 or 17; Downloads() keeps what
 // became of each picture asked for (the command line waits on it).

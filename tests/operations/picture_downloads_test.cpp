@@ -12,6 +12,7 @@
 
 #include "device/codes.h"
 #include "device/sdk/qv_netsdk_ipc.h"
+#include "device/xml_messages.h"
 #include "operations/list_fixture.h"
 #include "operations/picture_downloads.h"
 
@@ -87,14 +88,21 @@ TEST_F(PictureDownloadsTest, SnapshotAndAlarmPicturesGoToTheCamerasFolder) {
     FileEvent(kEventFileFailed, asked_[2].path);
     EXPECT_EQ(pictures_->Downloads()[2].state, PictureDownloads::State::kFailed);
 
+    // A name with characters the event's text escapes still ends its download.
+    Alarm(QV_ALARM_SNAPSHOT, "a&b'c.jpg");
+    ASSERT_EQ(asked_.size(), 4u);
+    FileEvent(kEventFileDone, EscapeAttribute(asked_[3].path));
+    EXPECT_EQ(pictures_->Downloads()[3].state, PictureDownloads::State::kDone);
+
     Alarm(5, "an alarm without pictures");
     Alarm(QV_ALARM_SNAPSHOT, "snap.jpg", 999);  // no such camera
-    EXPECT_EQ(asked_.size(), 3u);
+    EXPECT_EQ(asked_.size(), 4u);
 }
 
 // Names and addresses that would leave the folder are refused before anything is asked for.
 TEST_F(PictureDownloadsTest, AHostileCamerasNamesNeverLeaveTheFolder) {
-    for (const char* name : {"", ".", "..", "dir/", "dir\\..", "C:evil.jpg", "a\tb.jpg"}) {
+    for (const char* name :
+         {"", ".", "..", "dir/", "dir\\..", "C:evil.jpg", "a\tb.jpg", "a<b.jpg", "a?.jpg"}) {
         Alarm(QV_ALARM_SNAPSHOT, name);
         EXPECT_EQ(State(), Shown("FILEDOWN_REQFAIL")) << name;
     }
