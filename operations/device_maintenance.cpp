@@ -463,7 +463,7 @@ bool DeviceMaintenance::PixelMaintenance(const std::vector<int>& rows, int prese
         int succeeded = 0;
     };
     auto tally = std::make_shared<Tally>();
-    const auto done = [this, tally, preset, &prompt] {
+    const auto done = [tally, preset, &prompt] {
         if (--tally->waiting == 0)
             prompt.ShowText(PixelSummaryText(preset, tally->succeeded), DisplayKey("Tips"),
                             PromptIcon::kInformation);

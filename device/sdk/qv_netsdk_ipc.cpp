@@ -11,6 +11,7 @@
 
 #include "device/sdk/control_protocol.h"
 #include "device/sdk/sdk_engine.h"
+#include "device/sdk/secure_channel.h"
 
 namespace {
 
@@ -95,6 +96,7 @@ SdkTiming CurrentSdkTiming() {
 extern "C" {
 
 int QV_NETSDK_IPC_Init(void) {
+    camfleet::sdk::CryptoReady();  // on the caller's thread; a failure shows at each login
     std::lock_guard lock(g_lifeMutex);
     if (!g_engine)
         g_engine = std::make_shared<Engine>(g_timing);

@@ -191,8 +191,8 @@ int Engine::DownloadReported(int handle, const std::string& name, const std::str
         return QV_ERR_PARAM;
     BulkCallbacks callbacks;
     callbacks.finished = [this, handle, path](const BulkResult& result) {
-        hooks_.PostStatus(handle, result.status == BulkStatus::kOk ? kEventFileDone
-                                                                   : kEventFileFailed,
+        hooks_.PostStatus(handle,
+                          result.status == BulkStatus::kOk ? kEventFileDone : kEventFileFailed,
                           FileEventText(path));
     };
     uint64_t id = 0;

@@ -1,5 +1,7 @@
 #include "device/sdk/secure_channel.h"
 
+#include <openssl/crypto.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -36,7 +38,10 @@ void SetChannelCryptoForBenchmark(bool on) {
 #endif
 
 bool CryptoReady() {
-    static const bool ready = sodium_init() >= 0;
+    // OpenSSL starts here too, on the first caller's thread (the SDK's Init, a simulator's
+    // setup), rather than on an I/O thread's first record: its start-up state then belongs
+    // to a thread that ends with the process's own clean-up.
+    static const bool ready = sodium_init() >= 0 && OPENSSL_init_crypto(0, nullptr) == 1;
     return ready;
 }
 

@@ -25,7 +25,8 @@ inline constexpr std::size_t kMaxRecordPlain = 65536;  // plain bytes per record
 inline constexpr std::size_t kRecordTagSize = 16;      // Poly1305 tag after the sealed bytes
 inline constexpr std::size_t kRecordNonceSize = 12;    // a direction's nonce base (its header)
 
-// false when libsodium cannot start (no entropy source); every caller then refuses to talk.
+// false when libsodium or OpenSSL cannot start (no entropy source); every caller then refuses
+// to talk.
 bool CryptoReady();
 
 #ifdef CAMFLEET_BENCH_SWITCHES
