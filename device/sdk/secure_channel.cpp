@@ -41,7 +41,8 @@ bool CryptoReady() {
     // OpenSSL starts here too, on the first caller's thread (the SDK's Init, a simulator's
     // setup), rather than on an I/O thread's first record: its start-up state then belongs
     // to a thread that ends with the process's own clean-up.
-    static const bool ready = sodium_init() >= 0 && OPENSSL_init_crypto(0, nullptr) == 1;
+    static const bool ready =
+        sodium_init() >= 0 && OPENSSL_init_crypto(OPENSSL_INIT_LOAD_CONFIG, nullptr) == 1;
     return ready;
 }
 
