@@ -30,14 +30,20 @@ bool SessionIsThisCamera(const DeviceRecord& record) {
     return !sdkSerial.empty() && sdkSerial == Field(record.answer.serialNumber);
 }
 
+// Whether there are rows to act on; none: the box `noneKey` (when given) and false.
+bool AnyRows(const std::vector<int>& rows, const char* noneKey, Prompt& prompt) {
+    if (!rows.empty())
+        return true;
+    if (noneKey != nullptr)
+        prompt.ShowMessage(noneKey, kErrorCaption, PromptIcon::kError);
+    return false;
+}
+
 // The targets' confirmation and the box when there are none; false: stop.
 bool Confirm(const std::vector<int>& rows, MaintenanceForm form, const char* noneKey,
              const char* tickedQuestion, const char* selectedQuestion, Prompt& prompt) {
-    if (rows.empty()) {
-        if (form == MaintenanceForm::kTicked && noneKey != nullptr)
-            prompt.ShowMessage(noneKey, kErrorCaption, PromptIcon::kError);
+    if (!AnyRows(rows, form == MaintenanceForm::kTicked ? noneKey : nullptr, prompt))
         return false;
-    }
     const char* question = form == MaintenanceForm::kTicked     ? tickedQuestion
                            : form == MaintenanceForm::kSelected ? selectedQuestion
                                                                 : nullptr;
@@ -315,10 +321,8 @@ bool DeviceMaintenance::RestoreThenReboot(const std::vector<int>& rows, Prompt& 
 }
 
 bool DeviceMaintenance::SyncTime(const std::vector<int>& rows, Prompt& prompt) {
-    if (rows.empty()) {
-        prompt.ShowMessage(DisplayKey("MSGTIP17"), kErrorCaption, PromptIcon::kError);
+    if (!AnyRows(rows, DisplayKey("MSGTIP17"), prompt))
         return false;
-    }
     SendSystemCommand(rows, kCtlSyncTime, TimeSyncText(now_()), DisplayKey("MSGTIP22"),
                       DisplayKey("MSGTIP36"));
     return true;
@@ -372,10 +376,8 @@ bool DeviceMaintenance::SetPassword(const std::vector<int>& rows, const QString&
         prompt.ShowMessage(DisplayKey("MSGTIP51"), kErrorCaption, PromptIcon::kError);
         return false;
     }
-    if (rows.empty()) {
-        prompt.ShowMessage(kNoTicked, kErrorCaption, PromptIcon::kError);
+    if (!AnyRows(rows, kNoTicked, prompt))
         return false;
-    }
     return WriteDocument(rows, kCmdSetAdminPassword, PasswordDocument(password),
                          DisplayKey("MSGTIP41"));
 }
@@ -399,10 +401,8 @@ bool DeviceMaintenance::SetVideoType(const std::vector<int>& rows, VideoType typ
 }
 
 bool DeviceMaintenance::SetIoOutput(const std::vector<int>& rows, int output, Prompt& prompt) {
-    if (rows.empty()) {
-        prompt.ShowMessage(kNoTicked, kErrorCaption, PromptIcon::kError);
+    if (!AnyRows(rows, kNoTicked, prompt))
         return false;
-    }
     SendSystemCommand(rows, kCtlIoOutput, IoOutputText(output), kNotConnectedConfig,
                       DisplayKey("SET_IOOUTPUT_FAILED"));
     return true;
@@ -416,11 +416,8 @@ void DeviceMaintenance::SendDiscoveryMode(const std::string& key, int mode) {
 
 bool DeviceMaintenance::SetFactoryMode(const std::vector<int>& rows, bool enable,
                                        MaintenanceForm form, Prompt& prompt) {
-    if (rows.empty()) {
-        if (form == MaintenanceForm::kTicked)
-            prompt.ShowMessage(kNoTicked, kErrorCaption, PromptIcon::kError);
+    if (!AnyRows(rows, form == MaintenanceForm::kTicked ? kNoTicked : nullptr, prompt))
         return false;
-    }
     if (form != MaintenanceForm::kScripted) {
         const QString question =
             GetDisplayString(DisplayKey("MSG_MODE_FACTORY_COMFIRM")) + " " +
@@ -453,10 +450,8 @@ bool DeviceMaintenance::SetFactoryMode(const std::vector<int>& rows, bool enable
 }
 
 bool DeviceMaintenance::PixelMaintenance(const std::vector<int>& rows, int preset, Prompt& prompt) {
-    if (rows.empty()) {
-        prompt.ShowMessage(kNoTicked, kErrorCaption, PromptIcon::kError);
+    if (!AnyRows(rows, kNoTicked, prompt))
         return false;
-    }
     // The summary comes when the last camera's answer is in.
     struct Tally {
         int waiting = 0;
@@ -492,11 +487,8 @@ bool DeviceMaintenance::PixelMaintenance(const std::vector<int>& rows, int prese
 
 bool DeviceMaintenance::Snapshot(const std::vector<int>& rows, MaintenanceForm form,
                                  Prompt& prompt) {
-    if (rows.empty()) {
-        if (form == MaintenanceForm::kTicked)
-            prompt.ShowMessage(kNoTicked, kErrorCaption, PromptIcon::kError);
+    if (!AnyRows(rows, form == MaintenanceForm::kTicked ? kNoTicked : nullptr, prompt))
         return false;
-    }
     for (int row : rows) {
         DeviceRecord* record = model_->Record(row);
         if (record == nullptr)
@@ -536,10 +528,8 @@ bool DeviceMaintenance::Snapshot(const std::vector<int>& rows, MaintenanceForm f
 }
 
 bool DeviceMaintenance::SetP2p(const std::vector<int>& rows, bool enable, Prompt& prompt) {
-    if (rows.empty()) {
-        prompt.ShowMessage(kNoTicked, kErrorCaption, PromptIcon::kError);
+    if (!AnyRows(rows, kNoTicked, prompt))
         return false;
-    }
     return WriteDocument(rows, kCmdSetP2p, P2pDocument(enable), DisplayKey("SET_FAILED"));
 }
 
