@@ -245,7 +245,17 @@ int QV_NETSDK_IPC_UploadOEMAppFile(int loginHandle, const char* path) {
 int QV_NETSDK_IPC_GetFileByName(int loginHandle, int type, const char* name, const char* path) {
     if (type != 1 || name == nullptr || path == nullptr)
         return QV_ERR_PARAM;
-    return WithEngine([&](Engine& e) { return e.DownloadReported(loginHandle, name, path); });
+    return WithEngine([&](Engine& e) {
+        return e.DownloadReported(loginHandle, camfleet::sdk::BulkPurpose::kFile, name, path);
+    });
+}
+
+int QV_NETSDK_IPC_GetConfigFile(int loginHandle, const char* path) {
+    if (path == nullptr)
+        return QV_ERR_PARAM;
+    return WithEngine([&](Engine& e) {
+        return e.DownloadReported(loginHandle, camfleet::sdk::BulkPurpose::kConfig, {}, path);
+    });
 }
 
 }  // extern "C"

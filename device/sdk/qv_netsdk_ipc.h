@@ -146,6 +146,10 @@ int QV_NETSDK_IPC_UploadOEMAppFile(int loginHandle, const char* path);
  * QV_ERR_PARAM for another type, a name the bulk channel cannot carry (docs/camera-protocol.md,
  * "Opening") or an empty path. */
 int QV_NETSDK_IPC_GetFileByName(int loginHandle, int type, const char* name, const char* path);
+/* GetConfigFile: 0 = the download of the camera's whole configuration (a NORVEKConfig
+ * document) to `path` started; events 16 and 17 as for GetFileByName. QV_ERR_PARAM for an
+ * empty path. */
+int QV_NETSDK_IPC_GetConfigFile(int loginHandle, const char* path);
 
 /* ---- Commands answered at once (synchronous, bounded wait) ------------------------------ */
 /* Each waits up to 3 s for the camera's answer: 0 = accepted, QV_ERR_REFUSED = a failure

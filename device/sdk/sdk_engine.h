@@ -79,9 +79,11 @@ public:
     int UploadReported(int handle, BulkPurpose purpose, const std::string& path);
     // Starts the download of the camera's file `name` to `path` (written as "<path>.part",
     // renamed when whole); the SDK raises event 16 when it is there, 17 when it failed, both
-    // with `<RESPONSE_PARAM LocalFileName="path" />`. QV_ERR_PARAM for a name the bulk channel
-    // cannot carry or an empty path.
-    int DownloadReported(int handle, const std::string& name, const std::string& path);
+    // with `<RESPONSE_PARAM LocalFileName="path" />`. A `config` download without a name is
+    // the camera's configuration export. QV_ERR_PARAM for a name the bulk channel cannot carry
+    // or an empty path.
+    int DownloadReported(int handle, BulkPurpose purpose, const std::string& name,
+                         const std::string& path);
 
 private:
     struct HandleState {

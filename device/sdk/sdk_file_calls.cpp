@@ -126,6 +126,11 @@ void Engine::TrackUpgrade(int handle, int type, const std::string& data) {
             state->upgradePercent = kTransferShare + percent * (100 - kTransferShare) / 100;
         return;
     }
+    // A camera also reports the default configuration it took with event 14
+    // (`<RESPONSE_PARAM ... DefaultConfig="1" />`); that one leaves the upgrade alone.
+    if (type == kEventUpgradeDone && data.find("<Upgrade") == std::string::npos &&
+        data.find("DefaultConfig=\"1\"") != std::string::npos)
+        return;
     if (type == kEventUpgradeDone)
         state->upgradePercent = 100;
     state->upgradeWriting = false;
@@ -186,8 +191,10 @@ int Engine::UploadReported(int handle, BulkPurpose purpose, const std::string& p
     return StartUpload(handle, {purpose, name, path}, std::move(callbacks), &id);
 }
 
-int Engine::DownloadReported(int handle, const std::string& name, const std::string& path) {
-    if (path.empty() || !ValidBulkName(name))
+int Engine::DownloadReported(int handle, BulkPurpose purpose, const std::string& name,
+                             const std::string& path) {
+    const bool configExport = purpose == BulkPurpose::kConfig && name.empty();
+    if (path.empty() || (!configExport && !ValidBulkName(name)))
         return QV_ERR_PARAM;
     BulkCallbacks callbacks;
     callbacks.finished = [this, handle, path](const BulkResult& result) {
@@ -196,7 +203,7 @@ int Engine::DownloadReported(int handle, const std::string& name, const std::str
                           FileEventText(path));
     };
     uint64_t id = 0;
-    return StartDownload(handle, {BulkPurpose::kFile, name, path}, std::move(callbacks), &id);
+    return StartDownload(handle, {purpose, name, path}, std::move(callbacks), &id);
 }
 
 }  // namespace camfleet::sdk

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "bulk_outcome.h"
+#include "device/config_file.h"
 #include "device/sdk/sdk_engine.h"
 #include "recording_relay.h"
 #include "sdk_fixture.h"
@@ -49,11 +50,11 @@ TEST_F(SdkBulk, SeveralMebibytesGoUpWholeWithSteadyProgressAndTheFileEvent) {
     const std::string bytes = FileBytes(5 * 1048576 + 12345);
     BulkOutcome outcome;
     const sdk::BulkResult result =
-        Upload(handle, bytes, BulkPurpose::kConfig, "camera.cfg", &outcome);
+        Upload(handle, bytes, BulkPurpose::kOemApp, "camera.cfg", &outcome);
     ASSERT_EQ(result.status, BulkStatus::kOk) << sdk::BulkStatusName(result.status);
     EXPECT_EQ(result.bytes, bytes.size());
 
-    const auto stored = server_.UploadedFile(camera, BulkPurpose::kConfig);
+    const auto stored = server_.UploadedFile(camera, BulkPurpose::kOemApp);
     ASSERT_TRUE(stored.has_value());
     EXPECT_EQ(stored->name, "camera.cfg");
     EXPECT_EQ(stored->digest, Sha256Of(bytes));
@@ -82,7 +83,7 @@ TEST_F(SdkBulk, DownloadsTheConfigurationAndANamedFileAfterCheckingThem) {
     sdk::BulkResult result = Download(handle, BulkPurpose::kConfig, {}, config);
     ASSERT_EQ(result.status, BulkStatus::kOk) << sdk::BulkStatusName(result.status);
     EXPECT_EQ(ReadFile(config), server_.ConfigExport(camera));
-    EXPECT_NE(ReadFile(config).find("<Document Code=\"504\">"), std::string::npos);
+    EXPECT_TRUE(CheckConfigText(ReadFile(config)));
 
     const std::string clip = FileBytes(3 * 1048576 + 7, "clip");
     server_.PutFile(camera, "clip.bin", clip);

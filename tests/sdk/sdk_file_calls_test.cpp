@@ -2,10 +2,13 @@
 // that waits for the camera's verdict, the OEM application upload whose verdict comes as an
 // event, and the firmware upgrade's start, progress and the failures the SDK itself reports.
 
+#include <QFile>
+
 #include <functional>
 #include <thread>
 
 #include "bulk_outcome.h"
+#include "device/config_file.h"
 #include "device/sdk/bulk_protocol.h"
 #include "sdk_fixture.h"
 #include "sim/firmware_image.h"
@@ -47,10 +50,22 @@ protected:
     }
 };
 
+// A configuration file of about `size` bytes that the camera takes (the filler is a comment).
+std::string ConfigBytes(std::size_t size) {
+    const std::string head =
+        "<NORVEKConfig><RecordConfig/><ServerConfig/><SystemConfig/><NetworkConfig/>"
+        "<MediaConfig/><MediaStreamConfig/><AlarmConfig/><!--";
+    const std::string tail = "--></NORVEKConfig>";
+    return head +
+           std::string(size > head.size() + tail.size() ? size - head.size() - tail.size() : 0,
+                       'x') +
+           tail;
+}
+
 TEST_F(SdkFileCalls, ConfigurationFileWaitsForTheCamerasVerdict) {
     const int camera = AddCamera();
     const int handle = LoggedIn(camera);
-    const std::string bytes = FileBytes(600000);
+    const std::string bytes = ConfigBytes(600000);
     EXPECT_EQ(QV_NETSDK_IPC_SetConfigFile(handle, Local("camera.cfg", bytes).c_str()), QV_OK);
     const auto stored = server_.UploadedFile(camera, BulkPurpose::kConfig);
     ASSERT_TRUE(stored.has_value()) << "the call returned before the camera had the file";
@@ -75,6 +90,34 @@ TEST_F(SdkFileCalls, ConfigurationFileWaitsForTheCamerasVerdict) {
                   handle, Local("devicetype.oem", "SET_OEM_DEVTYPE_FLAG=OEM-1").c_str()),
               QV_OK);
     EXPECT_EQ(server_.ReportedModel(camera), "NVS-OEM-1");
+
+    // A file that is not a configuration is refused.
+    EXPECT_EQ(QV_NETSDK_IPC_SetConfigFile(handle, Local("junk.xml", FileBytes(5000)).c_str()),
+              QV_ERR_REFUSED);
+}
+
+// The camera's whole configuration to a local file: event 16 names the file once it is there,
+// 17 when it could not be written; no part file is left behind.
+TEST_F(SdkFileCalls, ConfigurationDownloadEndsWithAnEventNamingTheFile) {
+    const int camera = AddCamera();
+    const int handle = LoggedIn(camera);
+    const std::string path = documents_.filePath("config_x.xml").toStdString();
+    ASSERT_EQ(QV_NETSDK_IPC_GetConfigFile(handle, path.c_str()), QV_OK);
+    ASSERT_TRUE(hooks_.WaitEvent(handle, QV_EVENT_FILE_DONE));
+    EXPECT_EQ(LastEventData(handle, QV_EVENT_FILE_DONE),
+              "<RESPONSE_PARAM LocalFileName=\"" + path + "\" />");
+    const std::string text = ReadFile(path);
+    EXPECT_TRUE(CheckConfigText(text)) << text.substr(0, 400);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(path + ".part")));
+
+    const std::string unwritable = "/nonexistent/folder/config_y.xml";
+    ASSERT_EQ(QV_NETSDK_IPC_GetConfigFile(handle, unwritable.c_str()), QV_OK);
+    ASSERT_TRUE(hooks_.WaitEvent(handle, QV_EVENT_FILE_FAILED));
+    EXPECT_EQ(LastEventData(handle, QV_EVENT_FILE_FAILED),
+              "<RESPONSE_PARAM LocalFileName=\"" + unwritable + "\" />");
+    EXPECT_EQ(QV_NETSDK_IPC_GetConfigFile(handle, nullptr), QV_ERR_PARAM);
+    EXPECT_EQ(QV_NETSDK_IPC_GetConfigFile(handle, ""), QV_ERR_PARAM);
+    EXPECT_EQ(QV_NETSDK_IPC_GetConfigFile(handle + 100, path.c_str()), QV_ERR_HANDLE);
 }
 
 TEST_F(SdkFileCalls, OemApplicationVerdictArrivesAsAnEventFromWhicheverSideKnowsIt) {

@@ -63,11 +63,11 @@ TEST_F(SdkSecureChannel, SniffedSessionShowsNoPasswordsOrDocuments) {
     BulkOutcome outcome;
     uint64_t id = 0;
     ASSERT_EQ(
-        sdk::RunningEngine()->StartUpload(handle, {sdk::BulkPurpose::kConfig, "marked.cfg", path},
+        sdk::RunningEngine()->StartUpload(handle, {sdk::BulkPurpose::kOemApp, "marked.cfg", path},
                                           outcome.Callbacks(), &id),
         QV_OK);
     ASSERT_EQ(outcome.Wait().status, sdk::BulkStatus::kOk);
-    const auto stored = server_.UploadedFile(camera, sdk::BulkPurpose::kConfig);
+    const auto stored = server_.UploadedFile(camera, sdk::BulkPurpose::kOemApp);
     ASSERT_TRUE(stored.has_value());
     EXPECT_TRUE(stored->bytes == file);
     QV_NETSDK_IPC_Logout(handle);
