@@ -188,6 +188,9 @@ void CameraDocuments::Reset() {
          "<MotionDetectAlarm Enable=\"0\" BlockCount=\"0\" BlockConfig=\"\" "
          "Sensitivity=\"60\" AlarmThreshold=\"30\" />"},
     };
+    recordSchedule_ =
+        "<RecordSchedule Enable=\"0\" Stream=\"1\" Days=\"127\" StartTime=\"00:00:00\" "
+        "EndTime=\"23:59:59\" />";
 }
 
 void CameraDocuments::SetAddress(const std::string& ip) {
@@ -199,17 +202,38 @@ void CameraDocuments::SetAddress(const std::string& ip) {
     kept = Take(QV_NETSDK_IPC_XMLGET_NetworkLANConfig(&n));
 }
 
+// A configuration file goes to many cameras: of its network document only the all-net flag
+// is taken (the MAC, DHCP flag and addresses stay), of its stream access everything but the
+// SDK, RTSP and web ports.
+void CameraDocuments::KeepIdentityOf(const CameraDocuments& before) {
+    std::string& lan = documents_[kCmdGetNetwork];
+    const std::string& lanBefore = before.documents_.at(kCmdGetNetwork);
+    if (lan != lanBefore) {
+        QV_NETWORK_LAN_CFG taken{};
+        QV_NETWORK_LAN_CFG kept{};
+        QV_NETSDK_IPC_Network_getLANCfgByXml(lan.c_str(), &taken);
+        QV_NETSDK_IPC_Network_getLANCfgByXml(lanBefore.c_str(), &kept);
+        kept.allNet = taken.allNet;
+        lan = Take(QV_NETSDK_IPC_XMLGET_NetworkLANConfig(&kept));
+    }
+    std::string& streams = documents_[kCmdGetStreamAccess];
+    const std::string& streamsBefore = before.documents_.at(kCmdGetStreamAccess);
+    if (streams != streamsBefore) {
+        StreamAccessRecord taken;
+        StreamAccessRecord kept;
+        ParseStreamAccessDocument(streams, &taken);
+        ParseStreamAccessDocument(streamsBefore, &kept);
+        taken.ptzPort = kept.ptzPort;
+        taken.videoPort = kept.videoPort;
+        taken.webPort = kept.webPort;
+        streams = PrintStreamAccessBody(taken);
+    }
+}
+
 std::string CameraDocuments::Read(int code, int32_t* status) const {
     const auto it = documents_.find(code);
     *status = it != documents_.end() ? sdk::kStatusOk : sdk::kStatusUnsupported;
     return it != documents_.end() ? it->second : std::string();
-}
-
-std::string CameraDocuments::Export() const {
-    std::string text = "<ConfigFile>\n";
-    for (const auto& [code, document] : documents_)
-        text += "<Document Code=\"" + std::to_string(code) + "\">" + document + "</Document>\n";
-    return text + "</ConfigFile>\n";
 }
 
 int32_t CameraDocuments::Write(int code, std::string_view text, std::string* password) {

@@ -6,6 +6,7 @@
 // Not thread-safe: the control server calls it under its lock.
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -50,9 +51,13 @@ struct ControlCallbacks {
     std::function<void(const std::string& model)> onModelOverride;
 };
 
-// Configuration documents by command code, with a real camera's factory defaults.
+// Configuration documents by command code, with a real camera's factory defaults, and the
+// configuration file made of them (sim/camera_config_file.cpp).
 class CameraDocuments {
 public:
+    // Configuration files above this size are refused unread.
+    static constexpr std::size_t kMaxConfigFileSize = 16 * 1024 * 1024;
+
     explicit CameraDocuments(const ControlIdentity& identity);
     void Reset();  // factory defaults
     // The camera moved to another address: the network document follows.
@@ -63,14 +68,24 @@ public:
     // Takes a written document: status 0, 3 when it cannot take it, 2 for a code it does not
     // know. A 223 document's new password is returned through `password`.
     int32_t Write(int code, std::string_view text, std::string* password);
-    // The configuration file the camera exports: every document in code order (the account's
-    // password masked as when read).
+    // The configuration file the camera exports: a NORVEKConfig document of its current
+    // documents and record schedule (docs/camera-protocol.md, "Configuration file").
     std::string Export() const;
+    // Takes a configuration file whole or not at all: 0 when it is one and every document in
+    // it that the camera knows passes the checks of a write of its code; the camera's
+    // addresses, ports and account stay as they are. Else status 1 and nothing changed.
+    // `defaultConfig` tells whether the file is a default configuration
+    // (SET_OEM_DEFAULT_CONFIG="1" on its root).
+    int32_t Import(std::string_view text, bool* defaultConfig);
 
 private:
     int32_t WriteCapture(int code, std::string_view text);
+    // After a file's network and stream-access documents were taken: the values no file
+    // changes come back from `before`.
+    void KeepIdentityOf(const CameraDocuments& before);
     ControlIdentity identity_;
     std::map<int, std::string> documents_;  // by read code, or by write code for write-only
+    std::string recordSchedule_;            // kept only in the configuration file
 };
 
 class ControlCamera {
@@ -94,6 +109,10 @@ public:
     Reply Handle(const sdk::Frame& request);
     void FactoryReset();
     void SetAddress(const std::string& ip);
+    // A configuration file uploaded to the camera (CameraDocuments::Import).
+    int32_t ImportConfig(std::string_view text, bool* defaultConfig) {
+        return documents_.Import(text, defaultConfig);
+    }
     // The account's password as if changed on the camera itself (the factory one stays).
     void SetPassword(const std::string& password) { password_ = password; }
     // An installed firmware image: the version the camera answers from now on.

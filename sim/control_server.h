@@ -102,6 +102,11 @@ public:
     // The names of the files camera `id` serves, in order.
     std::vector<std::string> FileNames(int id) const;
 
+    // Default configurations (a config upload whose root has SET_OEM_DEFAULT_CONFIG="1"):
+    // camera `id` confirms each one it applied with status event 14 to the uploading session,
+    // unless `confirm` is false; it applies them either way.
+    void SetConfirmDefaultConfig(int id, bool confirm);
+
     // Firmware upgrade of camera `id`: how long the write phase after an accepted image lasts
     // and how long the camera is down after it (kFirmwareWriteTime, kFirmwareRebootTime).
     void SetFirmwareTiming(int id, std::chrono::milliseconds writeTime,
@@ -140,12 +145,14 @@ public:
     };
     std::optional<StoredFile> UploadedFile(int id, sdk::BulkPurpose purpose) const;
     int UploadsAccepted(int id) const;
-    int UploadsFailed(int id) const;            // refused or broken after the attach
-    int BulkConnections(int id) const;          // attached and open
-    std::string ConfigExport(int id) const;     // what a "config" download delivers
-    std::string FirmwareVersion(int id) const;  // the version the camera runs
-    std::string ReportedModel(int id) const;    // its own model or its OEM model
-    int FirmwareWrites(int id) const;           // write phases that ended in a reboot
+    int UploadsFailed(int id) const;              // refused or broken after the attach
+    int BulkConnections(int id) const;            // attached and open
+    std::string ConfigExport(int id) const;       // what a "config" download delivers
+    int DefaultConfigsApplied(int id) const;      // default configurations taken so far
+    std::string LastDefaultConfig(int id) const;  // the name of the last one, "" before any
+    std::string FirmwareVersion(int id) const;    // the version the camera runs
+    std::string ReportedModel(int id) const;      // its own model or its OEM model
+    int FirmwareWrites(int id) const;             // write phases that ended in a reboot
 
 private:
     struct Camera;
@@ -201,6 +208,10 @@ private:
     void Discard(Connection& c);  // `c` closes now: an unfinished upload fails
     void SendEvent(uint64_t session, int type, const std::string& payload);
     int BulkInUse(int id, uint64_t session) const;  // session 0: the whole camera
+    // A configuration file other than "devicetype.oem" (sim/camera_config_file.cpp): false
+    // when the camera refused it and nothing changed. `defaultConfig` tells whether it was a
+    // default configuration.
+    bool ApplyConfigFile(Connection& c, const std::string& content, bool* defaultConfig);
 
     // Firmware upgrade (sim/control_server_firmware.cpp); mutex_ held.
     bool FirmwareBusy(int id) const;  // an image is arriving, being written or hung

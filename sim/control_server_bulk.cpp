@@ -1,8 +1,9 @@
 // The camera's side of the bulk-data channel (docs/camera-protocol.md, "Bulk-data channel"):
 // tokens handed out on a session, the attach of a new connection, uploads received into the
-// camera's storage when whole (firmware streams through its image check
-// instead, sim/control_server_firmware.cpp), downloads of the camera's files, the file
-// events on the session, and the test controls of all that.
+// camera's storage when whole (configuration files are applied as well,
+// sim/camera_config_file.cpp; firmware streams through its image check instead,
+// sim/control_server_firmware.cpp), downloads of the camera's files, the file events on the
+// session, and the test controls of all that.
 
 #include <algorithm>
 
@@ -22,6 +23,11 @@ using sdk::BulkPurpose;
 
 std::string FileEventText(const std::string& name) {
     return "<RESPONSE_PARAM LocalFileName=\"" + EscapeAttribute(name) + "\" />";
+}
+
+// Event 14 for an applied default configuration.
+std::string DefaultConfigEventText(const std::string& name) {
+    return "<RESPONSE_PARAM LocalFileName=\"" + EscapeAttribute(name) + "\" DefaultConfig=\"1\" />";
 }
 
 std::string DigestOf(std::string_view bytes) {
@@ -82,6 +88,21 @@ int ControlServer::BulkConnections(int id) const {
 std::string ControlServer::ConfigExport(int id) const {
     std::lock_guard lock(mutex_);
     return cameras_.at(id)->logic.documents().Export();
+}
+
+void ControlServer::SetConfirmDefaultConfig(int id, bool confirm) {
+    std::lock_guard lock(mutex_);
+    cameras_.at(id)->confirmDefaultConfig = confirm;
+}
+
+int ControlServer::DefaultConfigsApplied(int id) const {
+    std::lock_guard lock(mutex_);
+    return cameras_.at(id)->defaultConfigs;
+}
+
+std::string ControlServer::LastDefaultConfig(int id) const {
+    std::lock_guard lock(mutex_);
+    return cameras_.at(id)->lastDefaultConfig;
 }
 
 // ---- The protocol ------------------------------------------------------------------------------
@@ -248,9 +269,12 @@ bool ControlServer::UploadVerdict(Connection& c, Clock::time_point now,
     int32_t status = whole ? sdk::kStatusOk : sdk::kStatusBadDocument;
     if (whole && b.firmware)
         status = FirmwareVerdict(c);
-    const bool deviceType =
-        whole && b.open.purpose == BulkPurpose::kConfig && b.open.name == kDeviceTypeFileName;
+    const bool config = whole && b.open.purpose == BulkPurpose::kConfig;
+    const bool deviceType = config && b.open.name == kDeviceTypeFileName;
+    bool defaultConfig = false;
     if (deviceType && !ApplyDeviceType(c, b.data, calls))
+        status = sdk::kStatusFailed;
+    if (config && !deviceType && !ApplyConfigFile(c, b.data, &defaultConfig))
         status = sdk::kStatusFailed;
     b.done = true;
     c.closing = true;
@@ -272,10 +296,31 @@ bool ControlServer::UploadVerdict(Connection& c, Clock::time_point now,
                    std::move(b.data)};
     b.data.clear();
     // A firmware image's outcome comes with its write phase (events 55, then 14 or 15).
-    if (b.firmware)
+    if (b.firmware) {
         StartFirmwareWrite(c, now);
-    else
-        SendEvent(b.session, kEventFileDone, FileEventText(b.open.name));
+        return true;
+    }
+    SendEvent(b.session, kEventFileDone, FileEventText(b.open.name));
+    // A default configuration is confirmed with status 14, the type of a written firmware
+    // image; the payload tells the two apart.
+    if (defaultConfig && camera.confirmDefaultConfig)
+        SendEvent(b.session, kEventUpgradeDone, DefaultConfigEventText(b.open.name));
+    return true;
+}
+
+bool ControlServer::ApplyConfigFile(Connection& c, const std::string& content,
+                                    bool* defaultConfig) {
+    Camera& camera = *cameras_[c.camera];
+    const std::string& name = c.bulk->open.name;
+    if (camera.logic.ImportConfig(content, defaultConfig) != sdk::kStatusOk) {
+        LogMessage("camera %s: configuration file %s refused, nothing changed\n",
+                   camera.logic.identity().ipAddress.c_str(), name.c_str());
+        return false;
+    }
+    if (*defaultConfig) {
+        ++camera.defaultConfigs;
+        camera.lastDefaultConfig = name;
+    }
     return true;
 }
 

@@ -110,6 +110,9 @@ struct ControlServer::Camera {
     std::map<sdk::BulkPurpose, StoredFile> uploads;
     int uploadsAccepted = 0;
     int uploadsFailed = 0;
+    bool confirmDefaultConfig = true;  // status event 14 after a default configuration
+    int defaultConfigs = 0;            // default configurations applied
+    std::string lastDefaultConfig;     // the upload name of the last one
     BulkFault bulkFault;
     std::chrono::milliseconds writeTime = kFirmwareWriteTime;
     std::chrono::milliseconds rebootTime = kFirmwareRebootTime;

@@ -47,6 +47,7 @@ struct Arguments {
     std::vector<std::pair<int, std::string>> passwords;  // camera index from 0, password
     std::vector<int> ignoreNetwork;                      // camera indexes from 0
     std::vector<int> replacedKeys;                       // camera indexes from 0
+    std::vector<int> noDefaultConfirm;                   // camera indexes from 0
     std::vector<PeriodicEvent> events;
     std::chrono::milliseconds upgradeWrite{-1};  // -1: the server's default
     std::chrono::milliseconds upgradeReboot{-1};
@@ -206,6 +207,10 @@ const Option kOptions[] = {
      "camera I (from 1) shows another long-term key than its own, as a replaced camera keeping "
      "the serial number (may be repeated)",
      [](Arguments* a, const char* v) { return AddCamera(v, &a->replacedKeys); }},
+    {"--no-default-confirm", "I",
+     "camera I (from 1) applies default configurations without confirming them with status "
+     "event 14 (may be repeated)",
+     [](Arguments* a, const char* v) { return AddCamera(v, &a->noDefaultConfirm); }},
     {"--event", "I=TYPE@MS",
      "camera I (from 1) sends status event TYPE to its logged-in sessions every MS ms; an "
      "alarm or other fixed record gets a sample record (may be repeated)",
@@ -412,6 +417,15 @@ int main(int argc, char** argv) {
             return 2;
         }
         lab.control().SetKeyGeneration(camera, 1);
+    }
+    for (int camera : args.noDefaultConfirm) {
+        if (camera >= lab.CameraCount()) {
+            std::fprintf(stderr, "camfleet-sim: no camera %d for --no-default-confirm\n",
+                         camera + 1);
+            lab.Stop();
+            return 2;
+        }
+        lab.control().SetConfirmDefaultConfig(camera, false);
     }
     for (const auto& [camera, fault] : args.firmwareFaults) {
         if (camera >= lab.CameraCount()) {

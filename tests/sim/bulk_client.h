@@ -1,11 +1,13 @@
 #pragma once
 // The client side of the bulk-data channel by hand, for tests of the camera's side: sessions,
-// open requests, attaches, chunks and the digest frame, and the frames that come back.
+// open requests, attaches, chunks, and the end frames and events that come back.
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "device/sdk/bulk_protocol.h"
 #include "device/sdk/control_frame.h"
@@ -34,6 +36,12 @@ inline sdk::BulkOpen Upload(const std::string& name, const std::string& bytes,
                             sdk::BulkPurpose purpose = sdk::BulkPurpose::kConfig) {
     return {sdk::BulkDirection::kUpload, purpose, name, bytes.size(), 0};
 }
+
+// The end frame's status and size.
+struct End {
+    int32_t status = -1;
+    uint64_t size = 0;
+};
 
 class BulkCameraTest : public LoopbackCameraTest {
 protected:
@@ -86,6 +94,58 @@ protected:
             if (event->kind == sdk::FrameKind::kEvent)
                 return true;
         return false;
+    }
+    // Sends the first `chunks` chunks of `bytes` (all of them by default).
+    static void Send(Client& bulk, const std::string& bytes, uint32_t chunks = UINT32_MAX) {
+        const uint32_t count = static_cast<uint32_t>(sdk::ChunkCount(bytes.size()));
+        for (uint32_t i = 0; i < count && i < chunks; ++i) {
+            const std::size_t at = static_cast<std::size_t>(i) * sdk::kBulkChunk;
+            if (!bulk.Send(
+                    sdk::EncodeFrame(Chunk(i, i + 1 == count, bytes.substr(at, sdk::kBulkChunk)))))
+                return;  // the camera may have ended the transfer
+        }
+    }
+    // The end frame, skipping acknowledgements.
+    static End EndOf(Client& bulk) {
+        sdk::Frame frame;
+        End end;
+        while (bulk.Next(&frame)) {
+            if (frame.code != sdk::kBulkEnd)
+                continue;
+            EXPECT_TRUE(sdk::ParseBulkEnd(frame.payload, &end.status)) << frame.payload;
+            const auto at = frame.payload.find("Size=\"");
+            if (at != std::string::npos)
+                end.size = std::stoull(frame.payload.substr(at + 6));
+            return end;
+        }
+        return end;
+    }
+    // The events that reached `session` until a keep-alive's answer came back: what the
+    // camera had sent by then.
+    std::vector<sdk::Frame> EventsSoFar(Client& session) {
+        std::vector<sdk::Frame> events;
+        EXPECT_TRUE(session.Send(sdk::EncodeFrame(Request(sdk::kCodeKeepAlive, ++sequence_, {}))));
+        sdk::Frame frame;
+        while (session.Next(&frame)) {
+            if (frame.kind == sdk::FrameKind::kAnswer && frame.code == sdk::kCodeKeepAlive)
+                return events;
+            if (frame.kind == sdk::FrameKind::kEvent)
+                events.push_back(frame);
+        }
+        ADD_FAILURE() << "the session closed";
+        return events;
+    }
+    // The events of `session` up to and including one of `type`.
+    static std::vector<sdk::Frame> EventsUntil(Client& session, int type) {
+        std::vector<sdk::Frame> events;
+        sdk::Frame event;
+        while (NextEvent(session, &event)) {
+            events.push_back(event);
+            if (event.code == static_cast<uint32_t>(type))
+                return events;
+        }
+        ADD_FAILURE() << "no event " << type;
+        return events;
     }
     uint32_t sequence_ = 10;
 };

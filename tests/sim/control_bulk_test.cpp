@@ -77,7 +77,7 @@ TEST_F(ControlBulkTest, UploadIsKeptOnlyWhenWhole) {
     const int id = AddCamera();
     server_.Start();
     auto session = Session(id);
-    const std::string bytes = "<Config marker=\"1\" />";
+    const std::string bytes = server_.ConfigExport(id);  // a configuration file it takes
 
     Client bad(server_.Port(id));
     ASSERT_EQ(Attach(bad, Token(*session, Upload("wrong.cfg", bytes))), sdk::kStatusOk);

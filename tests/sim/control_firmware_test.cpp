@@ -54,12 +54,6 @@ std::string Progress(int percent) {
     return "<Upgrade Progress=\"" + std::to_string(percent) + "\" />";
 }
 
-// The end frame's status and size.
-struct End {
-    int32_t status = -1;
-    uint64_t size = 0;
-};
-
 class ControlFirmwareTest : public BulkCameraTest {
 protected:
     void SetUp() override {
@@ -80,63 +74,11 @@ protected:
         EXPECT_EQ(Attach(*bulk, Token(session, open)), sdk::kStatusOk);
         return bulk;
     }
-    // Sends the first `chunks` chunks of `bytes` (all of them by default).
-    static void Send(Client& bulk, const std::string& bytes, uint32_t chunks = UINT32_MAX) {
-        const uint32_t count = static_cast<uint32_t>(sdk::ChunkCount(bytes.size()));
-        for (uint32_t i = 0; i < count && i < chunks; ++i) {
-            const std::size_t at = static_cast<std::size_t>(i) * sdk::kBulkChunk;
-            if (!bulk.Send(
-                    sdk::EncodeFrame(Chunk(i, i + 1 == count, bytes.substr(at, sdk::kBulkChunk)))))
-                return;  // the camera may have ended the transfer
-        }
-    }
-    // The end frame, skipping acknowledgements.
-    static End EndOf(Client& bulk) {
-        sdk::Frame frame;
-        End end;
-        while (bulk.Next(&frame)) {
-            if (frame.code != sdk::kBulkEnd)
-                continue;
-            EXPECT_TRUE(sdk::ParseBulkEnd(frame.payload, &end.status)) << frame.payload;
-            const auto at = frame.payload.find("Size=\"");
-            if (at != std::string::npos)
-                end.size = std::stoull(frame.payload.substr(at + 6));
-            return end;
-        }
-        return end;
-    }
     // A whole upload of `bytes` as `open` on `session`: the end frame.
     End Transfer(Client& session, const sdk::BulkOpen& open, const std::string& bytes) {
         auto bulk = Bulk(session, open);
         Send(*bulk, bytes);
         return EndOf(*bulk);
-    }
-    // The events that reached `session` until a keep-alive's answer came back: what the
-    // camera had sent by then.
-    std::vector<sdk::Frame> EventsSoFar(Client& session) {
-        std::vector<sdk::Frame> events;
-        EXPECT_TRUE(session.Send(sdk::EncodeFrame(Request(sdk::kCodeKeepAlive, ++sequence_, {}))));
-        sdk::Frame frame;
-        while (session.Next(&frame)) {
-            if (frame.kind == sdk::FrameKind::kAnswer && frame.code == sdk::kCodeKeepAlive)
-                return events;
-            if (frame.kind == sdk::FrameKind::kEvent)
-                events.push_back(frame);
-        }
-        ADD_FAILURE() << "the session closed";
-        return events;
-    }
-    // The events of `session` up to and including one of `type`.
-    static std::vector<sdk::Frame> EventsUntil(Client& session, int type) {
-        std::vector<sdk::Frame> events;
-        sdk::Frame event;
-        while (NextEvent(session, &event)) {
-            events.push_back(event);
-            if (event.code == static_cast<uint32_t>(type))
-                return events;
-        }
-        ADD_FAILURE() << "no event " << type;
-        return events;
     }
     // A system command's answer text on `session`.
     std::string Ask(Client& session, int code) {
