@@ -11,15 +11,19 @@ std::string Lenient(std::string_view text, CodePage from, CodePage to) {
     return out;
 }
 
-// Length of the well-formed UTF-8 sequence at `s[i]`, or 0 when it is not one.
-std::size_t Utf8SequenceLength(std::string_view s, std::size_t i) {
-    const auto b0 = static_cast<unsigned char>(s[i]);
+}  // namespace
+
+std::size_t DecodeUtf8(std::string_view text, std::size_t i, char32_t* cp) {
+    const auto b0 = static_cast<unsigned char>(text[i]);
     if (b0 < 0x80) {
+        *cp = b0;
         return 1;
     }
     std::size_t length = 0;
-    unsigned char low = 0x80;   // bounds of the second byte rule out overlong forms,
-    unsigned char high = 0xBF;  // surrogates and values above U+10FFFF
+    // The bounds of the second byte rule out overlong forms, surrogates and values above
+    // U+10FFFF.
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
     if (b0 >= 0xC2 && b0 <= 0xDF) {
         length = 2;
     } else if (b0 >= 0xE0 && b0 <= 0xEF) {
@@ -33,19 +37,20 @@ std::size_t Utf8SequenceLength(std::string_view s, std::size_t i) {
     } else {
         return 0;
     }
-    if (s.size() - i < length) {
+    if (text.size() - i < length) {
         return 0;
     }
+    char32_t value = b0 & (0x7F >> length);
     for (std::size_t k = 1; k < length; ++k) {
-        const auto b = static_cast<unsigned char>(s[i + k]);
-        if (k == 1 ? (b < low || b > high) : (b < 0x80 || b > 0xBF)) {
+        const auto b = static_cast<unsigned char>(text[i + k]);
+        if (b < (k == 1 ? low : 0x80) || b > (k == 1 ? high : 0xBF)) {
             return 0;
         }
+        value = (value << 6) | (b & 0x3F);
     }
+    *cp = value;
     return length;
 }
-
-}  // namespace
 
 std::string Gb2312ToUtf8(std::string_view text) {
     return Lenient(text, CodePage::kGb2312, CodePage::kUtf8);
@@ -77,7 +82,8 @@ std::string DisplayTextForDevice(std::string_view text, unsigned localeId) {
 
 bool IsValidUtf8(std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
-        const std::size_t n = Utf8SequenceLength(text, i);
+        char32_t cp = 0;
+        const std::size_t n = DecodeUtf8(text, i, &cp);
         if (n == 0) {
             return false;
         }

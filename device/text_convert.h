@@ -58,5 +58,8 @@ bool Utf8ToOemCodePage(std::string_view utf8, std::string* out, const char** err
 
 // True when `text` is well-formed UTF-8 in the strict sense above.
 bool IsValidUtf8(std::string_view text);
+// Decodes the well-formed UTF-8 sequence at text[i] into `cp` (strictly: no overlong forms,
+// surrogates or values above U+10FFFF). Returns its length, 0 when none starts there.
+std::size_t DecodeUtf8(std::string_view text, std::size_t i, char32_t* cp);
 
 }  // namespace camfleet

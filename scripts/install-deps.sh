@@ -12,7 +12,7 @@ packages=(
   libtinyxml2-dev libmp3lame-dev libxlsxwriter-dev libsodium-dev libssl-dev libjpeg-dev
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
   # tests
-  libgtest-dev libgmock-dev
+  libgtest-dev libgmock-dev python3-openpyxl
   # network namespaces for the test suite, and a display for GUI checks
   iproute2 util-linux xvfb xauth
   # fonts so offscreen/Xvfb rendering has glyphs for every language
