@@ -85,6 +85,21 @@ bool CheckConfigFile(const std::string& path) {
     return ReadFile(path, &text) && CheckConfigText(text);
 }
 
+bool ReprintXmlFile(const std::string& path) {
+    std::string text;
+    tinyxml2::XMLDocument doc;
+    if (!ReadFile(path, &text) || doc.Parse(text.data(), text.size()) != tinyxml2::XML_SUCCESS ||
+        !HasSingleRoot(doc)) {
+        return false;
+    }
+    TabPrinter printer;
+    doc.Print(&printer);
+    const qint64 size = printer.CStrSize() - 1;
+    QSaveFile file(QString::fromStdString(path));
+    return file.open(QIODevice::WriteOnly) && file.write(printer.CStr(), size) == size &&
+           file.commit();
+}
+
 bool PrintDefaultConfig(std::string_view text, std::string* out) {
     out->clear();
     tinyxml2::XMLDocument doc;

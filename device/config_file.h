@@ -18,6 +18,11 @@ bool CheckConfigText(std::string_view text);
 // The same for a file; false when it cannot be read.
 bool CheckConfigFile(const std::string& path);
 
+// Prints the XML document in the file `path` again in the tool's form (one tab per indent
+// level) and replaces the file with it atomically. False, and the file left as it is, when it
+// cannot be read, is not a well-formed document with one root element, or cannot be written.
+bool ReprintXmlFile(const std::string& path);
+
 // Prints the default configuration of a valid configuration text: the root gets
 // SET_OEM_DEFAULT_CONFIG="1", the document is printed with a tab per indent level. False
 // when the text is not valid or the printed document would not fit

@@ -1,5 +1,7 @@
 #include "operations/answer_router.h"
 
+#include <tinyxml2.h>
+
 #include <QMetaObject>
 
 #include <cstring>
@@ -37,7 +39,34 @@ RequestOutcome OutcomeOf(int32_t status) {
     }
 }
 
+// The root element of an event's text payload: 'U' for Upgrade, 'D' for a RESPONSE_PARAM with
+// DefaultConfig="1", 0 for anything else.
+char EventRootKind(const StatusMessage& m) {
+    tinyxml2::XMLDocument doc;
+    const std::size_t size = std::min<std::size_t>(m.size, sizeof m.payload);
+    if (doc.Parse(m.payload, strnlen(m.payload, size)) != tinyxml2::XML_SUCCESS)
+        return 0;
+    const tinyxml2::XMLElement* root = doc.RootElement();
+    if (root == nullptr)
+        return 0;
+    if (std::string_view(root->Name()) == "Upgrade")
+        return 'U';
+    const char* flag = root->Attribute("DefaultConfig");
+    return std::string_view(root->Name()) == "RESPONSE_PARAM" && flag != nullptr &&
+                   std::string_view(flag) == "1"
+               ? 'D'
+               : 0;
+}
+
 }  // namespace
+
+bool IsUpgradeReport(const StatusMessage& message) {
+    return EventRootKind(message) != 'D';
+}
+
+bool IsDefaultConfigReport(const StatusMessage& message) {
+    return EventRootKind(message) != 'U';
+}
 
 std::unique_ptr<StatusMessage> MakeStatusMessage(int handle, int type, const void* data) {
     std::unique_ptr<StatusMessage> m(new (std::nothrow) StatusMessage);

@@ -60,6 +60,13 @@ std::unique_ptr<StatusMessage> MakeStatusMessage(int handle, int type, const voi
 std::unique_ptr<ResponseMessage> MakeResponseMessage(int handle, uint32_t codeWord,
                                                      const char* text);
 
+// Status event 14 reports a written firmware image (`<Upgrade Version="V" />`) or a default
+// configuration the camera took (`<RESPONSE_PARAM ... DefaultConfig="1" />`): the payload's
+// root tells them apart. True for the first / the second; an event with neither root counts as
+// both, as cameras that send other payloads mean whichever is under way.
+bool IsUpgradeReport(const StatusMessage& message);
+bool IsDefaultConfigReport(const StatusMessage& message);
+
 // How a routed request ended.
 enum class RequestOutcome {
     kAnswered,     // the camera answered with status 0

@@ -327,6 +327,8 @@ void FirmwareUpgrade::OnEvent(const StatusMessage& m) {
     if (m.type != kEventUpgradeProgress && m.type != kEventUpgradeProgress2 &&
         m.type != kEventUpgradeDone && m.type != kEventUpgradeFailed)
         return;
+    if (m.type == kEventUpgradeDone && !IsUpgradeReport(m))
+        return;  // a default configuration's confirmation
     const int row = model_->FindRowByHandle(m.handle);
     UpgradeJob* job = row >= 0 ? JobOfRow(row) : nullptr;
     if (job == nullptr || !IsFirmwareJob(*job) || !Unfinished(*job))

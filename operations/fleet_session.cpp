@@ -46,6 +46,11 @@ bool FleetSession::StartSdk() {
     pictures_ = std::make_unique<PictureDownloads>(
         &model_, router_.get(),
         options_.snapshotFolder.isEmpty() ? DefaultSnapshotFolder() : options_.snapshotFolder);
+    configs_ = std::make_unique<ConfigTransfer>(
+        &model_, router_.get(), &workers_,
+        options_.configFolder.isEmpty() ? DefaultConfigFolder() : options_.configFolder);
+    defaultConfigs_ =
+        tracker_->OnDefaultConfiguration([this](int row) { configs_->PushDefault(row); });
     tracker_->SetUpgradeProgressSource(
         [](int handle) { return QV_NETSDK_IPC_GetUpgradeProgress(handle); });
     QV_NETSDK_IPC_SetAutoReconnect(0, 1);
@@ -63,6 +68,8 @@ void FleetSession::Shutdown() {
     workers_.StopAll();
     if (sdkInitialised_)
         QV_NETSDK_IPC_LogoutAll();
+    defaultConfigs_ = {};
+    configs_.reset();
     pictures_.reset();
     tracker_.reset();
     router_.reset();
@@ -93,6 +100,21 @@ void FleetSession::StartSearch(uint32_t netcard, SearchStart start) {
     }
     SetTimers(true, asking);
     SetSearching(true);
+}
+
+bool FleetSession::ImportDevices(const std::vector<SearchAnswer>& answers) {
+    const bool wasSearching = searching_;
+    if (searching_)
+        StopSearch();
+    if (sdkInitialised_)
+        sync_.RefreshDevices();
+    else
+        sync_.ClearDevices();
+    emit ListCleared();
+    for (const SearchAnswer& answer : answers)
+        table_.StoreDeviceAnswer(answer, "0.0.0.0");
+    MergeTick();
+    return wasSearching;
 }
 
 void FleetSession::StopSearch() {

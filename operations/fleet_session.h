@@ -34,6 +34,7 @@
 #include "discovery/device_searcher.h"
 #include "discovery/device_table.h"
 #include "operations/answer_router.h"
+#include "operations/config_transfer.h"
 #include "operations/device_list_sync.h"
 #include "operations/device_login.h"
 #include "operations/move_follow_up.h"
@@ -48,6 +49,7 @@ struct FleetOptions {
     bool manualTicks = false;    // the caller drives the ticks (tests)
     bool autoStopFirst = false;  // the first search stops by itself (the window's rule)
     QString snapshotFolder{};    // where alarm pictures go; empty: DefaultSnapshotFolder()
+    QString configFolder{};      // where downloaded configurations go; empty: DefaultConfigFolder()
 };
 
 // How a search starts the search thread.
@@ -100,6 +102,12 @@ public:
     void SearchUntil(const std::function<bool(qint64 elapsedMs)>& done, int seconds,
                      uint32_t netcard = 0, SearchStart start = SearchStart::kFresh);
 
+    // Replaces the list by `answers` (an imported device list): the search stops (true when
+    // one ran), every camera is logged out, the table and the list are emptied (ListCleared),
+    // each answer goes into the table as if it had come in on adapter "0.0.0.0", and one
+    // merge lists them and logs them in with the default account.
+    bool ImportDevices(const std::vector<SearchAnswer>& answers);
+
     // The account new cameras are logged in with, asked for at every merge.
     void SetAccountSource(std::function<LoginAccount()> source) {
         accountSource_ = std::move(source);
@@ -117,6 +125,7 @@ public:
     AnswerRouter* Router() { return router_.get(); }
     SessionTracker* Tracker() { return tracker_.get(); }
     PictureDownloads* Pictures() { return pictures_.get(); }
+    ConfigTransfer* Configs() { return configs_.get(); }
 
 signals:
     // Searching began or ended.
@@ -152,6 +161,8 @@ private:
     std::unique_ptr<AnswerRouter> router_;
     std::unique_ptr<SessionTracker> tracker_;
     std::unique_ptr<PictureDownloads> pictures_;
+    std::unique_ptr<ConfigTransfer> configs_;
+    Subscription defaultConfigs_;
 };
 
 // Whether the login of `row` has come to an end (RowState::LoginSettled).

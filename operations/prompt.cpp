@@ -31,8 +31,10 @@ bool ScriptedPrompt::TakeAnswer() {
     return yes;
 }
 
-QString ScriptedPrompt::ChooseFile(const char* captionKey, const QString&, bool) {
-    records_.push_back({Record::kFile, {}, QString::fromLatin1(captionKey), PromptIcon::kQuestion});
+QString ScriptedPrompt::ChooseFile(const char* captionKey, const QString&, bool,
+                                   const QString& proposedName) {
+    records_.push_back(
+        {Record::kFile, proposedName, QString::fromLatin1(captionKey), PromptIcon::kQuestion});
     return TakeChoice();
 }
 

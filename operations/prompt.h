@@ -25,9 +25,10 @@ public:
     // The same with a composed text.
     virtual void ShowText(const QString& text, const char* captionKey, PromptIcon icon) = 0;
     virtual bool AskYesNoText(const QString& text, const char* captionKey) = 0;
-    // A file to open (save = false) or to write; `filter` as Qt file dialogs take it. Empty
-    // when cancelled.
-    virtual QString ChooseFile(const char* captionKey, const QString& filter, bool save) = 0;
+    // A file to open (save = false) or to write; `filter` as Qt file dialogs take it;
+    // `proposedName` the name offered (a save). Empty when cancelled.
+    virtual QString ChooseFile(const char* captionKey, const QString& filter, bool save,
+                               const QString& proposedName = {}) = 0;
     // A folder; empty when cancelled.
     virtual QString ChooseFolder(const char* captionKey) = 0;
 };
@@ -39,7 +40,7 @@ class ScriptedPrompt : public Prompt {
 public:
     struct Record {
         enum Kind { kMessage, kQuestion, kFile, kFolder } kind;
-        QString textKey;  // empty for file and folder choices; a composed text as it is
+        QString textKey;  // a composed text as it is; a file choice's proposed name
         QString captionKey;
         PromptIcon icon = PromptIcon::kInformation;
     };
@@ -51,7 +52,8 @@ public:
     bool AskYesNo(const char* textKey, const char* captionKey) override;
     void ShowText(const QString& text, const char* captionKey, PromptIcon icon) override;
     bool AskYesNoText(const QString& text, const char* captionKey) override;
-    QString ChooseFile(const char* captionKey, const QString& filter, bool save) override;
+    QString ChooseFile(const char* captionKey, const QString& filter, bool save,
+                       const QString& proposedName = {}) override;
     QString ChooseFolder(const char* captionKey) override;
 
     const std::vector<Record>& Records() const { return records_; }

@@ -107,6 +107,11 @@ void SessionTracker::ApplyStatus(const StatusMessage& m) {
     }
     switch (m.type) {
         case kEventUpgradeDone:
+            // A default configuration's confirmation leaves a running upgrade alone.
+            if (!IsUpgradeReport(m)) {
+                model_->SetStateKey(row, DisplayKey("MSGTIP6"));
+                break;
+            }
             model_->SetStateKey(
                 row, record->upgrading != 0 ? DisplayKey("MSG_UPGRADE") : DisplayKey("MSGTIP6"));
             record->upgrading = 0;
