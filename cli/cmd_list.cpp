@@ -1,9 +1,6 @@
 // camfleet-cli list: searches, logs every camera in through the device SDK and prints the
 // device list as the window shows it, with the state and version columns.
 
-#include <QJsonArray>
-#include <QJsonDocument>
-
 #include <cstdio>
 
 #include "cli/command.h"
@@ -15,31 +12,6 @@ namespace camfleet::cli {
 namespace {
 
 constexpr int kDefaultSeconds = 10;
-
-QByteArray ListJson(const DeviceListModel& model) {
-    QJsonArray array;
-    for (int row = 0; row < model.Count(); ++row) {
-        const DeviceRecord& d = *model.Record(row);
-        QJsonObject o = AnswerJson(d.answer);
-        o["STATE"] = model.CellText(row, kColumnState);
-        o["LOGGEDIN"] = model.State(row)->LoggedIn();
-        if (d.answer.version[0] == '\0')
-            o["VERSION"] = QString::fromUtf8(d.firmwareVersion);
-        array.append(o);
-    }
-    return QJsonDocument(array).toJson(QJsonDocument::Indented);
-}
-
-QByteArray ListTable(const DeviceListModel& model) {
-    std::vector<QStringList> rows;
-    for (int row = 0; row < model.Count(); ++row) {
-        QStringList cells;
-        for (int c = 0; c < kDeviceColumnCount; ++c)
-            cells.append(model.CellText(row, c));
-        rows.push_back(cells);
-    }
-    return FormatCellTable(rows);
-}
 
 int RunList(const QStringList& args) {
     SearchOptions a;
@@ -62,7 +34,7 @@ int RunList(const QStringList& args) {
         },
         a.seconds);
     SortAsAsked(a, model);
-    const QByteArray out = a.json ? ListJson(model) : ListTable(model);
+    const QByteArray out = FormatList(model, a.json);
     std::fwrite(out.constData(), 1, out.size(), stdout);
     return 0;
 }

@@ -20,6 +20,7 @@
 
 #include "cli/command.h"
 #include "cli/search_options.h"
+#include "cli/search_output.h"
 #include "operations/device_maintenance.h"
 #include "operations/feature_switches.h"
 #include "operations/night_demo.h"
@@ -317,17 +318,7 @@ int Run(const MaintenanceArgs& a) {
                                                                       : QString("no answer");
         if (!ok)
             status = 1;
-        if (a.search.json) {
-            QJsonObject object{{"SERIAL", QString::fromLatin1(record->key)},
-                               {"RESULT", ok ? "ok" : "failed"},
-                               {"STATE", state}};
-            if (!file.isEmpty())
-                object["FILE"] = file;
-            std::printf("%s\n", QJsonDocument(object).toJson(QJsonDocument::Compact).constData());
-        } else {
-            std::printf("%s %s %s%s\n", record->key, ok ? "ok" : "failed", qPrintable(state),
-                        file.isEmpty() ? "" : qPrintable(" " + file));
-        }
+        PrintCameraOutcome(a.search.json, record->key, ok, state, file);
     }
     for (const QString& serial : unknown) {
         if (a.search.json)

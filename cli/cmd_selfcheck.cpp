@@ -5,6 +5,8 @@
 #include <cstdio>
 
 #include "cli/command.h"
+#include "operations/config_transfer.h"
+#include "operations/picture_downloads.h"
 #include "platform/paths.h"
 #include "resources/log.h"
 #include "resources/save_param.h"
@@ -26,6 +28,8 @@ int SelfCheck(const QStringList& args) {
     std::printf("settings file: %s (%s)\n", qPrintable(settings.settingsFilePath), state);
     std::printf("default user: %s\n", qPrintable(settings.defaultUser));
     std::printf("upgrade directory: %s\n", qPrintable(settings.upgradeDirectory));
+    std::printf("configuration downloads: %s\n", qPrintable(DefaultConfigFolder()));
+    std::printf("snapshot folder: %s\n", qPrintable(DefaultSnapshotFolder()));
     std::printf("debug configuration file: %s\n", LogConfigPath().c_str());
     std::printf("program directory: %s\n", ProgramDirectory().c_str());
     return 0;

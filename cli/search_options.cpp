@@ -1,5 +1,9 @@
 #include "cli/search_options.h"
 
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
 #include "operations/batch_targets.h"
 
 #include <cstdio>
@@ -107,7 +111,8 @@ bool CliSession::Start(const SearchOptions& a, bool sdk, QString* error, int* st
     }
     fleet_ = std::make_unique<FleetSession>(
         FleetOptions{.searcher = {.labMode = a.labCameras > 0 || a.loopback},
-                     .snapshotFolder = snapshotFolder_});
+                     .snapshotFolder = snapshotFolder_,
+                     .configFolder = configFolder_});
     if (sdk) {
         if (!fleet_->StartSdk()) {
             *error = "the device SDK did not start";
@@ -140,6 +145,20 @@ bool TargetArgs::Finish(QStringList* serials, bool* all, SearchOptions* options,
     *serials = serials_;
     *all = all_;
     return ParseSearchOptions(searchArgs_, options, error);
+}
+
+void CliSession::WaitUntil(const std::function<bool(qint64 elapsedMs)>& done, int seconds) {
+    constexpr int kCheckIntervalMs = 50;
+    QEventLoop loop;
+    QElapsedTimer clock;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (clock.elapsed() >= seconds * 1000 || done(clock.elapsed()))
+            loop.quit();
+    });
+    clock.start();
+    check.start(kCheckIntervalMs);
+    loop.exec();
 }
 
 void CliSession::SearchForTargets(const QStringList& serials, bool all,

@@ -66,6 +66,8 @@ public:
     bool Start(const SearchOptions& options, bool sdk, QString* error, int* status);
     // Where pictures the cameras name go (before Start; empty: DefaultSnapshotFolder()).
     void SetSnapshotFolder(const QString& folder) { snapshotFolder_ = folder; }
+    // Where downloaded configurations go (before Start; empty: DefaultConfigFolder()).
+    void SetConfigFolder(const QString& folder) { configFolder_ = folder; }
 
     FleetSession& fleet() { return *fleet_; }
     DeviceListModel& model() { return fleet_->Model(); }
@@ -77,6 +79,10 @@ public:
         fleet_->SearchUntil(done, seconds, netcard_, start);
     }
 
+    // Runs the event loop without searching until `done(elapsed milliseconds)` holds or
+    // `seconds` passed.
+    void WaitUntil(const std::function<bool(qint64 elapsedMs)>& done, int seconds);
+
     // Searches until the cameras asked for (`serials`, or with `all` every camera: as many as
     // the lab holds, or at least one after two seconds) are listed with their logins settled,
     // or the options' seconds passed; then sorts the list as --sort asked.
@@ -86,6 +92,7 @@ private:
     sim::SimLab lab_;  // destroyed last: the searcher and the SDK sessions talk to it
     std::unique_ptr<FleetSession> fleet_;
     QString snapshotFolder_;
+    QString configFolder_;
     uint32_t netcard_ = 0;
 };
 

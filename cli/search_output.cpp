@@ -5,6 +5,7 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace camfleet::cli {
 
@@ -78,6 +79,54 @@ QByteArray FormatJson(const std::vector<SearchAnswer>& answers) {
     for (const SearchAnswer& a : answers)
         array.append(AnswerJson(a));
     return QJsonDocument(array).toJson(QJsonDocument::Indented);
+}
+
+namespace {
+
+QByteArray ListJson(const DeviceListModel& model) {
+    QJsonArray array;
+    for (int row = 0; row < model.Count(); ++row) {
+        const DeviceRecord& d = *model.Record(row);
+        QJsonObject o = AnswerJson(d.answer);
+        o["STATE"] = model.CellText(row, kColumnState);
+        o["LOGGEDIN"] = model.State(row)->LoggedIn();
+        if (d.answer.version[0] == '\0')
+            o["VERSION"] = QString::fromUtf8(d.firmwareVersion);
+        array.append(o);
+    }
+    return QJsonDocument(array).toJson(QJsonDocument::Indented);
+}
+
+QByteArray ListTable(const DeviceListModel& model) {
+    std::vector<QStringList> rows;
+    for (int row = 0; row < model.Count(); ++row) {
+        QStringList cells;
+        for (int c = 0; c < kDeviceColumnCount; ++c)
+            cells.append(model.CellText(row, c));
+        rows.push_back(cells);
+    }
+    return FormatCellTable(rows);
+}
+
+}  // namespace
+
+void PrintCameraOutcome(bool json, const char* serial, bool ok, const QString& state,
+                        const QString& file) {
+    if (json) {
+        QJsonObject object{{"SERIAL", QString::fromLatin1(serial)},
+                           {"RESULT", ok ? "ok" : "failed"},
+                           {"STATE", state}};
+        if (!file.isEmpty())
+            object["FILE"] = file;
+        std::printf("%s\n", QJsonDocument(object).toJson(QJsonDocument::Compact).constData());
+    } else {
+        std::printf("%s %s %s%s\n", serial, ok ? "ok" : "failed", qPrintable(state),
+                    file.isEmpty() ? "" : qPrintable(" " + file));
+    }
+}
+
+QByteArray FormatList(const DeviceListModel& model, bool json) {
+    return json ? ListJson(model) : ListTable(model);
 }
 
 }  // namespace camfleet::cli
