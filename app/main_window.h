@@ -27,6 +27,7 @@
 namespace camfleet {
 
 class AccountControls;
+class ConfigCommands;
 class CDialogPreview;
 class CReportCtrl;
 class DeviceListCommands;
@@ -80,6 +81,7 @@ public:
     MaintenanceCommands* Maintenance() const { return maintenance_; }
     CDialogPreview* Preview() const { return preview_; }
     PathControls* Paths() const { return paths_; }
+    ConfigCommands* Configs() const { return configs_; }
     AccountControls* Account() const { return account_; }
     OptionBoxes* Options() const { return options_; }
     SystemMenu* Menu() const { return menu_; }
@@ -128,6 +130,7 @@ private:
     QCheckBox* checkAll_ = nullptr;
     QLabel* statusLine_ = nullptr;
     PathControls* paths_ = nullptr;
+    ConfigCommands* configs_ = nullptr;
     AccountControls* account_ = nullptr;
     OptionBoxes* options_ = nullptr;
     SystemMenu* menu_ = nullptr;

@@ -12,6 +12,7 @@
 #include <iterator>
 
 #include "app/account_controls.h"
+#include "app/config_commands.h"
 #include "app/ip_commands.h"
 #include "app/key_filter.h"
 #include "app/list_commands.h"
@@ -97,6 +98,8 @@ void CRoRudAzovorErarDlg::BuildControls() {
     connect(trust, &QAction::triggered, this, &CRoRudAzovorErarDlg::TrustSelectedCamera);
 
     layout->addWidget(BuildBottomPanel());
+    menu->addSeparator();
+    configs_->AddContextItems(menu);
     setCentralWidget(central);
     keyFilter_ = new KeyFilter(this);
     qApp->installEventFilter(keyFilter_);
@@ -112,7 +115,14 @@ QWidget* CRoRudAzovorErarDlg::BuildBottomPanel() {
     options_ = new OptionBoxes(
         settings_, [this](bool on) { fleet_.Sync().SetPrintMode(on); }, panel);
     row->addWidget(Group(DisplayKey("TEXT14"), account_, panel), 2);
-    row->addWidget(Group(DisplayKey("GROUP_FILES"), paths_, panel), 5);
+    auto* files = new QWidget(panel);
+    auto* filesColumn = new QVBoxLayout(files);
+    filesColumn->setContentsMargins(0, 0, 0, 0);
+    configs_ = new ConfigCommands(&fleet_, paths_, checkAll_, keyPrompt_.get(), files);
+    filesColumn->addWidget(paths_);
+    filesColumn->addWidget(configs_);
+    paths_->setParent(files);
+    row->addWidget(Group(DisplayKey("GROUP_FILES"), files, panel), 5);
     upgrades_ = new UpgradeCommands(paths_, &fleet_.Model(), keyPrompt_.get(), panel);
     row->addWidget(Group(DisplayKey("GROUP_UPGRADE"), upgrades_, panel), 3);
     row->addWidget(Group(DisplayKey("GROUP_OPTIONS"), options_, panel), 3);
@@ -174,6 +184,12 @@ void CRoRudAzovorErarDlg::RegisterControls() {
     controls_.Add(kIdPrintMode, options_->PrintMode());
     controls_.Add(kIdUpgradeFile, paths_->FirmwareFile());
     controls_.Add(kIdConfigFile, paths_->ConfigFile());
+    controls_.Add(kIdEditFileDefaultCfg, paths_->DefaultConfigFile());
+    controls_.Add(kIdBatchDownloadCfg, configs_->DownloadButton());
+    controls_.Add(kIdBtnUploadCfg, configs_->UploadButton());
+    controls_.Add(kIdBtnBrowserCfg, configs_->BrowseButton());
+    controls_.Add(kIdBtnBrowserDefaultCfg, configs_->DefaultButton());
+    controls_.Add(kIdExportExcel, configs_->ExcelButton());
     controls_.Add(kIdUpgradeDirectory, paths_->UpgradeDirectory());
     controls_.Add(kIdBtnUpgrade, upgrades_->FileUpgradeButton());
     controls_.Add(kIdBtnBrowser, upgrades_->BrowseFileButton());

@@ -16,19 +16,22 @@ PathControls::PathControls(CSaveParam& settings, QWidget* parent)
       firmwareFile_(new QLineEdit(this)),
       configFile_(new QLineEdit(this)),
       upgradeDirectory_(new QLineEdit(this)),
+      defaultConfigFile_(new QLineEdit(this)),
       labels_{KeyLabel(DisplayKey("LABEL_FIRMWARE_FILE"), this),
               KeyLabel(DisplayKey("LABEL_CONFIG_FILE"), this),
-              KeyLabel(DisplayKey("LABEL_FIRMWARE_FOLDER"), this)} {
+              KeyLabel(DisplayKey("LABEL_FIRMWARE_FOLDER"), this),
+              KeyLabel(DisplayKey("LABEL_DEFAULT_CONFIG_FILE"), this)} {
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);
-    QLineEdit* edits[] = {firmwareFile_, configFile_, upgradeDirectory_};
-    for (int row = 0; row < 3; ++row) {
+    QLineEdit* edits[] = {firmwareFile_, configFile_, upgradeDirectory_, defaultConfigFile_};
+    for (int row = 0; row < 4; ++row) {
         grid->addWidget(labels_[row], row, 0);
         grid->addWidget(edits[row], row, 1);
         edits[row]->setMinimumWidth(150);
         edits[row]->setClearButtonEnabled(false);
     }
     grid->setColumnStretch(1, 1);
+    defaultConfigFile_->setReadOnly(true);
     firmwareFile_->installEventFilter(this);
     upgradeDirectory_->installEventFilter(this);
 }
@@ -39,8 +42,8 @@ void PathControls::Load() {
 }
 
 void PathControls::SyncLabels() {
-    const QLineEdit* edits[] = {firmwareFile_, configFile_, upgradeDirectory_};
-    for (int row = 0; row < 3; ++row)
+    const QLineEdit* edits[] = {firmwareFile_, configFile_, upgradeDirectory_, defaultConfigFile_};
+    for (int row = 0; row < 4; ++row)
         labels_[row]->setVisible(!edits[row]->isHidden());
 }
 

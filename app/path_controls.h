@@ -1,6 +1,7 @@
 #pragma once
 // The path edits of the main window: firmware file (1048) and upgrade directory (1050),
-// stored in the settings when they lose the focus, and the configuration file (1049).
+// stored in the settings when they lose the focus, the configuration file (1049) and the
+// default configuration (1053, read-only: it shows the file the default was chosen from).
 // Dropped files land here. The commands that use the paths come with their operations.
 //
 // UI thread only. The settings object outlives this widget; its owner loads it from the file
@@ -26,9 +27,11 @@ public:
     QLineEdit* FirmwareFile() const { return firmwareFile_; }
     QLineEdit* ConfigFile() const { return configFile_; }
     QLineEdit* UpgradeDirectory() const { return upgradeDirectory_; }
+    QLineEdit* DefaultConfigFile() const { return defaultConfigFile_; }
     QWidget* FirmwareFileLabel() const { return labels_[0]; }
     QWidget* ConfigFileLabel() const { return labels_[1]; }
     QWidget* UpgradeDirectoryLabel() const { return labels_[2]; }
+    QWidget* DefaultConfigFileLabel() const { return labels_[3]; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -38,7 +41,8 @@ private:
     QLineEdit* firmwareFile_;
     QLineEdit* configFile_;
     QLineEdit* upgradeDirectory_;
-    QWidget* labels_[3];
+    QLineEdit* defaultConfigFile_;
+    QWidget* labels_[4];
 };
 
 }  // namespace camfleet

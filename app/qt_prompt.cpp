@@ -39,9 +39,10 @@ bool QtPrompt::AskYesNo(const QString& text, const QString& caption) {
     return box.exec() == QMessageBox::Yes;
 }
 
-QString QtPrompt::ChooseFile(const QString& caption, const QString& filter, bool save) {
+QString QtPrompt::ChooseFile(const QString& caption, const QString& filter, bool save,
+                             const QString& proposedName) {
     if (save)
-        return QFileDialog::getSaveFileName(parent_, caption, QString(), filter);
+        return QFileDialog::getSaveFileName(parent_, caption, proposedName, filter);
     return QFileDialog::getOpenFileName(parent_, caption, QString(), filter);
 }
 

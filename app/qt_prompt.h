@@ -13,7 +13,8 @@ public:
 
     void ShowMessage(const QString& text, const QString& caption, PromptIcon icon) override;
     bool AskYesNo(const QString& text, const QString& caption) override;
-    QString ChooseFile(const QString& caption, const QString& filter, bool save) override;
+    QString ChooseFile(const QString& caption, const QString& filter, bool save,
+                       const QString& proposedName = {}) override;
     QString ChooseFolder(const QString& caption) override;
 
 private:

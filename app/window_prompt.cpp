@@ -20,8 +20,9 @@ bool KeyPrompt::AskYesNoText(const QString& text, const char* captionKey) {
     return window_.AskYesNo(text, GetDisplayString(captionKey));
 }
 
-QString KeyPrompt::ChooseFile(const char* captionKey, const QString& filter, bool save) {
-    return window_.ChooseFile(GetDisplayString(captionKey), filter, save);
+QString KeyPrompt::ChooseFile(const char* captionKey, const QString& filter, bool save,
+                              const QString& proposedName) {
+    return window_.ChooseFile(GetDisplayString(captionKey), filter, save, proposedName);
 }
 
 QString KeyPrompt::ChooseFolder(const char* captionKey) {

@@ -20,9 +20,10 @@ public:
     virtual void ShowMessage(const QString& text, const QString& caption, PromptIcon icon) = 0;
     // A Yes/No question; true for Yes.
     virtual bool AskYesNo(const QString& text, const QString& caption) = 0;
-    // A file to open (or to write when `save`); empty when cancelled. `filter` as
-    // QFileDialog takes it.
-    virtual QString ChooseFile(const QString& caption, const QString& filter, bool save) = 0;
+    // A file to open (or to write when `save`, offering `proposedName`); empty when
+    // cancelled. `filter` as QFileDialog takes it.
+    virtual QString ChooseFile(const QString& caption, const QString& filter, bool save,
+                               const QString& proposedName = {}) = 0;
     // An existing folder; empty when cancelled.
     virtual QString ChooseFolder(const QString& caption) = 0;
 };
@@ -36,7 +37,8 @@ public:
     bool AskYesNo(const char* textKey, const char* captionKey) override;
     void ShowText(const QString& text, const char* captionKey, PromptIcon icon) override;
     bool AskYesNoText(const QString& text, const char* captionKey) override;
-    QString ChooseFile(const char* captionKey, const QString& filter, bool save) override;
+    QString ChooseFile(const char* captionKey, const QString& filter, bool save,
+                       const QString& proposedName = {}) override;
     QString ChooseFolder(const char* captionKey) override;
 
 private:

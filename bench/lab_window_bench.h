@@ -42,7 +42,9 @@ public:
                      qPrintable(text));
         return true;
     }
-    QString ChooseFile(const QString&, const QString&, bool) override { return {}; }
+    QString ChooseFile(const QString&, const QString&, bool, const QString& = {}) override {
+        return {};
+    }
     QString ChooseFolder(const QString&) override { return {}; }
 
 private:

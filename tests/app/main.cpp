@@ -15,6 +15,7 @@ QObject* NewWindowLanguageTest();
 QObject* NewControlRegistryTest();
 QObject* NewWindowUpgradeTest();
 QObject* NewWindowMaintenanceTest();
+QObject* NewWindowConfigTest();
 
 int main(int argc, char** argv) {
     QTemporaryDir scratch;
@@ -23,9 +24,10 @@ int main(int argc, char** argv) {
     qputenv("CAMFLEET_DEBUG_CFG", scratch.filePath("no-debug.cfg").toUtf8());
     QApplication app(argc, argv);
     int failed = 0;
-    for (QObject* test : {NewWindowSearchTest(), NewWindowListTest(), NewWindowControlsTest(),
-                          NewWindowIpTest(), NewWindowLanguageTest(), NewControlRegistryTest(),
-                          NewWindowUpgradeTest(), NewWindowMaintenanceTest()}) {
+    for (QObject* test :
+         {NewWindowSearchTest(), NewWindowListTest(), NewWindowControlsTest(), NewWindowIpTest(),
+          NewWindowLanguageTest(), NewControlRegistryTest(), NewWindowUpgradeTest(),
+          NewWindowMaintenanceTest(), NewWindowConfigTest()}) {
         failed += QTest::qExec(test, argc, argv) != 0;
         delete test;
     }

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QTest>
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -40,10 +41,23 @@ public:
         messages.push_back({text, caption, PromptIcon::kQuestion});
         return false;
     }
-    QString ChooseFile(const QString&, const QString&, bool) override { return {}; }
+    // The next of `files` (cancelled when none is left); the proposed name is kept.
+    QString ChooseFile(const QString&, const QString& filter, bool,
+                       const QString& proposedName = {}) override {
+        lastFilter = filter;
+        lastProposedName = proposedName;
+        if (files.empty())
+            return {};
+        const QString file = files.front();
+        files.pop_front();
+        return file;
+    }
     QString ChooseFolder(const QString&) override { return {}; }
 
     std::vector<Message> messages;
+    std::deque<QString> files;
+    QString lastFilter;
+    QString lastProposedName;
 };
 
 // A lab of `cameras` simulated cameras on 127.0.60.1 upward and a discovery port of its own

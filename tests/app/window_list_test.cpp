@@ -180,13 +180,13 @@ private slots:
             if (!action->isSeparator())
                 ids << action->data().toInt();
         }
-        QCOMPARE(ids, (QList<int>{kIdCopySerial,        kIdCopyUuid,       kIdOpenWeb,
-                                  kIdDefaultUserDialog, kIdEditIp,         kIdFreeIp,
-                                  kIdRebootDevice,      kIdRestoreDefault, kIdP2pEnable,
-                                  kIdP2pDisable,        kIdHikEnable,      kIdHikDisable,
-                                  kIdOnvifEnable,       kIdOnvifDisable,   kIdDhEnable,
-                                  kIdDhDisable,         kIdTstEnable,      kIdTstDisable,
-                                  kIdSnapshot,          kIdOpenSnapFolder, kIdTrustCameraKey}));
+        QCOMPARE(ids, (QList<int>{
+                          kIdCopySerial,     kIdCopyUuid,     kIdOpenWeb,      kIdDefaultUserDialog,
+                          kIdEditIp,         kIdFreeIp,       kIdRebootDevice, kIdRestoreDefault,
+                          kIdP2pEnable,      kIdP2pDisable,   kIdHikEnable,    kIdHikDisable,
+                          kIdOnvifEnable,    kIdOnvifDisable, kIdDhEnable,     kIdDhDisable,
+                          kIdTstEnable,      kIdTstDisable,   kIdSnapshot,     kIdOpenSnapFolder,
+                          kIdTrustCameraKey, kIdExportXml,    kIdImportXml}));
     }
 
     void hoverButtonsFollowTheRowAndOpenItsPage() {

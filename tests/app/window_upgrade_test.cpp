@@ -23,7 +23,8 @@ namespace {
 // Answers file and folder choices from what the test put there.
 class ChoosingPrompt : public RecordingPrompt {
 public:
-    QString ChooseFile(const QString& caption, const QString& filter, bool save) override {
+    QString ChooseFile(const QString& caption, const QString& filter, bool save,
+                       const QString& = {}) override {
         fileFilter = filter;
         fileCaption = caption;
         (void)save;
