@@ -49,43 +49,10 @@ using namespace camfleet::bench;
 constexpr uint16_t kLabPort = 3111;
 constexpr double kBackTargetSeconds = 15;
 constexpr double kStallTargetMs = 100;
-constexpr int kProbePeriodMs = 2;
 
 double Seconds(Clock::duration d) {
     return std::chrono::duration<double>(d).count();
 }
-
-// The longest gap between ticks of a short timer on the UI thread, and the UI thread's own
-// CPU time within the longest one.
-class StallProbe {
-public:
-    StallProbe() {
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            const Clock::time_point now = Clock::now();
-            const int64_t cpu = ThreadCpuNs();
-            if (last_ != Clock::time_point{}) {
-                const double gap = std::chrono::duration<double, std::milli>(now - last_).count();
-                if (gap > longestMs_) {
-                    longestMs_ = gap;
-                    longestCpuMs_ = static_cast<double>(cpu - lastCpu_) / 1e6;
-                }
-            }
-            last_ = now;
-            lastCpu_ = cpu;
-        });
-    }
-    void Start() { timer_.start(kProbePeriodMs); }
-    void Stop() { timer_.stop(); }
-    double LongestMs() const { return longestMs_; }
-    double LongestCpuMs() const { return longestCpuMs_; }
-
-private:
-    QTimer timer_;
-    Clock::time_point last_{};
-    int64_t lastCpu_ = 0;
-    double longestMs_ = 0;
-    double longestCpuMs_ = 0;
-};
 
 bool Report(const char* what, double value, const char* unit, double target) {
     const bool met = value <= target;

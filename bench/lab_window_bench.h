@@ -167,4 +167,41 @@ inline bool AllListedAndLoggedIn(CRoRudAzovorErarDlg& window, int cameras) {
     return true;
 }
 
+// The longest gap between ticks of a 2 ms timer on the UI thread, and the UI thread's own
+// CPU time within the longest one.
+class StallProbe {
+public:
+    StallProbe() {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const Clock::time_point now = Clock::now();
+            const int64_t cpu = ThreadCpuNs();
+            if (last_ != Clock::time_point{}) {
+                const double gap = std::chrono::duration<double, std::milli>(now - last_).count();
+                if (gap > longestMs_) {
+                    longestMs_ = gap;
+                    longestCpuMs_ = static_cast<double>(cpu - lastCpu_) / 1e6;
+                }
+            }
+            last_ = now;
+            lastCpu_ = cpu;
+        });
+    }
+    // The first gap counts from here, so work done right after Start is measured too.
+    void Start() {
+        last_ = Clock::now();
+        lastCpu_ = ThreadCpuNs();
+        timer_.start(2);
+    }
+    void Stop() { timer_.stop(); }
+    double LongestMs() const { return longestMs_; }
+    double LongestCpuMs() const { return longestCpuMs_; }
+
+private:
+    QTimer timer_;
+    Clock::time_point last_{};
+    int64_t lastCpu_ = 0;
+    double longestMs_ = 0;
+    double longestCpuMs_ = 0;
+};
+
 }  // namespace camfleet::bench

@@ -86,20 +86,33 @@ int ConfigTransfer::DefaultState(const std::string& serial) const {
 }
 
 int ConfigTransfer::Download(const std::vector<int>& rows) {
-    return ForEachTarget(*model_, rows, DisplayKey("MSGTIP21"), [this](int row, int handle) {
+    const bool folderReady = QDir().mkpath(folder_);
+    if (!folderReady)
+        LogMessage("cannot create %s\n", qPrintable(folder_));
+    // The SDK calls open the camera's transfer; they run on the pool, so that a few hundred of
+    // them never hold up the window. The job is known before its call, so the SDK's event
+    // finds it whenever it comes.
+    std::weak_ptr<const int> alive = alive_;
+    return ForEachTarget(*model_, rows, DisplayKey("MSGTIP21"), [&](int row, int handle) {
         const DeviceRecord* record = model_->Record(row);
         const QString name = ConfigFileName(
             FieldText(record->answer.serialNumber, sizeof record->answer.serialNumber),
             FieldText(record->answer.network.ipAddress, sizeof record->answer.network.ipAddress));
         const QString path = QDir::toNativeSeparators(QDir(folder_).filePath(name));
-        int result = QV_ERR_FILE;
-        if (QDir().mkpath(folder_))
-            result = calls_.download(handle, path.toStdString());
-        else
-            LogMessage("cannot create %s\n", qPrintable(folder_));
-        ShowCallResult(*model_, row, result, DisplayKey("MSGTIP18"), DisplayKey("MSGTIP33"));
-        jobs_.push_back({record->key, Kind::kDownload, handle, path,
-                         result == 0 ? State::kRunning : State::kFailed});
+        const std::size_t index = jobs_.size();
+        jobs_.push_back({record->key, Kind::kDownload, handle, path, State::kRunning});
+        if (!folderReady) {
+            jobs_.back().state = State::kFailed;
+            model_->SetStateKey(row, DisplayKey("MSGTIP33"));
+            return;
+        }
+        model_->SetStateKey(row, DisplayKey("MSGTIP18"));
+        pool_->Start([download = calls_.download, handle, file = path.toStdString()](
+                         std::stop_token) { return download(handle, file); },
+                     [this, alive, index](int result) {
+                         if (!alive.expired() && result != 0)
+                             Finish(index, false);
+                     });
     });
 }
 
@@ -136,7 +149,8 @@ void ConfigTransfer::Finish(std::size_t index, bool ok) {
     job.state = ok ? State::kDone : State::kFailed;
     const int row = model_->FindRowByKey(job.key.c_str());
     if (!ok && row >= 0)
-        model_->SetStateKey(row, DisplayKey("MSGTIP31"));
+        model_->SetStateKey(
+            row, job.kind == Kind::kDownload ? DisplayKey("MSGTIP33") : DisplayKey("MSGTIP31"));
 }
 
 bool ConfigTransfer::ChooseDefault(const QString& path) {
@@ -184,14 +198,29 @@ void ConfigTransfer::OnFileEvent(const StatusMessage& m, bool done) {
         return;
     // Only a download this operation started on that handle; the SDK prints the path
     // attribute-escaped and the lenient reader leaves it so.
-    for (Job& job : jobs_) {
-        if (job.kind != Kind::kDownload || job.state != State::kRunning || job.handle != m.handle ||
-            EscapeAttribute(job.path.toStdString()) != it->second)
+    for (std::size_t index = 0; index < jobs_.size(); ++index) {
+        Job& job = jobs_[index];
+        if (job.kind != Kind::kDownload || job.state != State::kRunning || job.received ||
+            job.handle != m.handle || EscapeAttribute(job.path.toStdString()) != it->second)
             continue;
-        job.state = done ? State::kDone : State::kFailed;
-        if (done && !ReprintXmlFile(job.path.toStdString()))
-            LogMessage("configuration %s kept as received: not well-formed XML\n",
-                       qPrintable(job.path));
+        if (!done) {
+            job.state = State::kFailed;
+            return;
+        }
+        // Printed again on the pool: hundreds of files may arrive at once. The job ends when
+        // its file is in its final form.
+        job.received = true;  // a repeated event for the same path finds no job
+        std::weak_ptr<const int> alive = alive_;
+        pool_->Start(
+            [file = job.path.toStdString()](std::stop_token) { return ReprintXmlFile(file); },
+            [this, alive, index](bool reprinted) {
+                if (alive.expired())
+                    return;
+                jobs_[index].state = State::kDone;
+                if (!reprinted)
+                    LogMessage("configuration %s kept as received: not well-formed XML\n",
+                               qPrintable(jobs_[index].path));
+            });
         return;
     }
 }

@@ -64,6 +64,7 @@ public:
         int handle = 0;
         QString path;  // download: the local file; uploads: the file sent
         State state = State::kRunning;
+        bool received = false;  // download: the SDK reported the file; it is printed again
     };
     // Default-configuration table states.
     static constexpr int kDefaultSent = 1;
@@ -75,7 +76,8 @@ public:
     ConfigTransfer& operator=(const ConfigTransfer&) = delete;
 
     // Download of each row's configuration: a logged-in row without a handle shows "MSGTIP21";
-    // a started download "MSGTIP18", a refused one "MSGTIP33". Returns the number started.
+    // a download "MSGTIP18", and "MSGTIP33" when the SDK refused to start it (the SDK calls run
+    // on the worker pool). Returns the number asked for.
     int Download(const std::vector<int>& rows);
     // Upload of `path` to each row: without a handle "MSGTIP20"; started "MSGTIP32"; refused
     // or failed "MSGTIP31" (the camera's own events 16 and 17 show as well). Returns the

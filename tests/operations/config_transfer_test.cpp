@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <string>
@@ -50,8 +51,9 @@ protected:
                  AddRow(model_, "S3", 0, false)};
         ConfigFileCalls calls;
         calls.download = [this](int handle, const std::string& path) {
+            std::lock_guard lock(mutex_);
             downloads_.push_back({handle, path});
-            return downloadResult_;
+            return downloadResult_.load();
         };
         calls.upload = [this](int handle, const std::string& path) {
             std::lock_guard lock(mutex_);
@@ -70,6 +72,15 @@ protected:
     }
     bool Idle() {
         return testing::RunUntil([&] { return configs_->Running() == 0; }, 10);
+    }
+    // The SDK calls run on the pool: waits until `count` downloads were asked for.
+    bool DownloadsAsked(std::size_t count) {
+        return testing::RunUntil(
+            [&] {
+                std::lock_guard lock(mutex_);
+                return downloads_.size() >= count;
+            },
+            10);
     }
     QString State(int row) const { return model_.CellText(row, kColumnState); }
     QString ConfigFile() {
@@ -103,7 +114,7 @@ protected:
     std::vector<Call> downloads_;
     std::mutex mutex_;
     std::vector<Upload> uploads_;
-    int downloadResult_ = 0;
+    std::atomic<int> downloadResult_{0};
     std::atomic<int> uploadResult_{0};
 };
 
@@ -135,7 +146,10 @@ TEST(ConfigFileNames, NamesFromTheNetworkStayInTheirFolder) {
 // that is not XML stays as it came; a failure ends the job.
 TEST_F(ConfigTransferTest, DownloadTakesOnlyItsOwnFinishedFile) {
     EXPECT_EQ(configs_->Download(rows_), 2);  // S3 is not logged in: nothing
+    ASSERT_TRUE(DownloadsAsked(2));
     ASSERT_EQ(downloads_.size(), 2u);
+    std::sort(downloads_.begin(), downloads_.end(),
+              [](const Call& a, const Call& b) { return a.handle < b.handle; });
     const QString folder = dir_.filePath("config");
     const std::string first =
         QDir::toNativeSeparators(QDir(folder).filePath("config_S1_127.0.0.1.xml")).toStdString();
@@ -156,6 +170,8 @@ TEST_F(ConfigTransferTest, DownloadTakesOnlyItsOwnFinishedFile) {
     EXPECT_EQ(Read(stranger), "<X><Y/></X>");
     EXPECT_EQ(configs_->Running(), 2);
     FileEvent(11, kEventFileDone, first);
+    ASSERT_TRUE(testing::RunUntil(
+        [&] { return configs_->Jobs()[0].state != ConfigTransfer::State::kRunning; }, 10));
     EXPECT_EQ(Read(own), "<NORVEKConfig>\n\t<A x=\"1\">\n\t\t<B/>\n\t</A>\n</NORVEKConfig>\n");
     EXPECT_EQ(configs_->Jobs()[0].state, ConfigTransfer::State::kDone);
 
@@ -163,22 +179,25 @@ TEST_F(ConfigTransferTest, DownloadTakesOnlyItsOwnFinishedFile) {
     const QString second = QString::fromStdString(downloads_[1].path);
     ASSERT_TRUE(Write(second, "not <xml"));
     FileEvent(12, kEventFileDone, downloads_[1].path);
+    ASSERT_TRUE(Idle());
     EXPECT_EQ(Read(second), "not <xml");
-    EXPECT_EQ(configs_->Running(), 0);
 
     // A refused download and a failed one.
     downloadResult_ = QV_ERR_NOT_CONNECTED;
     EXPECT_EQ(configs_->Download({rows_[0]}), 1);
-    EXPECT_EQ(State(rows_[0]), Shown("MSGTIP33"));
+    EXPECT_TRUE(testing::RunUntil([&] { return State(rows_[0]) == Shown("MSGTIP33"); }, 10));
+    EXPECT_EQ(configs_->Jobs().back().state, ConfigTransfer::State::kFailed);
     downloadResult_ = 0;
     configs_->Download({rows_[1]});
+    ASSERT_TRUE(DownloadsAsked(4));
     FileEvent(12, kEventFileFailed, downloads_.back().path);
     EXPECT_EQ(configs_->Jobs().back().state, ConfigTransfer::State::kFailed);
 }
 
 TEST_F(ConfigTransferTest, DownloadWithoutHandleShowsNotConnected) {
     model_.SetLoginHandle(rows_[1], 0);
-    configs_->Download({rows_[1]});
+    EXPECT_EQ(configs_->Download({rows_[1]}), 0);
+    pool_.WaitIdle();
     EXPECT_TRUE(downloads_.empty());
     EXPECT_EQ(State(rows_[1]), Shown("MSGTIP21"));
 }
