@@ -100,8 +100,10 @@ TEST_F(ListLoginTest, NewCamerasLogInAndAnswersLandInTheirRows) {
     EXPECT_EQ(model_.CellText(0, kColumnState), Shown("MSGTIP1"));
     EXPECT_EQ(model_.CellText(0, kColumnVersion), "V1.0.A");
     EXPECT_EQ(model_.CellText(1, kColumnVersion), "V2.0.B");
+    // The follow-up queries of the two rows run side by side: wait for both.
     ASSERT_TRUE(ProcessEventsUntil([&] {
-        return model_.Record(1)->sdkSerialNumber[0] != '\0' &&
+        return model_.Record(0)->sdkSerialNumber[0] != '\0' &&
+               model_.Record(1)->sdkSerialNumber[0] != '\0' &&
                model_.Record(1)->answerText[0] != '\0';
     }));
     EXPECT_STREQ(model_.Record(0)->sdkSerialNumber, "SNA");
